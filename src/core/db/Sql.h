@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+// Database access shared by every layer: connection parameters, opening a connection, and
+// statements with bound parameters that throw DbError instead of failing quietly. A DbError
+// that a command does not catch reaches the application's general error box.
+
+struct ConnectionParams {
+    QString host;
+    int port = 3306;
+    QString user;
+    QString password;
+    QString database;  // empty: connect to the server without choosing a database
+};
+
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString &text);
+    QString text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// One named parameter binding, ":pname" -> value. Strings bind as text, ints as integers,
+// QDateTime as date-time values.
+using Binding = std::pair<QString, QVariant>;
+using Bindings = std::vector<Binding>;
+
+namespace Sql {
+
+inline constexpr const char *kDriver = "QMYSQL";
+
+// Adds (or replaces) the connection `name` with the parameters and opens it. Returns an empty
+// string on success, the driver's error text otherwise.
+QString open(const QString &name, const ConnectionParams &params);
+
+// Closes and removes the connection `name`.
+void close(const QString &name);
+
+// Prepares, binds and executes; throws DbError with the server's message on failure.
+QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
+
+// The first column of the first row, or an invalid QVariant when there is no row.
+QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
+
+// The message shown when a statement fails: the server's text, in Portuguese framing.
+QString describe(const QSqlError &error);
+
+// True when the error means the server is gone (connection lost or refused).
+bool isConnectionLost(const QSqlError &error);
+
+}  // namespace Sql
