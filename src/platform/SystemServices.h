@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStringList>
+#include <functional>
+
+// Small seams to the operating system that tests replace: the clock, blocking pauses, the
+// list of serial ports and starting other programs. Each is a function the program calls
+// through one place, so a test can substitute a fake without touching the callers.
+namespace SystemServices {
+
+// The current local date-time.
+QDateTime now();
+void setClock(std::function<QDateTime()> clock);  // empty restores the system clock
+
+// A blocking pause of `ms` milliseconds (the user interface does not run meanwhile).
+void pause(int ms);
+void setPause(std::function<void(int)> pause);  // empty restores the real pause
+
+// Names of the serial ports present on the machine, in the order the system lists them.
+QStringList serialPorts();
+void setSerialPorts(std::function<QStringList()> lister);  // empty restores QSerialPortInfo
+
+// Opens a document in the desktop's viewer for its type; false when nothing could open it.
+bool openDocument(const QString &path);
+// Starts a program without waiting for it; false when it could not be started.
+bool startDetached(const QString &program, const QStringList &arguments);
+// Replaces both starters (tests record the calls instead of launching anything).
+void setStarter(std::function<bool(const QString &program, const QStringList &arguments)> starter);
+
+}  // namespace SystemServices
