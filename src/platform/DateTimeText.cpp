@@ -1,0 +1,158 @@
+#include "platform/DateTimeText.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace DateTimeText {
+
+namespace {
+
+constexpr qint64 msecsPerDay = 86400000;
+
+qint64 epochJulianDay()
+{
+    return QDate(1899, 12, 30).toJulianDay();
+}
+
+}  // namespace
+
+double toDays(const QDateTime &dateTime)
+{
+    if (!dateTime.isValid())
+        return 0.0;
+    const double day = double(dateTime.date().toJulianDay() - epochJulianDay());
+    const double fraction = double(dateTime.time().msecsSinceStartOfDay()) / msecsPerDay;
+    return day < 0 ? day - fraction : day + fraction;
+}
+
+QDateTime fromDays(double days)
+{
+    if (!std::isfinite(days))
+        return {};
+    const double day = std::trunc(days);
+    qint64 msecs = qint64(std::llround(std::fabs(days - day) * msecsPerDay));
+    qint64 julianDay = epochJulianDay() + qint64(day);
+    if (msecs >= msecsPerDay) {
+        msecs -= msecsPerDay;
+        ++julianDay;
+    }
+    return QDateTime(QDate::fromJulianDay(julianDay), QTime::fromMSecsSinceStartOfDay(int(msecs)));
+}
+
+QString toText(const QDateTime &dateTime)
+{
+    if (!dateTime.isValid())
+        return {};
+    if (dateTime.time() == QTime(0, 0))
+        return dateTime.toString(QStringLiteral("dd/MM/yyyy"));
+    return dateTime.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+}
+
+QString toParam(const QDateTime &dateTime)
+{
+    return dateTime.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+}
+
+QString periodStart(const QString &ddmmyyyy)
+{
+    return ddmmyyyy.mid(6, 4) + u'/' + ddmmyyyy.mid(3, 2) + u'/' + ddmmyyyy.mid(0, 2)
+           + QStringLiteral(" 00:00:00");
+}
+
+QString periodEnd(const QString &ddmmyyyy)
+{
+    return ddmmyyyy.mid(6, 4) + u'/' + ddmmyyyy.mid(3, 2) + u'/' + ddmmyyyy.mid(0, 2)
+           + QStringLiteral(" 23:59:59");
+}
+
+std::optional<QDateTime> parse(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(?:\s+(\d{1,2}):(\d{2})(?::(\d{2}))?)?\s*$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QDate date(match.captured(3).toInt(), match.captured(2).toInt(),
+                     match.captured(1).toInt());
+    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(),
+                     match.captured(6).toInt());
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time);
+}
+
+double roundHalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return value;
+    // A duration in days times 1440 carries the representation error of the date-times it was
+    // subtracted from (about 1e-8 minute for present-day dates); a value that close to a half
+    // is taken as the half, so 30 seconds round the same way whatever the clock times were.
+    constexpr double tolerance = 3e-8;
+    const double below = std::floor(value);
+    if (std::fabs(value - below - 0.5) <= tolerance)
+        return (std::fmod(below, 2.0) == 0.0 ? below : below + 1.0) + 0.0;
+    return std::round(value) + 0.0;  // + 0.0 turns -0 into 0
+}
+
+QString formatDuration(qint64 totalMinutes)
+{
+    const qint64 magnitude = totalMinutes < 0 ? -totalMinutes : totalMinutes;
+    return QStringLiteral("%1%2:%3")
+        .arg(totalMinutes < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / 60, 3, 10, QChar(u'0'))
+        .arg(magnitude % 60, 2, 10, QChar(u'0'));
+}
+
+QString formatDurationDays(double days)
+{
+    return formatDuration(qint64(roundHalfEven(days * 1440.0)));
+}
+
+QString weekdayText(const QDate &date)
+{
+    static const char16_t *const names[] = {u"Domingo",      u"Segunda-feira", u"Terça-feira",
+                                            u"Quarta-feira", u"Quinta-feira",  u"Sexta-feira",
+                                            u"Sábado"};
+    if (!date.isValid())
+        return {};
+    return QStringLiteral("  ") + QString::fromUtf16(names[date.dayOfWeek() % 7])
+           + QStringLiteral(", ");
+}
+
+QString dateInWords(const QDate &date)
+{
+    static const char16_t *const months[] = {u"janeiro", u"fevereiro", u"março",    u"abril",
+                                             u"maio",    u"junho",     u"julho",    u"agosto",
+                                             u"setembro", u"outubro",  u"novembro", u"dezembro"};
+    if (!date.isValid())
+        return {};
+    return weekdayText(date) + date.toString(QStringLiteral("dd")) + QStringLiteral(" de ")
+           + QString::fromUtf16(months[date.month() - 1]) + QStringLiteral(" de ")
+           + date.toString(QStringLiteral("yyyy"));
+}
+
+QString clockTimeText(const QTime &time)
+{
+    return QStringLiteral("  ") + time.toString(QStringLiteral("hh:mm"));
+}
+
+QString formatNumber(double value, int decimals)
+{
+    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    // Without this a small negative value would print as "-0,00".
+    const double scale = std::pow(10.0, decimals);
+    if (std::round(std::fabs(value) * scale) == 0.0)
+        value = 0.0;
+    return brazil.toString(value, 'f', decimals);
+}
+
+QString formatMoney(double value)
+{
+    const QString amount = formatNumber(std::fabs(value), 2);
+    const bool negative = value < 0 && amount != formatNumber(0.0, 2);
+    return (negative ? QStringLiteral("-R$ ") : QStringLiteral("R$ ")) + amount;
+}
+
+}  // namespace DateTimeText

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTime>
+#include <optional>
+
+// The date-time rules the system relies on, as its database values, reports and screens expect
+// them. Date-times are local wall-clock values: their date and time fields are used as they
+// stand, never converted between time zones.
+namespace DateTimeText {
+
+// Days since 30/12/1899 00:00, the time of day as the fraction. Before that day the integer part
+// is the (negative) day and the fraction still the time of day: -1.25 is 29/12/1899 06:00.
+// An invalid date-time is 0.
+double toDays(const QDateTime &dateTime);
+// The inverse, to the nearest millisecond.
+QDateTime fromDays(double days);
+
+// "dd/MM/yyyy hh:mm:ss", just "dd/MM/yyyy" at exactly midnight; "" when invalid.
+QString toText(const QDateTime &dateTime);
+// "yyyy/MM/dd hh:mm:ss", the text form bound to query parameters.
+QString toParam(const QDateTime &dateTime);
+
+// "yyyy/mm/dd 00:00:00" and "yyyy/mm/dd 23:59:59" cut by position from a typed "dd/mm/yyyy"
+// field; a half-filled field gives a malformed text on purpose, for the query to reject.
+QString periodStart(const QString &ddmmyyyy);
+QString periodEnd(const QString &ddmmyyyy);
+
+// "d/m/yyyy", "d/m/yyyy h:mm" or "d/m/yyyy h:mm:ss"; nullopt for anything else or an
+// impossible date or time.
+std::optional<QDateTime> parse(const QString &text);
+
+// Round half to even, as Delphi's Round does.
+double roundHalfEven(double value);
+
+// Hours with at least three digits and two-digit minutes: 90 -> "001:30".
+QString formatDuration(qint64 totalMinutes);
+// A duration in days, to the minute rounded half to even.
+QString formatDurationDays(double days);
+
+// Status bar clock texts, each beginning with two blanks.
+QString weekdayText(const QDate &date);        // "  Sábado, "
+QString dateInWords(const QDate &date);        // "  Sábado, 12 de dezembro de 2026"
+QString clockTimeText(const QTime &time);      // "  14:05"
+
+// Brazilian number forms: "1.234,50" and "R$ 1.234,50" ("-R$ 1.234,50" when negative).
+QString formatNumber(double value, int decimals);
+QString formatMoney(double value);
+
+}  // namespace DateTimeText

@@ -1,0 +1,169 @@
+#include "platform/DateTimeText.h"
+
+#include <QtTest>
+
+using namespace DateTimeText;
+
+class TestDateTimeText : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void days_data()
+    {
+        QTest::addColumn<QDateTime>("dateTime");
+        QTest::addColumn<double>("days");
+        QTest::newRow("epoch") << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << 0.0;
+        QTest::newRow("epoch 06:00") << QDateTime(QDate(1899, 12, 30), QTime(6, 0)) << 0.25;
+        QTest::newRow("one day") << QDateTime(QDate(1899, 12, 31), QTime(12, 0)) << 1.5;
+        QTest::newRow("day before") << QDateTime(QDate(1899, 12, 29), QTime(6, 0)) << -1.25;
+        QTest::newRow("two before") << QDateTime(QDate(1899, 12, 28), QTime(18, 0)) << -2.75;
+        QTest::newRow("day before midnight") << QDateTime(QDate(1899, 12, 29), QTime(0, 0)) << -1.0;
+        QTest::newRow("2026") << QDateTime(QDate(2026, 12, 12), QTime(0, 0)) << 46368.0;
+        QTest::newRow("2026 18:00") << QDateTime(QDate(2026, 12, 12), QTime(18, 0)) << 46368.75;
+    }
+
+    void days()
+    {
+        QFETCH(QDateTime, dateTime);
+        QFETCH(double, days);
+        QCOMPARE(toDays(dateTime), days);
+        QCOMPARE(fromDays(days), dateTime);
+    }
+
+    void fromDaysRoundsToTheMillisecondAndCarriesIntoTheNextDay()
+    {
+        const double ms = 1.0 / 86400000.0;
+        QCOMPARE(fromDays(46368.0 + 1000.4 * ms),
+                 QDateTime(QDate(2026, 12, 12), QTime(0, 0, 1)));
+        QCOMPARE(fromDays(46368.0 + 0.6 * ms), QDateTime(QDate(2026, 12, 12), QTime(0, 0, 0, 1)));
+        QCOMPARE(fromDays(46368.9999999999), QDateTime(QDate(2026, 12, 13), QTime(0, 0)));
+        QCOMPARE(fromDays(-1.9999999999), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+        const QDateTime odd(QDate(2024, 2, 29), QTime(23, 59, 59, 999));
+        QCOMPARE(fromDays(toDays(odd)), odd);
+        QVERIFY(!fromDays(qQNaN()).isValid());
+        QCOMPARE(toDays(QDateTime()), 0.0);
+    }
+
+    void texts()
+    {
+        QCOMPARE(toText(QDateTime(QDate(2026, 3, 9), QTime(14, 5, 7))), QString("09/03/2026 14:05:07"));
+        QCOMPARE(toText(QDateTime(QDate(2026, 3, 9), QTime(0, 0))), QString("09/03/2026"));
+        QCOMPARE(toText(QDateTime(QDate(2026, 3, 9), QTime(0, 0, 0, 1))), QString("09/03/2026 00:00:00"));
+        QCOMPARE(toText(QDateTime()), QString());
+        QCOMPARE(toParam(QDateTime(QDate(2026, 3, 9), QTime(0, 0))), QString("2026/03/09 00:00:00"));
+    }
+
+    void periods()
+    {
+        QCOMPARE(periodStart("09/03/2026"), QString("2026/03/09 00:00:00"));
+        QCOMPARE(periodEnd("09/03/2026"), QString("2026/03/09 23:59:59"));
+        // A half-filled field passes through as typed; the query rejects it.
+        QCOMPARE(periodStart("09/0 /    "), QString("    /0 /09 00:00:00"));
+        QCOMPARE(periodEnd("9/3"), QString("//9/ 23:59:59"));
+    }
+
+    void parsing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("expected");
+        const QDateTime none;
+        QTest::newRow("date") << "09/03/2026" << QDateTime(QDate(2026, 3, 9), QTime(0, 0));
+        QTest::newRow("short") << "9/3/2026" << QDateTime(QDate(2026, 3, 9), QTime(0, 0));
+        QTest::newRow("minutes") << "09/03/2026 14:05" << QDateTime(QDate(2026, 3, 9), QTime(14, 5));
+        QTest::newRow("seconds") << " 09/03/2026 4:05:59 " << QDateTime(QDate(2026, 3, 9), QTime(4, 5, 59));
+        QTest::newRow("leap day") << "29/02/2024" << QDateTime(QDate(2024, 2, 29), QTime(0, 0));
+        QTest::newRow("31 feb") << "31/02/2026" << none;
+        QTest::newRow("29 feb") << "29/02/2026" << none;
+        QTest::newRow("month 13") << "01/13/2026" << none;
+        QTest::newRow("hour 24") << "01/01/2026 24:00" << none;
+        QTest::newRow("minute 60") << "01/01/2026 10:60" << none;
+        QTest::newRow("blank field") << "  /  /    " << none;
+        QTest::newRow("blank time") << "01/01/2026   :  " << none;
+        QTest::newRow("half filled") << "12/0 /    " << none;
+        QTest::newRow("two-digit year") << "01/01/26" << none;
+        QTest::newRow("garbage") << "abc" << none;
+        QTest::newRow("empty") << "" << none;
+    }
+
+    void parsing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, expected);
+        const std::optional<QDateTime> parsed = parse(text);
+        QCOMPARE(parsed.has_value(), expected.isValid());
+        if (parsed)
+            QCOMPARE(*parsed, expected);
+    }
+
+    void roundingHalfToEven_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("rounded");
+        QTest::newRow("2.5") << 2.5 << 2.0;
+        QTest::newRow("3.5") << 3.5 << 4.0;
+        QTest::newRow("-2.5") << -2.5 << -2.0;
+        QTest::newRow("-3.5") << -3.5 << -4.0;
+        QTest::newRow("0.5") << 0.5 << 0.0;
+        QTest::newRow("2.5000001") << 2.5000001 << 3.0;
+        QTest::newRow("2.4999999") << 2.4999999 << 2.0;
+        QTest::newRow("2.6") << 2.6 << 3.0;
+        QTest::newRow("-0.4") << -0.4 << 0.0;
+        QTest::newRow("large") << 123456789.5 << 123456790.0;
+        // 30 seconds between two present-day clock times, as a subtraction produces it.
+        QTest::newRow("30s difference")
+            << (toDays(QDateTime(QDate(2026, 5, 4), QTime(10, 1, 0)))
+                - toDays(QDateTime(QDate(2026, 5, 4), QTime(8, 0, 30)))) * 1440.0
+            << 120.0;
+    }
+
+    void roundingHalfToEven()
+    {
+        QFETCH(double, value);
+        QFETCH(double, rounded);
+        QCOMPARE(roundHalfEven(value), rounded);
+    }
+
+    void durations()
+    {
+        QCOMPARE(formatDuration(90), QString("001:30"));
+        QCOMPARE(formatDuration(0), QString("000:00"));
+        QCOMPARE(formatDuration(6000), QString("100:00"));
+        QCOMPARE(formatDuration(100000), QString("1666:40"));
+        QCOMPARE(formatDuration(-90), QString("-001:30"));
+        QCOMPARE(formatDurationDays(1.0 / 16), QString("001:30"));
+        QCOMPARE(formatDurationDays(2.5 / 1440), QString("000:02"));
+        QCOMPARE(formatDurationDays(3.5 / 1440), QString("000:04"));
+        QCOMPARE(formatDurationDays(3.0), QString("072:00"));
+    }
+
+    void clockTexts()
+    {
+        QCOMPARE(weekdayText(QDate(2026, 12, 13)), QString("  Domingo, "));
+        QCOMPARE(weekdayText(QDate(2026, 12, 14)), QString("  Segunda-feira, "));
+        QCOMPARE(weekdayText(QDate(2026, 12, 15)), QString("  Terça-feira, "));
+        QCOMPARE(weekdayText(QDate(2026, 12, 16)), QString("  Quarta-feira, "));
+        QCOMPARE(weekdayText(QDate(2026, 12, 17)), QString("  Quinta-feira, "));
+        QCOMPARE(weekdayText(QDate(2026, 12, 18)), QString("  Sexta-feira, "));
+        QCOMPARE(weekdayText(QDate(2026, 12, 19)), QString("  Sábado, "));
+        QCOMPARE(dateInWords(QDate(2026, 12, 12)), QString("  Sábado, 12 de dezembro de 2026"));
+        QCOMPARE(dateInWords(QDate(2026, 3, 2)), QString("  Segunda-feira, 02 de março de 2026"));
+        QCOMPARE(dateInWords(QDate(2027, 1, 1)), QString("  Sexta-feira, 01 de janeiro de 2027"));
+        QCOMPARE(clockTimeText(QTime(9, 5, 59)), QString("  09:05"));
+    }
+
+    void numbers()
+    {
+        QCOMPARE(formatNumber(1234.5, 2), QString("1.234,50"));
+        QCOMPARE(formatNumber(1234567.891, 1), QString("1.234.567,9"));
+        QCOMPARE(formatNumber(12, 0), QString("12"));
+        QCOMPARE(formatNumber(-0.001, 2), QString("0,00"));
+        QCOMPARE(formatNumber(-5.5, 2), QString("-5,50"));
+        QCOMPARE(formatMoney(1234.5), QString("R$ 1.234,50"));
+        QCOMPARE(formatMoney(0), QString("R$ 0,00"));
+        QCOMPARE(formatMoney(-12.3), QString("-R$ 12,30"));
+        QCOMPARE(formatMoney(-0.004), QString("R$ 0,00"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDateTimeText)
+#include "tst_datetimetext.moc"
