@@ -50,7 +50,13 @@ case "$cmd" in
         || { cat "$dir/install.log" >&2; exit 1; }
       fresh=1
     fi
-    port=$(free_port)
+    # Keep the port of the last start while it is free, so saved settings stay valid.
+    port=""
+    if [ -f "$dir/port" ]; then
+      old=$(cat "$dir/port")
+      if [ -n "$old" ] && ! (exec 3<>"/dev/tcp/127.0.0.1/$old") 2>/dev/null; then port=$old; fi
+    fi
+    [ -n "$port" ] || port=$(free_port)
     echo "$port" >"$dir/port"
     mariadbd --no-defaults --user="$(id -un)" --datadir="$dir/data" --socket="$dir/sock" \
       --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/pid" \

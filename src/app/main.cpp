@@ -1,1 +1,79 @@
-int main(){}
+// The desktop program: single instance, splash, data module, main window, event loop, and the
+// one orderly way out.
+#include "app/Commands.h"
+#include "core/Artwork.h"
+#include "core/TdmzDados.h"
+#include "core/TfmQ90ini.h"
+#include "core/TorvelApplication.h"
+#include "platform/MessageService.h"
+#include "platform/SingleInstance.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QSplashScreen>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// For the start-up benchmark: report when the login dialog is on screen and leave at once.
+class LoginProbe : public DialogRunner {
+public:
+    int run(QDialog *dialog) override
+    {
+        if (QString::fromLatin1(dialog->metaObject()->className()) == QLatin1String("TfmSenha")) {
+            dialog->show();
+            QCoreApplication::processEvents();
+            std::printf("login-shown\n");
+            std::fflush(stdout);
+            std::_Exit(0);
+        }
+        return dialog->exec();
+    }
+};
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    TorvelApplication app(argc, argv);
+    TorvelApplication::setUp();
+
+    SingleInstance instance(QStringLiteral("torvel-") + qEnvironmentVariable("USER", "user"));
+    if (!instance.tryAcquire())
+        return 0;  // the running instance was asked to come forward
+
+    WidgetMessageService messages;
+    MessageService::install(&messages);
+    LoginProbe probe;
+    if (qEnvironmentVariableIsSet("TORVEL_EXIT_AT_LOGIN"))
+        DialogRunner::install(&probe);
+
+    QSplashScreen splash(Artwork::splash());
+    splash.show();
+    splash.repaint();
+    app.processEvents();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    TdmzDados dm;
+    QApplication::restoreOverrideCursor();
+    if (dm.startup() == TdmzDados::Startup::Quit) {
+        dm.shutdown();
+        return 0;
+    }
+
+    TfmQ90ini window;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     &TfmQ90ini::bringToFront);
+    registerCommands(window);
+    splash.hide();
+    if (!window.FormCreate()) {
+        dm.shutdown();
+        return 0;
+    }
+    window.show();
+    splash.finish(&window);
+    const int code = app.exec();
+    dm.shutdown();
+    return code;
+}

@@ -161,7 +161,10 @@ const ScriptedMessageService::Expectation *ScriptedMessageService::next(Kind kin
     }
     m_current = m_queue.front();
     m_queue.pop_front();
-    if (m_current.kind != kind || (!m_current.text.isEmpty() && m_current.text != text)) {
+    const QString &want = m_current.text;
+    const bool textMatches = want.isEmpty() || want == text ||
+                             (want.endsWith('*') && text.startsWith(want.chopped(1)));
+    if (m_current.kind != kind || !textMatches) {
         m_failures << QStringLiteral("esperado %1: \"%2\", veio %3: \"%4\"")
                           .arg(kindName(m_current.kind), m_current.text, kindName(kind), text);
         return nullptr;

@@ -68,7 +68,8 @@ public:
 
 // For tests: a queue of expected prompts with their answers. Each prompt must match the next
 // expectation by kind and text; a mismatch or a prompt nobody expected is recorded as a failure
-// (and answered No / cancelled). Installs itself while it lives.
+// (and answered No / cancelled). An expected text ending in '*' matches any text that starts
+// with the rest. Installs itself while it lives.
 class ScriptedMessageService : public MessageService {
 public:
     ScriptedMessageService();

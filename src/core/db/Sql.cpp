@@ -8,11 +8,11 @@ namespace Sql {
 
 QString open(const QString &name, const ConnectionParams &params)
 {
-    if (QSqlDatabase::contains(name)) {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-    QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, name);
+    // An existing connection is reused, so handles that datasets hold stay valid across a
+    // reconnection with other parameters.
+    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
+                                                   : QSqlDatabase::addDatabase(kDriver, name);
+    db.close();
     db.setHostName(params.host);
     db.setPort(params.port);
     db.setUserName(params.user);

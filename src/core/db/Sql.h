@@ -38,7 +38,7 @@ namespace Sql {
 
 inline constexpr const char *kDriver = "QMYSQL";
 
-// Adds (or replaces) the connection `name` with the parameters and opens it. Returns an empty
+// Adds the connection `name` (or reuses it, closed first) with the parameters and opens it. Returns an empty
 // string on success, the driver's error text otherwise.
 QString open(const QString &name, const ConnectionParams &params);
 

@@ -1,0 +1,124 @@
+#include "cli/CliContext.h"
+
+#include "core/TdmzDados.h"
+#include "platform/Folders.h"
+#include "platform/IniFile.h"
+#include "platform/MessageService.h"
+
+#include <QMap>
+#include <cstdio>
+
+void registerCoreCommands();
+
+namespace Cli {
+
+namespace {
+
+QMap<QString, Command> &commands()
+{
+    static QMap<QString, Command> all;
+    return all;
+}
+
+const QHash<QString, int> kConnectionOptions = {
+    {"host", 1}, {"port", 1}, {"user", 1}, {"password", 1}, {"database", 1}};
+
+void printHelp()
+{
+    printOut(QStringLiteral(
+        "torvelctl - Torvel - Controle de Rondas, sem janelas\n\n"
+        "Uso: torvelctl COMANDO [opções]\n\n"
+        "Conexão (padrão: o TORVEL.INI da pasta do programa):\n"
+        "  --host HOST --port PORTA --user USUÁRIO --password SENHA --database BANCO\n\n"
+        "Comandos:"));
+    for (const Command &c : commands())
+        printOut(QStringLiteral("  %1 %2\n      %3").arg(c.name, c.usage, c.summary));
+}
+
+}  // namespace
+
+void add(Command command) { commands().insert(command.name, std::move(command)); }
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+void printOut(const QString &text) { std::fprintf(stdout, "%s\n", text.toUtf8().constData()); }
+
+ConnectionParams connection(const Options &options)
+{
+    IniFile ini(Folders::programFolder() + "TORVEL.INI");
+    ConnectionParams p;
+    p.host = options.value("host", ini.readString("BANCO", "HostName", "localhost"));
+    p.port = options.value("port", QString::number(ini.readInteger("BANCO", "port", 3306))).toInt();
+    p.user = options.value("user", ini.readString("BANCO", "User", {}));
+    p.password = options.value("password", ini.readString("BANCO", "Password", {}));
+    p.database = options.value("database", ini.readString("BANCO", "Database", "torvel"));
+    return p;
+}
+
+bool connect(const Options &options)
+{
+    TdmzDados *dm = TdmzDados::instance();
+    const QString error = dm->connectTo(connection(options));
+    if (!error.isEmpty()) {
+        printError(QStringLiteral("Não foi possível conectar. Mensagem: ") + error);
+        return false;
+    }
+    return true;
+}
+
+int run(const QStringList &args)
+{
+    registerCoreCommands();
+    if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
+        args.first() == "help") {
+        printHelp();
+        return args.isEmpty() ? 2 : 0;
+    }
+    const auto it = commands().constFind(args.first());
+    if (it == commands().constEnd()) {
+        printError(QStringLiteral("Comando desconhecido: %1 (veja torvelctl --help)")
+                       .arg(args.first()));
+        return 2;
+    }
+    const Command &command = it.value();
+    Options options;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == "--help" || arg == "-h") {
+            printOut(QStringLiteral("Uso: torvelctl %1 %2\n%3")
+                         .arg(command.name, command.usage, command.summary));
+            return 0;
+        }
+        if (!arg.startsWith("--")) {
+            options.positional << arg;
+            continue;
+        }
+        const QString name = arg.mid(2);
+        const int arity = command.options.value(name, kConnectionOptions.value(name, -1));
+        if (arity < 0) {
+            printError(QStringLiteral("Opção desconhecida: %1").arg(arg));
+            return 2;
+        }
+        if (i + arity > args.size() - 1) {
+            printError(QStringLiteral("Falta o valor de %1").arg(arg));
+            return 2;
+        }
+        QStringList values = args.mid(i + 1, arity);
+        options.values.insert(name, values.join(' '));
+        options.lists[name] += values;
+        i += arity;
+    }
+    // Prompts of the engines go to stderr and confirmations answer No.
+    ConsoleMessageService console;
+    MessageService::install(&console);
+    TdmzDados dm;
+    const int status = command.run(options);
+    dm.disconnect();
+    MessageService::install(nullptr);
+    return status;
+}
+
+}  // namespace Cli

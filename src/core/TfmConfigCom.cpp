@@ -1,0 +1,264 @@
+#include "core/TfmConfigCom.h"
+
+#include "core/Settings.h"
+#include "core/TdmzDados.h"
+#include "core/db/DatabaseSetup.h"
+#include "core/db/Schema.h"
+#include "platform/IniFile.h"
+#include "platform/MessageService.h"
+#include "platform/SystemServices.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QComboBox *portList()
+{
+    auto *list = new QComboBox;
+    // Editable, so a device path the machine does not list (a USB adapter plugged in later,
+    // a pseudo-terminal) can be typed.
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->setMinimumContentsLength(16);
+    return list;
+}
+
+void selectExactly(QComboBox *list, const QString &name)
+{
+    int index = -1;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->itemText(i) == name) {
+            index = i;
+            break;
+        }
+    if (index < 0 && list->count() > 0)
+        index = 0;
+    list->setCurrentIndex(index);
+    if (index < 0)
+        list->setEditText({});
+}
+
+QString digitsOf(const QString &text)
+{
+    QString digits;
+    for (QChar c : text)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    return digits;
+}
+
+}  // namespace
+
+TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode(mode)
+{
+    setWindowTitle(QStringLiteral("Configurações Gerais"));
+    pcPaginas = new QTabWidget;
+
+    // Banco de Dados
+    tsBanco = new QWidget;
+    edDatabase = new QLineEdit;
+    edHostName = new QLineEdit;
+    edPorta = new QLineEdit;
+    edPassword = new QLineEdit;
+    edPassword->setEchoMode(QLineEdit::Password);
+    edUser = new QLineEdit;
+    Button1 = new QPushButton(QStringLiteral("Criar banco de dados"));
+    lbStatus = new QLabel;
+    auto *bancoForm = new QFormLayout;
+    bancoForm->addRow(QStringLiteral("Database"), edDatabase);
+    bancoForm->addRow(QStringLiteral("HostName"), edHostName);
+    bancoForm->addRow(QStringLiteral("Porta"), edPorta);
+    bancoForm->addRow(QStringLiteral("Password"), edPassword);
+    bancoForm->addRow(QStringLiteral("User"), edUser);
+    auto *bancoLayout = new QVBoxLayout(tsBanco);
+    bancoLayout->addLayout(bancoForm);
+    bancoLayout->addWidget(Button1, 0, Qt::AlignLeft);
+    bancoLayout->addWidget(lbStatus);
+    bancoLayout->addStretch();
+
+    // Configurações Gerais
+    tsGerais = new QWidget;
+    cbPortaCom = portList();
+    ckAcertaRelogio = new QCheckBox(QStringLiteral("Acerta data/hora"));
+    ckAcertaRelogio->setToolTip(
+        QStringLiteral("Acerta data e hora do coletor usando data do micro no ato da descarga"));
+    edBaud = new QLineEdit;
+    ckLimpar = new QCheckBox(QStringLiteral("Limpar dados"));
+    ckLimpar->setToolTip(QStringLiteral("Apaga dados do coletor após a descarga"));
+    ckExcel = new QCheckBox(QStringLiteral("Usar relatórios em Excel"));
+    edInstalacao = new QLineEdit;
+    edInstalacao->setMaxLength(60);
+    edInstalacao->setToolTip(
+        QStringLiteral("Nome da organização, mostrado no título da janela e nos relatórios"));
+    auto *geraisForm = new QFormLayout(tsGerais);
+    geraisForm->addRow(QStringLiteral("Porta Serial"), cbPortaCom);
+    geraisForm->addRow(QStringLiteral("Baud Rate (Q90)"), edBaud);
+    geraisForm->addRow(ckAcertaRelogio);
+    geraisForm->addRow(ckLimpar);
+    geraisForm->addRow(ckExcel);
+    geraisForm->addRow(QStringLiteral("Nome da instalação"), edInstalacao);
+
+    // DS9
+    tsDS9 = new QWidget;
+    cbPortaDS9 = portList();
+    edInicio = new QLineEdit;
+    edTamanho = new QLineEdit;
+    auto *ds9Form = new QFormLayout(tsDS9);
+    ds9Form->addRow(QStringLiteral("Porta Serial"), cbPortaDS9);
+    ds9Form->addRow(QStringLiteral("Posição início"), edInicio);
+    ds9Form->addRow(QStringLiteral("Tamanho"), edTamanho);
+
+    pcPaginas->addTab(tsBanco, QStringLiteral("Banco de Dados"));
+    if (m_mode == Mode::Normal) {
+        pcPaginas->addTab(tsGerais, QStringLiteral("Configurações Gerais"));
+        pcPaginas->addTab(tsDS9, QStringLiteral("DS9"));
+        pcPaginas->setCurrentWidget(tsGerais);
+    } else {
+        // The other pages are not shown but their controls keep the loaded values, which
+        // Confirm writes back.
+        tsGerais->setParent(this);
+        tsDS9->setParent(this);
+        tsGerais->hide();
+        tsDS9->hide();
+    }
+
+    btConfirma = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton),
+                                 QStringLiteral("Confirma"));
+    btCancela = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                QStringLiteral("Cancela"));
+    btConfirma->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btConfirma);
+    buttons->addWidget(btCancela);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(pcPaginas);
+    layout->addLayout(buttons);
+
+    connect(btConfirma, &QPushButton::clicked, this, &TfmConfigCom::btConfirmaclick);
+    connect(btCancela, &QPushButton::clicked, this, &TfmConfigCom::btCancelaclick);
+    connect(Button1, &QPushButton::clicked, this, &TfmConfigCom::Button1Click);
+
+    FormCreate();
+}
+
+void TfmConfigCom::FormCreate()
+{
+    IniFile &ini = TdmzDados::instance()->config();
+    const QStringList ports = SystemServices::serialPorts();
+    cbPortaCom->addItems(ports);
+    cbPortaDS9->addItems(ports);
+    selectExactly(cbPortaCom, ini.readString("COM", "PORTACOM", "COM1"));
+    selectExactly(cbPortaDS9, "COM" + QString::number(ini.readInteger("DS9", "PORTA", 1)));
+
+    edDatabase->setText(ini.readString("BANCO", "Database", "torvel"));
+    edHostName->setText(ini.readString("BANCO", "HostName", "localhost"));
+    edPorta->setText(ini.readString("BANCO", "port", "3306"));
+    edPassword->setText(ini.readString("BANCO", "Password", {}));
+    edUser->setText(ini.readString("BANCO", "User", "root"));
+
+    ckAcertaRelogio->setChecked(ini.readBool("COM", "ACERTARELOGIO", false));
+    edBaud->setText(ini.readString("COM", "Q90BAUD", "1200"));
+    ckLimpar->setChecked(ini.readBool("COM", "CLEAR", false));
+    edInicio->setText(QString::number(ini.readInteger("DS9", "INICIO", 7)));
+    edTamanho->setText(QString::number(ini.readInteger("DS9", "TAMANHO", 6)));
+    ckExcel->setChecked(ini.readBool("CONFIG", "EXCEL", false));
+    edInstalacao->setText(
+        ini.readString(Settings::kInstallationSection, Settings::kInstallationKey, {}));
+}
+
+bool TfmConfigCom::connectDatabase()
+{
+    TdmzDados *dm = TdmzDados::instance();
+    ConnectionParams p;
+    p.database = edDatabase->text().trimmed();
+    p.host = edHostName->text().trimmed();
+    p.port = edPorta->text().trimmed().toInt();
+    if (p.port <= 0)
+        p.port = 3306;
+    p.password = edPassword->text();
+    p.user = edUser->text();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString error = dm->connectTo(p);
+    QApplication::restoreOverrideCursor();
+    if (!error.isEmpty()) {
+        Msg::information(QStringLiteral("Não foi possível conectar. Mensagem: ") + error);
+        return false;
+    }
+    dm->saveParams(p, edPorta->text());
+    return true;
+}
+
+void TfmConfigCom::btConfirmaclick()
+{
+    if (!connectDatabase())
+        return;
+    IniFile &ini = TdmzDados::instance()->config();
+    if (m_mode == Mode::Normal) {
+        ini.writeString("COM", "PORTACOM", cbPortaCom->currentText());
+        ini.writeBool("COM", "ACERTARELOGIO", ckAcertaRelogio->isChecked());
+        ini.writeBool("COM", "CLEAR", ckLimpar->isChecked());
+        ini.writeString("COM", "Q90BAUD", edBaud->text());
+        ini.writeString(Settings::kInstallationSection, Settings::kInstallationKey,
+                        edInstalacao->text().trimmed());
+    }
+    ini.writeString("DS9", "PORTA", digitsOf(cbPortaDS9->currentText()));
+    ini.writeString("DS9", "INICIO", edInicio->text());
+    ini.writeString("DS9", "TAMANHO", edTamanho->text());
+    ini.writeBool("CONFIG", "EXCEL", ckExcel->isChecked());
+    if (!ini.lastError().isEmpty())
+        Msg::error(ini.lastError());
+    accept();
+}
+
+void TfmConfigCom::btCancelaclick() { reject(); }
+
+void TfmConfigCom::setStatus(const QString &text)
+{
+    lbStatus->setText(text);
+    QApplication::processEvents();
+}
+
+void TfmConfigCom::Button1Click()
+{
+    Button1->setEnabled(false);
+    const QString name = edDatabase->text().trimmed();
+    if (!Schema::isValidDatabaseName(name)) {
+        Msg::error(QStringLiteral("Não foi possível criar o banco ") + name);
+        return;
+    }
+    ConnectionParams server;
+    server.host = edHostName->text().trimmed();
+    server.port = edPorta->text().trimmed().toInt();
+    if (server.port <= 0)
+        server.port = 3306;
+    server.user = edUser->text();
+    server.password = edPassword->text();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        DatabaseSetup::createDatabase(server, name, [this](const QString &step) {
+            setStatus(step);
+            if (step == QLatin1String("Conectado") ||
+                step == QLatin1String("Banco de dados criado!"))
+                SystemServices::pause(300);
+        });
+    } catch (const DbError &e) {
+        QApplication::restoreOverrideCursor();
+        Msg::error(e.text());
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    btConfirmaclick();
+}

@@ -1,0 +1,136 @@
+#include "core/TfmSenha.h"
+
+#include "core/TdmzDados.h"
+#include "core/db/Sql.h"
+#include "platform/MessageService.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit *upperCaseField(int maxLength)
+{
+    auto *field = new QLineEdit;
+    field->setMaxLength(maxLength);
+    QObject::connect(field, &QLineEdit::textEdited, field, [field](const QString &text) {
+        const QString upper = text.toUpper();
+        if (upper != text) {
+            const int cursor = field->cursorPosition();
+            field->setText(upper);
+            field->setCursorPosition(cursor);
+        }
+    });
+    return field;
+}
+
+const char *const kFlags[] = {"cadastros", "relatorios", "configuracoes", "utilitarios",
+                              "descarga",  "memorias",   "programa",      "relcad",
+                              "reldesc",   "relcons",    "utilsen"};
+
+}  // namespace
+
+TfmSenha::TfmSenha(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Controle de Rotas"));
+    // No window buttons: the dialog ends through its own commands.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    edLogin = upperCaseField(10);
+    edSenha = upperCaseField(10);
+    edSenha->setEchoMode(QLineEdit::Password);
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Login"), edLogin);
+    form->addRow(QStringLiteral("Senha"), edSenha);
+
+    btconfirma = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
+                                 QStringLiteral("Confima"));
+    btcancela = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                QStringLiteral("Cancela"));
+    btconfirma->setAutoDefault(false);
+    btcancela->setAutoDefault(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btconfirma);
+    buttons->addWidget(btcancela);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    connect(btconfirma, &QPushButton::clicked, this, &TfmSenha::btconfirmaclick);
+    connect(btcancela, &QPushButton::clicked, this, &TfmSenha::btcancelaclick);
+    edLogin->installEventFilter(this);
+    edSenha->installEventFilter(this);
+    edLogin->setFocus();
+}
+
+bool TfmSenha::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (watched == edLogin)
+                edSenha->setFocus();
+            else
+                btconfirmaclick();
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            btcancelaclick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfmSenha::keyPressEvent(QKeyEvent *event)
+{
+    // Enter must not reach QDialog's default-button handling; Esc cancels.
+    if (event->key() == Qt::Key_Escape) {
+        btcancelaclick();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return;
+    QDialog::keyPressEvent(event);
+}
+
+void TfmSenha::btconfirmaclick()
+{
+    TdmzDados *dm = TdmzDados::instance();
+    dm->login = edLogin->text();
+    dm->senha = edSenha->text();
+    QSqlQuery q;
+    try {
+        q = Sql::exec(dm->db(),
+                      QStringLiteral("select * from control where login = :plogin and senha = "
+                                     ":psenha"),
+                      {{"plogin", dm->login}, {"psenha", dm->senha}});
+    } catch (const DbError &e) {
+        Msg::error(e.text());
+        return;
+    }
+    if (!q.next()) {
+        ++m_failures;
+        Msg::error(QStringLiteral("Senha inválida!"));
+        edLogin->setFocus();
+        edSenha->clear();
+        if (terminated())
+            reject();
+        return;
+    }
+    m_flags.clear();
+    for (const char *flag : kFlags)
+        m_flags.insert(QString::fromLatin1(flag), q.value(QString::fromLatin1(flag)).toInt());
+    accept();
+}
+
+void TfmSenha::btcancelaclick() { reject(); }

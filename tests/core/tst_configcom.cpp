@@ -1,0 +1,179 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "core/TdmzDados.h"
+#include "core/TfmConfigCom.h"
+#include "core/TfmQ90ini.h"
+#include "core/TorvelApplication.h"
+#include "platform/IniFile.h"
+#include "platform/MessageService.h"
+#include "platform/SystemServices.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QtTest>
+
+using Kind = MessageService::Kind;
+
+// The settings dialog: what it loads, what Confirm writes, and when it writes nothing.
+class TestConfigCom : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<TestDatabase> tdb;
+    std::unique_ptr<TdmzDados> dm;
+
+    IniFile ini() const { return IniFile(env->iniPath()); }
+
+private Q_SLOTS:
+    void initTestCase() { TorvelApplication::setUp(); }
+
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        tdb = std::make_unique<TestDatabase>();
+        env->writeIniFor(tdb->params());
+        SystemServices::setSerialPorts([] { return QStringList{"ttyS0", "COM3", "COM12"}; });
+        dm = std::make_unique<TdmzDados>();
+    }
+
+    void cleanup()
+    {
+        dm.reset();
+        tdb.reset();
+        env.reset();
+    }
+
+    void loadsDefaultsAndOpensOnGeneralPage()
+    {
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        QCOMPARE(d.pcPaginas->count(), 3);
+        QCOMPARE(d.pcPaginas->tabText(0), QString("Banco de Dados"));
+        QCOMPARE(d.pcPaginas->tabText(1), QString::fromUtf8("Configurações Gerais"));
+        QCOMPARE(d.pcPaginas->tabText(2), QString("DS9"));
+        QCOMPARE(d.pcPaginas->currentWidget(), d.tsGerais);
+        QCOMPARE(d.edBaud->text(), QString("1200"));
+        QCOMPARE(d.edInicio->text(), QString("7"));
+        QCOMPARE(d.edTamanho->text(), QString("6"));
+        QVERIFY(!d.ckLimpar->isChecked());
+        QVERIFY(!d.ckExcel->isChecked());
+        QCOMPARE(d.ckLimpar->toolTip(), QString::fromUtf8("Apaga dados do coletor após a descarga"));
+        // PORTACOM COM1 is not on this machine: the first port is selected.
+        QCOMPARE(d.cbPortaCom->currentText(), QString("ttyS0"));
+        QCOMPARE(d.edDatabase->text(), tdb->name());
+    }
+
+    void confirmStoresGeneralSettingsWhateverPageIsInFront()
+    {
+        ScriptedMessageService msgs;
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        d.pcPaginas->setCurrentWidget(d.tsDS9);
+        d.ckLimpar->setChecked(true);
+        d.ckExcel->setChecked(true);
+        d.edBaud->setText("9600");
+        d.cbPortaCom->setCurrentText("COM3");
+        d.cbPortaDS9->setCurrentIndex(d.cbPortaDS9->findText("COM12"));
+        d.edInicio->setText("1");
+        d.edTamanho->setText("12");
+        d.edInstalacao->setText("VIGILANCIA ALFA");
+        d.btConfirmaclick();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        const IniFile f = ini();
+        QCOMPARE(f.readString("COM", "PORTACOM"), QString("COM3"));
+        QCOMPARE(f.readBool("COM", "CLEAR", false), true);
+        QCOMPARE(f.readString("COM", "Q90BAUD"), QString("9600"));
+        QCOMPARE(f.readInteger("DS9", "PORTA", 1), 12);
+        QCOMPARE(f.readInteger("DS9", "INICIO", 7), 1);
+        QCOMPARE(f.readInteger("DS9", "TAMANHO", 6), 12);
+        QCOMPARE(f.readBool("CONFIG", "EXCEL", false), true);
+        QCOMPARE(dm->installationName(), QString("VIGILANCIA ALFA"));
+    }
+
+    void portWithoutDigitsReadsBackAsOne()
+    {
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        d.cbPortaDS9->setCurrentText("USB");
+        d.btConfirmaclick();
+        QCOMPARE(ini().readString("DS9", "PORTA", "?"), QString());
+        QCOMPARE(ini().readInteger("DS9", "PORTA", 1), 1);
+        // and COM + PORTA selects the entry again when the machine lists it
+        ini().writeInteger("DS9", "PORTA", 3);
+        TfmConfigCom again(TfmConfigCom::Mode::Normal);
+        QCOMPARE(again.cbPortaDS9->currentText(), QString("COM3"));
+    }
+
+    void failedConnectionWritesNothing()
+    {
+        ScriptedMessageService msgs;
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        d.edPassword->setText("senha errada");
+        d.ckLimpar->setChecked(true);
+        msgs.expect(Kind::Information, "Não foi possível conectar. Mensagem: *");
+        d.btConfirmaclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QVERIFY(!ini().valueExists("COM", "CLEAR"));
+        QCOMPARE(ini().readString("BANCO", "Password"), tdb->params().password);
+    }
+
+    void databaseOnlyModeKeepsGeneralSettingsAndWritesReaderKeys()
+    {
+        ini().writeString("COM", "PORTACOM", "COM3");
+        ini().writeBool("CONFIG", "EXCEL", true);
+        TfmConfigCom d(TfmConfigCom::Mode::DatabaseOnly);
+        QCOMPARE(d.pcPaginas->count(), 1);
+        d.btConfirmaclick();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(ini().readString("COM", "PORTACOM"), QString("COM3"));
+        QCOMPARE(ini().readBool("CONFIG", "EXCEL", false), true);
+        QCOMPARE(ini().readInteger("DS9", "INICIO", 0), 7);
+        QVERIFY(!ini().valueExists("COM", "CLEAR"));
+    }
+
+    void createDatabaseButtonBuildsSchemaThenConnects()
+    {
+        ScriptedMessageService msgs;
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        d.edDatabase->setText("nome com espaço");
+        msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível criar o banco nome com espaço"));
+        d.Button1Click();
+        QVERIFY(!d.Button1->isEnabled());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+
+        TfmConfigCom d2(TfmConfigCom::Mode::Normal);
+        const QString name = QStringLiteral("tst_cfg_%1").arg(QCoreApplication::applicationPid());
+        d2.edDatabase->setText(name);
+        d2.Button1Click();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(d2.result(), int(QDialog::Accepted));
+        QCOMPARE(dm->connectionParams().database, name);
+        QCOMPARE(Sql::scalar(dm->db(), "select count(*) from modem").toInt(), 12);
+        QCOMPARE(ini().readString("BANCO", "Database"), name);
+        Sql::exec(dm->db(), "drop database `" + name + "`");
+    }
+
+    void settingsCommandRefreshesSpreadsheetFlagAndCaption()
+    {
+        ScriptedDialogRunner dialogs;
+        dialogs.expect("TfmConfigCom", [](QDialog *dlg) {
+            auto *d = qobject_cast<TfmConfigCom *>(dlg);
+            d->ckExcel->setChecked(true);
+            d->edInstalacao->setText("CONDOMINIO BETA");
+            d->btConfirmaclick();
+            return d->result();
+        });
+        TfmQ90ini w;
+        QVERIFY(!dm->excel);
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        w.run("Configuraes1Click");
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY(dm->excel);
+        QCOMPARE(w.windowTitle(), QString("Torvel - Controle de Rondas - CONDOMINIO BETA"));
+    }
+};
+
+QTEST_MAIN(TestConfigCom)
+#include "tst_configcom.moc"

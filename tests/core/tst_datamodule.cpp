@@ -1,0 +1,115 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "core/TdmzDados.h"
+#include "core/db/DataSet.h"
+#include "platform/MessageService.h"
+#include "platform/SystemServices.h"
+
+#include <QtTest>
+
+using Kind = MessageService::Kind;
+
+// The data module's lookups and the pending-edit confirmation every registration window uses.
+class TestDataModule : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<TestDatabase> tdb;
+    std::unique_ptr<TdmzDados> dm;
+
+private Q_SLOTS:
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        tdb = std::make_unique<TestDatabase>();
+        dm = std::make_unique<TdmzDados>();
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        tdb->exec("insert into buttons (codigo_button, referencia) values ('2B3C4D', 'F'), "
+                  "('0A0B0C', '')");
+        tdb->exec("insert into funcs (nome_func, memoria) values ('ANA', '2B3C4D')");
+    }
+
+    void cleanup()
+    {
+        dm.reset();
+        tdb.reset();
+        env.reset();
+    }
+
+    void countByFieldBindsText()
+    {
+        QCOMPARE(dm->CountByField("2B3C4D", "codigo_button", "buttons"), 1);
+        QCOMPARE(dm->CountByField("2b3c4d", "codigo_button", "buttons"), 1);  // server collation
+        QCOMPARE(dm->CountByField("ZZZZZZ", "codigo_button", "buttons"), 0);
+        // A numeric column compared with a text value still counts.
+        QCOMPARE(dm->CountByField("1", "codigo_func", "funcs"), 1);
+        QCOMPARE(dm->qySQL->param("pcampo").typeId(), QMetaType::QString);
+        QCOMPARE(dm->qySQL->asInt("total"), 1);
+        // Text that would break a pasted statement is just a value.
+        QCOMPARE(dm->CountByField("x' or '1'='1", "codigo_button", "buttons"), 0);
+    }
+
+    void findByFieldWithAndWithoutMatch()
+    {
+        QVERIFY(dm->FindByField("2B3C4D", "memoria", "funcs"));
+        QCOMPARE(dm->qyProcura->text("nome_func"), QString("ANA"));
+        QVERIFY(!dm->FindByField("000000", "memoria", "funcs"));
+        QCOMPARE(dm->qyProcura->text("nome_func"), QString());
+        QCOMPARE(dm->qyProcura->asInt("codigo_func"), 0);
+    }
+
+    void confirmPendingEditPostsOrCancels()
+    {
+        DataSet &q = *dm->qyButtons;
+        q.open();
+        ScriptedMessageService msgs;
+        dm->ConfirmPendingEdit(q);  // browsing: nothing asked
+        QVERIFY(msgs.done());
+
+        q.append();
+        q.setValue("codigo_button", "ABCDEF");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        dm->ConfirmPendingEdit(q);
+        QCOMPARE(q.state(), DataSet::State::Browse);
+        QCOMPARE(tdb->scalar("select count(*) from buttons where codigo_button = 'ABCDEF'").toInt(),
+                 1);
+
+        q.append();
+        q.setValue("codigo_button", "FEDCBA");
+        msgs.expectConfirm("Registro em edição. Salvar?", false);
+        dm->ConfirmPendingEdit(q);
+        QCOMPARE(q.state(), DataSet::State::Browse);
+        QCOMPARE(tdb->scalar("select count(*) from buttons where codigo_button = 'FEDCBA'").toInt(),
+                 0);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void sharedQueriesOpenOnTheirTables()
+    {
+        for (DataSet *q : {dm->qyButtons, dm->qyControl, dm->qyRoteiros, dm->qyEventos,
+                           dm->qyFuncs, dm->qyLocais, dm->qyColetores, dm->qyFuncao,
+                           dm->qyDescTot, dm->qyDistancia, dm->qyPrecoKM}) {
+            q->open();
+            QVERIFY2(q->isActive(), qPrintable(q->sql()));
+            q->close();
+        }
+        dm->qyDescRot->setParam("roteiro", 1);
+        dm->qyDescRot->open();
+        QCOMPARE(dm->qyDescRot->fieldNames(),
+                 (QStringList{"codigo_roteiro", "ordem", "codigo_local"}));
+        QCOMPARE(dm->qyControl->primaryKey(), (QStringList{"login", "senha"}));
+    }
+
+    void shutdownClosesEverything()
+    {
+        int paused = 0;
+        SystemServices::setPause([&](int ms) { paused += ms; });
+        dm->shutdown();
+        QCOMPARE(paused, 600);
+        QVERIFY(!dm->isConnected());
+        QVERIFY(dm->config().isClosed());
+    }
+};
+
+QTEST_MAIN(TestDataModule)
+#include "tst_datamodule.moc"

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Sets up and runs Torvel: installs what is missing, builds, starts the bundled private
+# MariaDB server (initialised on first use, bound to 127.0.0.1), on first use writes
+# TORVEL.INI pointing at it and creates the database, then opens the program in the program
+# folder. The bundled server stops when the program exits.
+# Set TORVEL_EXTERNAL_DB=1 to leave the bundled server alone and use the server that
+# TORVEL.INI names (see README).
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+build=${TORVEL_BUILD_DIR:-$root/build}
+home=${TORVEL_HOME:-$HOME/.local/share/torvel}
+export TORVEL_HOME=$home
+mkdir -p "$home"
+
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh" --target torvel torvelctl >/dev/null
+
+ctl="$build/src/cli/torvelctl"
+[ -f "$home/TORVEL.TXT" ] || cp "$root/docs/TORVEL.TXT" "$home/TORVEL.TXT"
+
+bundled=0
+if [ -z "${TORVEL_EXTERNAL_DB:-}" ]; then
+  ini_bundled=$("$ctl" ini-get CONFIG BANCOINTERNO 2>/dev/null || true)
+  ini_host=$("$ctl" ini-get BANCO HostName 2>/dev/null || true)
+  # The bundled server serves a new installation, and one that chose it before.
+  if [ "$ini_bundled" = "1" ] || [ -z "$ini_host" ]; then bundled=1; fi
+fi
+
+if [ "$bundled" = 1 ]; then
+  dbdir="$home/mariadb"
+  port=$("$root/scripts/mariadb.sh" start "$dbdir")
+  trap '"$root/scripts/mariadb.sh" stop "$dbdir"' EXIT
+  password=$(cat "$dbdir/password")
+  "$ctl" ini-set BANCO HostName 127.0.0.1
+  "$ctl" ini-set BANCO port "$port"
+  "$ctl" ini-set BANCO User torvel
+  "$ctl" ini-set BANCO Password "$password"
+  if [ "$ini_bundled" != "1" ]; then
+    "$ctl" ini-set BANCO Database torvel
+    "$ctl" ini-set CONFIG CNFBD 1
+    "$ctl" ini-set CONFIG BANCOINTERNO 1
+  fi
+  db=$("$ctl" ini-get BANCO Database)
+  if ! mariadb --no-defaults -S "$dbdir/sock" -uroot -e "use \`$db\`" 2>/dev/null; then
+    "$ctl" create-database "$db" >/dev/null
+  fi
+fi
+
+cd "$home"
+status=0
+"$build/src/app/torvel" "$@" || status=$?
+exit $status
