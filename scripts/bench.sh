@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks against a private MariaDB server started for the run. Each
+# benchmark prints its figures with a baseline measured in the same run and the ratio.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TORVEL_BUILD_DIR:-$root/build}
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh"
+dir=$(mktemp -d)
+trap '"$root/scripts/mariadb.sh" stop "$dir/db"; rm -rf "$dir"' EXIT
+port=$("$root/scripts/mariadb.sh" start "$dir/db")
+pw=$(cat "$dir/db/password")
+ctl="$build/src/cli/torvelctl"
+"$ctl" create-database torvel_bench --host 127.0.0.1 --port "$port" --user torvel --password "$pw" >/dev/null 2>&1
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+"$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${RUNS:-15}"
