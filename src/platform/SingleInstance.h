@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+// Lets only one copy of the program run per user: a second start hands over to the first,
+// which comes to the front, and then ends. The lock is a lock file in the user's runtime folder
+// (a crashed holder's stale file is taken over); the hand-over goes through a local socket next
+// to it.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // key: the application's name; the user's name is added so users never block each other.
+    explicit SingleInstance(const QString &key, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // True when this is the first instance, which then keeps the lock until destroyed. False
+    // when another holds it; that one has been asked to come forward.
+    bool tryAcquire();
+    bool isPrimary() const { return m_lock != nullptr; }
+
+Q_SIGNALS:
+    // A later start asked the first instance to show itself.
+    void activationRequested();
+
+private:
+    void acceptConnection();
+
+    QString m_lockPath;
+    QString m_socketPath;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer *m_server = nullptr;
+};
