@@ -364,7 +364,10 @@ bool DataSet::locate(const QStringList &fields, const QVariantList &values, Loca
 {
     if (!isActive())
         return false;
-    Q_ASSERT(fields.size() == values.size());
+    if (fields.size() != values.size()) {
+        qWarning("DataSet::locate: %d fields, %d values", int(fields.size()), int(values.size()));
+        return false;
+    }
     std::vector<int> columns;
     for (const QString &f : fields)
         columns.push_back(requireField(f));
@@ -608,10 +611,10 @@ QString DataSet::whereClause(const Key &key, const Row &row, Bindings &bindings)
 
 std::optional<DataSet::Row> DataSet::reread(const Row &stored)
 {
-    const Key key = rowKey();
-    if (!key.unique)
-        return std::nullopt;
     try {
+        const Key key = rowKey();
+        if (!key.unique)
+            return std::nullopt;
         Bindings bindings;
         const QString sql = "SELECT * FROM " + quoted(table()) + " WHERE " +
                             whereClause(key, stored, bindings);
@@ -627,7 +630,8 @@ std::optional<DataSet::Row> DataSet::reread(const Row &stored)
         }
         return row;
     } catch (const DbError &) {
-        // The write itself succeeded; the buffer is what was stored.
+        // The write itself succeeded (failing here would invite posting it twice); the buffer
+        // is what was stored.
         return std::nullopt;
     }
 }

@@ -37,6 +37,7 @@ class DataSet : public QObject {
 
 public:
     enum class State { Inactive, Browse, Edit, Insert };
+    Q_ENUM(State)
 
     enum class Event {
         BeforeInsert, AfterInsert,
