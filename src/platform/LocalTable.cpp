@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <atomic>
 #include <iterator>
+#include <optional>
 
 namespace {
 
