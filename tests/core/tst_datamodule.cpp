@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/IniFile.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 

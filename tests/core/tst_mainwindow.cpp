@@ -134,7 +134,7 @@ private Q_SLOTS:
         bool terminated = false;
         dialogs.expect("TfmSenha", [&](QDialog *dlg) {
             auto *d = qobject_cast<TfmSenha *>(dlg);
-            for (int i = 0; i < 4 && d->result() != QDialog::Rejected; ++i) {
+            for (int i = 0; i < 4 && !d->terminated(); ++i) {
                 d->edLogin->setText("NINGUEM");
                 d->btconfirmaclick();
             }

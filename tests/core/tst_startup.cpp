@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QtTest>
@@ -92,7 +93,7 @@ private Q_SLOTS:
         QStringList offered;
         dialogs.expect("TfmConecta", [&](QDialog *dlg) {
             auto *d = qobject_cast<TfmConecta *>(dlg);
-            QVERIFY(!d->btOK->isEnabled());
+            [&] { QVERIFY(!d->btOK->isEnabled()); }();
             fillServer(d, TestDatabase::server());
             d->btConectarClick();
             [&] {
