@@ -1,5 +1,6 @@
 #include "core/TdmzDados.h"
 
+#include "core/IdentifierRules.h"
 #include "core/Settings.h"
 #include "core/TfmConecta.h"
 #include "core/TfmConfigCom.h"
@@ -51,6 +52,7 @@ TdmzDados::TdmzDados(QObject *parent) : QObject(parent)
     qyDistancia = makeQuery("select * from distancia ", "distancia");
     qyPrecoKM = makeQuery("select * from precokm", "precokm");
     qyRelatorio = makeQuery({}, {});
+    IdentifierRules::install(*this);
 }
 
 TdmzDados::~TdmzDados()

@@ -54,6 +54,9 @@ public:
     QString senha;
     bool excel = false;
     QString pendingOldIdentifier;
+    // Set when a location is saved; the locations window clears it when it opens and, when set
+    // at closing, refreshes the location names copied into route stops.
+    bool locationSaved = false;
 
     // Reads EXCEL of section CONFIG into the spreadsheet flag.
     void readSpreadsheetFlag();

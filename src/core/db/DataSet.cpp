@@ -743,16 +743,47 @@ bool DataSet::startInsert(bool atEnd)
     return true;
 }
 
+// Begins a transaction for an atomic write; rolls back unless committed.
+class DataSet::WriteTransaction {
+public:
+    explicit WriteTransaction(DataSet &ds) : m_db(ds.db())
+    {
+        m_active = ds.m_atomic && m_db.transaction();
+    }
+    ~WriteTransaction()
+    {
+        if (m_active)
+            m_db.rollback();
+    }
+    void commit()
+    {
+        if (!m_active)
+            return;
+        m_active = false;
+        if (!m_db.commit()) {
+            const QString error = Sql::describe(m_db.lastError());
+            m_db.rollback();
+            throw DbError(error);
+        }
+    }
+
+private:
+    QSqlDatabase m_db;
+    bool m_active = false;
+};
+
 bool DataSet::post()
 {
     if (!isEditing())
         return true;
+    WriteTransaction transaction(*this);
     if (!fire(Event::BeforePost))
         return false;
     if (!isEditing())  // a hook settled the edit itself
         return false;
     if (m_state == State::Insert) {
         const Row stored = writeInsert();
+        transaction.commit();
         const int row = m_insertAt;
         Q_EMIT aboutToInsertRow(row);
         m_rows.insert(row, stored);
@@ -766,7 +797,9 @@ bool DataSet::post()
         fireAfter(Event::AfterPost);
         fireAfter(Event::AfterScroll);
     } else {
-        m_rows[m_current] = writeUpdate();
+        const Row stored = writeUpdate();
+        transaction.commit();
+        m_rows[m_current] = stored;
         m_buffer.clear();
         m_original.clear();
         setState(State::Browse);
@@ -808,12 +841,14 @@ bool DataSet::remove()
         throw DbError(QStringLiteral("Não há registro para excluir."));
     requireTable();
     const Key key = rowKey();
+    WriteTransaction transaction(*this);
     if (!fire(Event::BeforeDelete))
         return false;
     Bindings bindings;
     const QString sql = "DELETE FROM " + quoted(table()) + " WHERE " +
                         whereClause(key, m_rows[m_current], bindings);
     Sql::exec(db(), sql, bindings);
+    transaction.commit();
 
     const int row = m_current;
     m_buffer.clear();  // an edit in progress goes with its row

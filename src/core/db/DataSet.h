@@ -164,6 +164,13 @@ public:
     HookId on(Event event, QObject *owner, Handler handler);
     void removeHook(HookId id);
 
+    // With atomic writes, a post or delete runs its Before-hooks and its own statement in one
+    // transaction: a hook that aborts or fails, or a statement the server refuses, leaves
+    // nothing of the rules' statements behind. Rules that must change other tables together
+    // with the row therefore run in Before-hooks.
+    void setAtomicWrites(bool atomic) { m_atomic = atomic; }
+    bool atomicWrites() const { return m_atomic; }
+
 Q_SIGNALS:
     void stateChanged(DataSet::State state);
     void currentRowChanged();
@@ -251,6 +258,8 @@ private:
     };
     std::map<Event, std::vector<Hook>> m_hooks;
     HookId m_nextHook = 1;
+    bool m_atomic = false;
+    class WriteTransaction;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(DataSet::LocateOptions)
