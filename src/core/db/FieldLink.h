@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include "core/db/DataSet.h"
+
 class DataSet;
 class QCheckBox;
 class QComboBox;

@@ -1,0 +1,24 @@
+#include "registries/Commands.h"
+
+#include "core/TfmQ90ini.h"
+#include "platform/MessageService.h"
+#include "registries/TfmButtons.h"
+
+namespace Registries {
+
+namespace {
+template <typename Window>
+void open(TfmQ90ini *parent)
+{
+    Window window(parent);
+    DialogRunner::exec(&window);
+}
+}  // namespace
+
+void registerCommands(TfmQ90ini &window)
+{
+    TfmQ90ini *w = &window;
+    window.registerCommand("Memrias1Click", [w] { open<TfmButtons>(w); });
+}
+
+}  // namespace Registries
