@@ -1,6 +1,7 @@
 #include "core/TdmzDados.h"
 
 #include "core/IdentifierRules.h"
+#include "core/RegistryRules.h"
 #include "core/Settings.h"
 #include "core/TfmConecta.h"
 #include "core/TfmConfigCom.h"
@@ -53,6 +54,7 @@ TdmzDados::TdmzDados(QObject *parent) : QObject(parent)
     qyPrecoKM = makeQuery("select * from precokm", "precokm");
     qyRelatorio = makeQuery({}, {});
     IdentifierRules::install(*this);
+    RegistryRules::install(*this);
 }
 
 TdmzDados::~TdmzDados()

@@ -2,6 +2,7 @@
 
 #include "core/TfmQ90ini.h"
 #include "platform/MessageService.h"
+#include "registries/RegistryWindows.h"
 #include "registries/TfmButtons.h"
 
 namespace Registries {
@@ -19,6 +20,11 @@ void registerCommands(TfmQ90ini &window)
 {
     TfmQ90ini *w = &window;
     window.registerCommand("Memrias1Click", [w] { open<TfmButtons>(w); });
+    window.registerCommand("Coletores1Click", [w] { open<TfmColetores>(w); });
+    window.registerCommand("FuncionriosClick", [w] { open<TfmFuncs>(w); });
+    window.registerCommand("EventosClick", [w] { open<TfmEventos>(w); });
+    window.registerCommand("LocaisClick", [w] { open<TfmLocais>(w); });
+    window.registerCommand("Funo1Click", [w] { open<TfmFuncao>(w); });
 }
 
 }  // namespace Registries
