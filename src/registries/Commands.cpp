@@ -4,6 +4,7 @@
 #include "platform/MessageService.h"
 #include "registries/RegistryWindows.h"
 #include "registries/TfmButtons.h"
+#include "registries/TfmRoteiros.h"
 
 namespace Registries {
 
@@ -25,6 +26,7 @@ void registerCommands(TfmQ90ini &window)
     window.registerCommand("EventosClick", [w] { open<TfmEventos>(w); });
     window.registerCommand("LocaisClick", [w] { open<TfmLocais>(w); });
     window.registerCommand("Funo1Click", [w] { open<TfmFuncao>(w); });
+    window.registerCommand("RoteirosClick", [w] { open<TfmRoteiros>(w); });
 }
 
 }  // namespace Registries

@@ -1,5 +1,9 @@
 #include "registries/RegistryLists.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTableView>
+
 TfmListaColetores::TfmListaColetores(QWidget *parent)
     : TfmListaBase(
           {QStringLiteral("Lista de Coletores"),
@@ -60,6 +64,44 @@ TfmListaFuncao::TfmListaFuncao(QWidget *parent)
                     QStringLiteral(" order by descricao"),
                     30,
                     {{"descricao", QString::fromUtf8("Descrição")}}},
+                   parent)
+{
+}
+
+TfmListaRoteiros::TfmListaRoteiros(QWidget *parent)
+    : TfmListaBase({QStringLiteral("Lista de Roteiros"),
+                    QStringLiteral("select * from roteiros order by nome_roteiro"),
+                    QStringLiteral("select * from roteiros"),
+                    QStringLiteral("nome_roteiro"),
+                    QStringLiteral(" order by nome_roteiro"),
+                    30,
+                    {{"nome_roteiro", QStringLiteral("Nome")}}},
+                   parent)
+{
+}
+
+bool TfmListaRoteiros::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == dbgLista && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        if (!text.isEmpty() && text.at(0).isPrint()) {
+            edPesquisa->setFocus();
+            edPesquisa->insert(text.toUpper());
+            return true;
+        }
+    }
+    return TfmListaBase::eventFilter(watched, event);
+}
+
+TfmListEmp::TfmListEmp(QWidget *parent)
+    : TfmListaBase({QStringLiteral("Lista de Empresas"),
+                    QStringLiteral("select distinct empresa\nfrom roteiros\norder by empresa"),
+                    QStringLiteral("select distinct empresa from roteiros"),
+                    QStringLiteral("empresa"),
+                    QStringLiteral(" order by empresa"),
+                    40,
+                    {{"empresa", QStringLiteral("Empresa")}}},
                    parent)
 {
 }

@@ -33,3 +33,20 @@ class TfmListaFuncao : public TfmListaBase {
 public:
     explicit TfmListaFuncao(QWidget *parent = nullptr);
 };
+
+// The routes; typing in the grid goes on in the search field.
+class TfmListaRoteiros : public TfmListaBase {
+    Q_OBJECT
+public:
+    explicit TfmListaRoteiros(QWidget *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
+
+// The distinct companies that routes serve.
+class TfmListEmp : public TfmListaBase {
+    Q_OBJECT
+public:
+    explicit TfmListEmp(QWidget *parent = nullptr);
+};

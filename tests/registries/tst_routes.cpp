@@ -1,0 +1,284 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "core/TdmzDados.h"
+#include "core/db/DataSet.h"
+#include "platform/MaskEdit.h"
+#include "platform/MessageService.h"
+#include "platform/SystemServices.h"
+#include "registries/RegistryLists.h"
+#include "registries/TfmRoteiros.h"
+
+#include <QLineEdit>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QtTest>
+
+using Kind = MessageService::Kind;
+
+// The routes window: the route's fields and reference, and the stops kept 001..N.
+class TestRoutes : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<TestDatabase> tdb;
+    std::unique_ptr<TdmzDados> dm;
+
+    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
+
+    QStringList stops(int route) const
+    {
+        QSqlQuery q(tdb->db());
+        q.exec(QStringLiteral("select ordem, nome_local from descrot where codigo_roteiro = %1 "
+                              "order by ordem")
+                   .arg(route));
+        QStringList out;
+        while (q.next())
+            out << q.value(0).toString() + ":" + q.value(1).toString();
+        return out;
+    }
+
+    static ScriptedDialogRunner::Player pickLocation(int code)
+    {
+        return [code](QDialog *dlg) {
+            auto *list = qobject_cast<TfmListaBase *>(dlg);
+            list->query().locate("codigo_local", code);
+            list->choose();
+            return list->result();
+        };
+    }
+
+    static ScriptedDialogRunner::Player pickEvent(const QString &description)
+    {
+        return [description](QDialog *dlg) {
+            auto *list = qobject_cast<TfmListaBase *>(dlg);
+            list->edPesquisa->setText(description);
+            list->choose();
+            return list->result();
+        };
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        tdb = std::make_unique<TestDatabase>();
+        dm = std::make_unique<TdmzDados>();
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        SystemServices::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(8, 0, 0)); });
+        tdb->exec("insert into locais (codigo_local, nome_local) values (1,'L1'), (2,'L2'), "
+                  "(3,'L3'), (4,'L4'), (12345, 'DEPOSITO')");
+        tdb->exec("insert into eventos (codigo_evento, desc_evento, button_evento) values "
+                  "(1, 'INICIO NOITE', 'E00001'), (2, 'INICIO DIA', 'E00002'), (3, 'SEM', '')");
+        tdb->exec("insert into roteiros (codigo_roteiro, nome_roteiro, button_referencia) values "
+                  "(1, 'NOTURNO', 'E00001'), (2, 'DIURNO', '')");
+        tdb->exec("insert into descrot (codigo_roteiro, ordem, codigo_local, nome_local) values "
+                  "(1,'001',1,'L1'), (1,'002',2,'L2'), (1,'003',3,'L3'), (1,'004',4,'L4')");
+    }
+
+    void cleanup()
+    {
+        dm.reset();
+        tdb.reset();
+        env.reset();
+        SystemServices::setClock({});
+    }
+
+    void opensOnTheFirstRouteWithItsReferenceAndStops()
+    {
+        TfmRoteiros w;
+        QCOMPARE(w.query().text("nome_roteiro"), QString("NOTURNO"));
+        QCOMPARE(w.edDesc_eve->text(), QString("INICIO NOITE"));
+        QCOMPARE(w.stops().recordCount(), 4);
+        w.query().next();
+        QCOMPARE(w.edDesc_eve->text(), QString());
+        QCOMPARE(w.stops().recordCount(), 0);
+    }
+
+    void stopsAreAddedAtTheEnd()
+    {
+        ScriptedDialogRunner dialogs;
+        TfmRoteiros w;
+        w.query().locate("codigo_roteiro", 2);
+        dialogs.expect("TfmListaLocais", pickLocation(3));
+        w.btAdicionaLclick();
+        QCOMPARE(stops(2), QStringList{"001:L3"});
+        // Eight more to reach twelve, then the thirteenth.
+        for (int i = 0; i < 11; ++i)
+            tdb->exec(QStringLiteral("insert into descrot (codigo_roteiro, ordem, codigo_local, "
+                                     "nome_local) values (2, '%1', 1, 'L1')")
+                          .arg(TfmRoteiros::position(i + 2)));
+        dialogs.expect("TfmListaLocais", pickLocation(12345));
+        w.btAdicionaLclick();
+        QCOMPARE(stops(2).size(), 13);
+        QCOMPARE(stops(2).last(), QString("013:DEPOSITO"));
+        // The whole location code is kept.
+        QCOMPARE(scalar("select codigo_local from descrot where ordem = '013'").toInt(), 12345);
+        QCOMPARE(scalar("select t_min from descrot where ordem = '013'").toInt(), 0);
+        // A cancelled list adds nothing.
+        dialogs.expect("TfmListaLocais", [](QDialog *) { return int(QDialog::Rejected); });
+        w.btAdicionaLclick();
+        QCOMPARE(stops(2).size(), 13);
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+    }
+
+    void removingAStopRenumbers()
+    {
+        TfmRoteiros w;
+        w.stops().setRecNo(2);
+        w.btApagaLclick();
+        QCOMPARE(stops(1), (QStringList{"001:L1", "002:L3", "003:L4"}));
+        QCOMPARE(w.stops().recordCount(), 3);
+    }
+
+    void movingStops()
+    {
+        TfmRoteiros w;
+        w.btAcimaclick();  // on the first: nothing
+        QCOMPARE(stops(1), (QStringList{"001:L1", "002:L2", "003:L3", "004:L4"}));
+        w.stops().last();
+        w.btAbaixoclick();  // on the last: nothing
+        QCOMPARE(stops(1), (QStringList{"001:L1", "002:L2", "003:L3", "004:L4"}));
+        w.btAcimaclick();
+        QCOMPARE(stops(1), (QStringList{"001:L1", "002:L2", "003:L4", "004:L3"}));
+        w.stops().setRecNo(1);
+        w.btAbaixoclick();
+        QCOMPARE(stops(1), (QStringList{"001:L2", "002:L1", "003:L4", "004:L3"}));
+        QCOMPARE(w.stops().recNo(), 1);  // back to the first stop
+    }
+
+    void newRouteWithoutNameGetsNoStop()
+    {
+        ScriptedMessageService msgs;
+        ScriptedDialogRunner dialogs;
+        TfmRoteiros w;
+        w.btadicionaclick();
+        QCOMPARE(w.query().state(), DataSet::State::Insert);
+        QCOMPARE(w.query().asInt("tempo_locais"), -1);
+        QCOMPARE(w.query().text("t_rot_min"), QString("0"));
+        QCOMPARE(w.query().text("data_cadastro"), QString("09/12/2026 08:00:00"));
+        dialogs.expect("TfmListaLocais", pickLocation(1));
+        msgs.expect(Kind::Error, "Favor informar o nome do roteiro.");
+        w.btAdicionaLclick();
+        QCOMPARE(scalar("select count(*) from roteiros").toInt(), 2);
+        QCOMPARE(w.query().state(), DataSet::State::Insert);
+
+        // Named, the route is saved first and the stop goes to it.
+        w.query().setValue("nome_roteiro", "MADRUGADA");
+        dialogs.expect("TfmListaLocais", pickLocation(1));
+        w.btAdicionaLclick();
+        const int route = scalar("select codigo_roteiro from roteiros where nome_roteiro = "
+                                 "'MADRUGADA'")
+                              .toInt();
+        QCOMPARE(stops(route), QStringList{"001:L1"});
+        QCOMPARE(scalar(QStringLiteral("select concat(tempo_locais, tempo_padrao, ordemvisitas, "
+                                       "temporoteiro, t_min_padrao) from roteiros where "
+                                       "codigo_roteiro = %1")
+                            .arg(route))
+                     .toString(),
+                 QString("-1-1-1-10"));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void choosingTheReference()
+    {
+        ScriptedMessageService msgs;
+        ScriptedDialogRunner dialogs;
+        TfmRoteiros w;
+        // The reference the route already has is accepted.
+        dialogs.expect("TfmListaButtonsRef", pickEvent("INICIO NOITE"));
+        w.jvBitmapButton1click();
+        QCOMPARE(w.query().state(), DataSet::State::Edit);
+        w.btconfirmaclick();
+        QCOMPARE(w.query().state(), DataSet::State::Browse);
+
+        w.query().locate("codigo_roteiro", 2);
+        dialogs.expect("TfmListaButtonsRef", pickEvent("INICIO NOITE"));
+        msgs.expect(Kind::Information, QString::fromUtf8("Este evento já é referência do roteiro "
+                                                         "NOTURNO!"));
+        w.jvBitmapButton1click();
+        dialogs.expect("TfmListaButtonsRef", pickEvent("SEM"));
+        msgs.expect(Kind::Information, QString::fromUtf8("Nenhuma memória associada ao evento "
+                                                         "SEM!"));
+        w.jvBitmapButton1click();
+        QCOMPARE(w.query().text("button_referencia"), QString());
+
+        dialogs.expect("TfmListaButtonsRef", pickEvent("INICIO DIA"));
+        w.jvBitmapButton1click();
+        QCOMPARE(w.edDesc_eve->text(), QString("INICIO DIA"));
+        QVERIFY(scalar("select button_referencia from roteiros where codigo_roteiro = 2")
+                    .toString()
+                    .isEmpty());  // only on Confirma
+        w.btconfirmaclick();
+        QCOMPARE(scalar("select button_referencia from roteiros where codigo_roteiro = 2")
+                     .toString(),
+                 QString("E00002"));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+    }
+
+    void doubleClickClearsTheReferenceAtOnce()
+    {
+        TfmRoteiros w;
+        QTest::mouseDClick(w.edDesc_eve, Qt::LeftButton);
+        QCOMPARE(scalar("select button_referencia from roteiros where codigo_roteiro = 1")
+                     .toString(),
+                 QString());
+        QCOMPARE(w.edDesc_eve->text(), QString("INICIO NOITE"));
+        w.query().next();
+        w.query().prior();
+        QCOMPARE(w.edDesc_eve->text(), QString());
+    }
+
+    void deletingARouteTakesItsStops()
+    {
+        ScriptedMessageService msgs;
+        TfmRoteiros w;
+        msgs.expectConfirm("Deseja realmente excluir este registro?", false);
+        w.btapagaclick();
+        QCOMPARE(scalar("select count(*) from descrot").toInt(), 4);
+        msgs.expectConfirm("Deseja realmente excluir este registro?", true);
+        w.btapagaclick();
+        QCOMPARE(scalar("select count(*) from descrot").toInt(), 0);
+        QCOMPARE(scalar("select count(*) from roteiros").toInt(), 1);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void specificTimesAndDepartureAreSaved()
+    {
+        {
+            TfmRoteiros w;
+            w.show();
+            w.stops().setRecNo(2);
+            w.edTMin->setFocus();
+            QTest::keyClicks(w.edTMin, "5");
+            QTest::keyClicks(w.edTMax, "15");
+            w.stops().setRecNo(3);  // moving to another stop saves it
+            QCOMPARE(scalar("select concat(t_min, '-', t_max) from descrot where ordem = '002' "
+                            "and codigo_roteiro = 1")
+                         .toString(),
+                     QString("5-15"));
+            w.edHoraSaida->setFocus();
+            w.edHoraSaida->setMaskedText("22:30");
+            Q_EMIT w.edHoraSaida->editingFinished();
+            w.btconfirmaclick();
+        }
+        QCOMPARE(scalar("select hora_saida from roteiros where codigo_roteiro = 1").toTime(),
+                 QTime(22, 30));
+    }
+
+    void routeListTypingInTheGridSearches()
+    {
+        TfmListaRoteiros list;
+        QCOMPARE(list.query().text("nome_roteiro"), QString("DIURNO"));
+        list.show();
+        QTest::keyClicks(list.dbgLista, "n");
+        QCOMPARE(list.edPesquisa->text(), QString("N"));
+        QCOMPARE(list.query().recordCount(), 1);
+        QCOMPARE(list.query().text("nome_roteiro"), QString("NOTURNO"));
+        TfmListEmp companies;
+        QCOMPARE(companies.query().recordCount(), 1);  // both routes have no company
+    }
+};
+
+QTEST_MAIN(TestRoutes)
+#include "tst_routes.moc"
