@@ -9,6 +9,8 @@
 #include <cstdio>
 
 void registerCoreCommands();
+void registerReaderCommands();
+void registerIngestCommands();
 
 namespace Cli {
 
@@ -72,6 +74,8 @@ bool connect(const Options &options)
 int run(const QStringList &args)
 {
     registerCoreCommands();
+    registerReaderCommands();
+    registerIngestCommands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();
