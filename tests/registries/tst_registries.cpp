@@ -246,6 +246,21 @@ private Q_SLOTS:
         QCOMPARE(scalar("select count(*) from desctot where coletor = 'C1'").toInt(), 2);
     }
 
+    void deletingCollaboratorFreesItsIdentifier()
+    {
+        tdb->exec("update buttons set referencia = 'F' where codigo_button = 'FREE01'");
+        tdb->exec("update funcs set memoria = 'FREE01' where codigo_func = 1");
+        ScriptedMessageService msgs;
+        TfmFuncs w;
+        QVERIFY(w.query().locate("codigo_func", 1));
+        msgs.expectConfirm("Deseja realmente excluir este registro?", true);
+        w.btapagaclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(scalar("select count(*) from funcs").toInt(), 1);
+        QCOMPARE(scalar("select referencia from buttons where codigo_button = 'FREE01'").toString(),
+                 QString(""));
+    }
+
     void searchListsShowTheirRowsInOrder()
     {
         TfmListaLocais locais;
