@@ -86,4 +86,100 @@ QPixmap splash()
     return pixmap;
 }
 
+namespace {
+
+QPixmap tilePixmap(Tile tile, int size)
+{
+    const qreal ratio = deviceRatio();
+    QPixmap pixmap(QSize(size, size) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+
+    static const QColor colours[] = {QColor(41, 98, 168), QColor(22, 130, 110),
+                                     QColor(180, 60, 50),  QColor(110, 70, 160),
+                                     QColor(200, 120, 30), QColor(60, 110, 60),
+                                     QColor(170, 50, 110), QColor(50, 90, 130)};
+    QLinearGradient fill(0, 0, 0, 64);
+    const QColor base = colours[int(tile)];
+    fill.setColorAt(0, base.lighter(125));
+    fill.setColorAt(1, base);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+
+    QPen line(Qt::white, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(line);
+    p.setBrush(Qt::NoBrush);
+    switch (tile) {
+    case Tile::Routes: {
+        QPainterPath path;
+        path.moveTo(14, 48);
+        path.cubicTo(14, 30, 50, 40, 50, 16);
+        p.drawPath(path);
+        p.setBrush(Qt::white);
+        for (QPointF dot : {QPointF(14, 48), QPointF(30, 36), QPointF(50, 16)})
+            p.drawEllipse(dot, 4.5, 4.5);
+        break;
+    }
+    case Tile::Communication:
+        p.drawLine(QPointF(14, 24), QPointF(48, 24));
+        p.drawPolyline(QPolygonF({QPointF(40, 16), QPointF(48, 24), QPointF(40, 32)}));
+        p.drawLine(QPointF(50, 42), QPointF(16, 42));
+        p.drawPolyline(QPolygonF({QPointF(24, 34), QPointF(16, 42), QPointF(24, 50)}));
+        break;
+    case Tile::DeleteCollections:
+        p.drawRect(QRectF(20, 22, 24, 28));
+        p.drawLine(QPointF(16, 18), QPointF(48, 18));
+        p.drawLine(QPointF(28, 14), QPointF(36, 14));
+        p.drawLine(QPointF(28, 28), QPointF(28, 44));
+        p.drawLine(QPointF(36, 28), QPointF(36, 44));
+        break;
+    case Tile::ConsistencyReport:
+        for (int i = 0; i < 3; ++i) {
+            const qreal y = 18 + i * 14;
+            p.drawPolyline(QPolygonF({QPointF(14, y), QPointF(18, y + 4), QPointF(25, y - 4)}));
+            p.drawLine(QPointF(31, y), QPointF(50, y));
+        }
+        break;
+    case Tile::Collaborators:
+        p.drawEllipse(QPointF(32, 22), 8, 8);
+        p.drawArc(QRectF(16, 34, 32, 26), 0, 180 * 16);
+        break;
+    case Tile::CollectionReport:
+        p.drawPolyline(QPolygonF({QPointF(40, 12), QPointF(18, 12), QPointF(18, 52),
+                                  QPointF(46, 52), QPointF(46, 18), QPointF(40, 12)}));
+        for (int y : {26, 34, 42})
+            p.drawLine(QPointF(24, y), QPointF(40, y));
+        break;
+    case Tile::Location: {
+        QPainterPath pin;
+        pin.moveTo(32, 54);
+        pin.cubicTo(20, 38, 16, 32, 16, 26);
+        pin.arcTo(QRectF(16, 10, 32, 32), 180, -180);
+        pin.cubicTo(48, 32, 44, 38, 32, 54);
+        p.drawPath(pin);
+        p.drawEllipse(QPointF(32, 26), 5, 5);
+        break;
+    }
+    case Tile::AnalyticByCollector:
+        p.drawEllipse(QPointF(28, 28), 12, 12);
+        p.drawLine(QPointF(37, 37), QPointF(50, 50));
+        break;
+    }
+    return pixmap;
+}
+
+}  // namespace
+
+QIcon tileIcon(Tile tile)
+{
+    QIcon icon;
+    for (int size : {32, 48, 64, 96})
+        icon.addPixmap(tilePixmap(tile, size));
+    return icon;
+}
+
 }  // namespace Artwork

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 
 // The program's own pictures, drawn in code so they scale to any screen density.
@@ -8,4 +9,9 @@ namespace Artwork {
 QPixmap logo(int size);
 // The splash picture shown while the program starts.
 QPixmap splash();
+
+// Pictures of the main window's shortcut tiles.
+enum class Tile { Routes, Communication, DeleteCollections, ConsistencyReport, Collaborators,
+                  CollectionReport, Location, AnalyticByCollector };
+QIcon tileIcon(Tile tile);
 }  // namespace Artwork

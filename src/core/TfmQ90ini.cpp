@@ -1,5 +1,6 @@
 #include "core/TfmQ90ini.h"
 
+#include "core/Artwork.h"
 #include "core/TdmzDados.h"
 #include "core/TfmConfigCom.h"
 #include "core/TfmSenha.h"
@@ -34,21 +35,18 @@ const std::pair<const char *, const char *> kGatedMenus[] = {
 struct TileDef {
     const char *caption;
     const char *handler;
-    const char *themeIcon;
-    QStyle::StandardPixmap fallback;
+    Artwork::Tile picture;
 };
 
 const TileDef kTiles[] = {
-    {"Roteiros", "RoteirosClick", "view-list-tree", QStyle::SP_FileDialogListView},
-    {"Comunicação", "Label5Click", "network-transmit-receive", QStyle::SP_DriveNetIcon},
-    {"Excluir coletas", "ApagaDescargas1Click", "edit-delete", QStyle::SP_TrashIcon},
-    {"Relatório de Consistência", "ConsistenciaClick", "document-properties",
-     QStyle::SP_FileDialogDetailedView},
-    {"Colaboradores", "FuncionriosClick", "system-users", QStyle::SP_DirHomeIcon},
-    {"Relatório de Coleta", "Coletor1Click", "x-office-document", QStyle::SP_FileIcon},
-    {"Local", "LocaisClick", "go-home", QStyle::SP_DirIcon},
-    {"Analítico por Coletor", "PorColetor1Click", "document-print-preview",
-     QStyle::SP_FileDialogContentsView},
+    {"Roteiros", "RoteirosClick", Artwork::Tile::Routes},
+    {"Comunicação", "Label5Click", Artwork::Tile::Communication},
+    {"Excluir coletas", "ApagaDescargas1Click", Artwork::Tile::DeleteCollections},
+    {"Relatório de Consistência", "ConsistenciaClick", Artwork::Tile::ConsistencyReport},
+    {"Colaboradores", "FuncionriosClick", Artwork::Tile::Collaborators},
+    {"Relatório de Coleta", "Coletor1Click", Artwork::Tile::CollectionReport},
+    {"Local", "LocaisClick", Artwork::Tile::Location},
+    {"Analítico por Coletor", "PorColetor1Click", Artwork::Tile::AnalyticByCollector},
 };
 
 }  // namespace
@@ -56,7 +54,7 @@ const TileDef kTiles[] = {
 TfmQ90ini::TfmQ90ini(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QPixmap()));
+    setWindowIcon(QIcon(Artwork::logo(64)));
     buildMenus();
     buildTiles();
     for (int i = 0; i < 3; ++i) {
@@ -165,7 +163,7 @@ void TfmQ90ini::buildTiles()
         const QString handler = QString::fromLatin1(def.handler);
         button->setText(caption);
         button->setObjectName(handler);
-        button->setIcon(QIcon::fromTheme(def.themeIcon, style()->standardIcon(def.fallback)));
+        button->setIcon(Artwork::tileIcon(def.picture));
         button->setIconSize(QSize(48, 48));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);

@@ -1,5 +1,6 @@
 #include "core/TfmSenha.h"
 
+#include "core/Artwork.h"
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
 #include "platform/MessageService.h"
@@ -61,9 +62,15 @@ TfmSenha::TfmSenha(QWidget *parent) : QDialog(parent)
     buttons->addWidget(btconfirma);
     buttons->addWidget(btcancela);
 
+    auto *picture = new QLabel;
+    picture->setPixmap(Artwork::logo(64));
+    auto *top = new QHBoxLayout;
+    top->addWidget(picture, 0, Qt::AlignTop);
+    top->addLayout(form, 1);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addLayout(top);
     layout->addLayout(buttons);
+    setMinimumWidth(320);
 
     connect(btconfirma, &QPushButton::clicked, this, &TfmSenha::btconfirmaclick);
     connect(btcancela, &QPushButton::clicked, this, &TfmSenha::btcancelaclick);
