@@ -76,11 +76,12 @@ QString RegistryLookups::ClassifyIdentifier(const QString &identifier)
     if (const auto it = m_classes.constFind(code); it != m_classes.constEnd())
         return it.value();
     QString description;
-    if (CountByField(code, QStringLiteral("codigo_button"), QStringLiteral("buttons")) == 0) {
+    // One lookup answers both whether the identifier is registered and whose it is.
+    const auto button = FindByField(code, QStringLiteral("codigo_button"), QStringLiteral("buttons"));
+    if (!button) {
         description = QStringLiteral("Não cadastrado");
     } else {
-        const auto button = FindByField(code, QStringLiteral("codigo_button"), QStringLiteral("buttons"));
-        const QString reference = button ? button->value("referencia").toString().left(1) : QString();
+        const QString reference = button->value("referencia").toString().left(1);
         if (reference == u"E")
             description = owner(code, "button_evento", "eventos", "desc_evento");
         else if (reference == u"F")

@@ -33,7 +33,10 @@ std::optional<QDateTime> dateTimeAt(const QString &line, int year, int yearLengt
     const QTime time(h, mi, s);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time);
+    // The terminal's clock reading, taken as it stands: as a zone-free value it is never judged
+    // by this workstation's daylight-saving rules (a touch at 00:30 on the night the clocks
+    // went forward is still a touch), and no time-zone lookup is paid per line.
+    return QDateTime(date, time, Qt::UTC);
 }
 
 }  // namespace

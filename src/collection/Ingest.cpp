@@ -11,6 +11,7 @@
 #include "platform/SystemServices.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -27,14 +28,37 @@ const QString kInsert = QStringLiteral(
     ":pcodigo_func)");
 
 // The server keeps whole seconds; cutting here rather than letting it round keeps the stored
-// moment the one written in the backup and the working table.
+// moment the one written in the backup and the working table. Like the touch times, the
+// moment is kept as its wall-clock fields without a zone, which is how it is written and
+// bound, and costs no time-zone lookup when it is taken for every touch.
 QDateTime wholeSeconds(const QDateTime &moment)
 {
-    return QDateTime(moment.date(), QTime(moment.time().hour(), moment.time().minute(),
-                                          moment.time().second()));
+    const QTime time = moment.time();
+    return QDateTime(moment.date(), QTime(time.hour(), time.minute(), time.second()), Qt::UTC);
 }
 
 QDateTime now() { return wholeSeconds(SystemServices::now()); }
+
+// The current moment for a model that stamps every record with it. Each reading of the local
+// clock pays a time-zone lookup; between readings a quarter of a second apart the monotonic
+// timer carries the last reading forward, so every touch still gets the moment it is stored.
+class MomentClock {
+public:
+    QDateTime now()
+    {
+        if (!m_since.isValid() || m_since.elapsed() >= 250) {
+            const QDateTime reading = SystemServices::now();
+            m_reading = QDateTime(reading.date(), reading.time(), Qt::UTC);
+            m_since.start();
+            return wholeSeconds(m_reading);
+        }
+        return wholeSeconds(m_reading.addMSecs(m_since.elapsed()));
+    }
+
+private:
+    QDateTime m_reading;
+    QElapsedTimer m_since;
+};
 
 bool isBlank(const QString &line) { return line.trimmed().isEmpty(); }
 
@@ -121,15 +145,19 @@ public:
     // itself attributed with the new value. Throws DbError (lookups) or InsertFailed.
     void store(const Touch &touch)
     {
-        attribute(touch.identifier);
+        const Effect &e = effect(touch.identifier);
+        if (e.route)
+            m_route = *e.route;
+        else if (e.func)
+            m_func = *e.func;
         m_table.append();
         m_table.setValue("sequencial", touch.sequencial);
         m_table.setValue("coletor", touch.shownCollector);
-        m_table.setValue("data_descarga", DateTimeText::toText(touch.downloaded));
+        m_table.setValue("data_descarga", momentText(touch.downloaded, m_lastDownloaded, m_downloadedText));
         m_table.setValue("button", touch.identifier);
         m_table.setValue("data_toque", DateTimeText::toText(touch.touched));
         m_table.setValue("tipo_button", touch.type);
-        m_table.setValue("descricao", m_lookups.ClassifyIdentifier(touch.identifier));
+        m_table.setValue("descricao", e.description);
         m_table.post();
 
         m_insert.bindValue(":pcoletor", QVariant(touch.storedCollector));
@@ -153,15 +181,38 @@ public:
     }
 
 private:
-    void attribute(const QString &identifier)
+    // What touching an identifier does to the variables, and its description, worked out at
+    // its first touch in this ingest.
+    struct Effect {
+        std::optional<QString> route;
+        std::optional<QString> func;
+        QString description;
+    };
+
+    const Effect &effect(const QString &identifier)
     {
+        if (const auto it = m_effects.constFind(identifier); it != m_effects.constEnd())
+            return it.value();
+        Effect e;
         if (m_lookups.CountByField(identifier, "button_referencia", "roteiros") >= 1) {
-            if (const auto row = m_lookups.FindByField(identifier, "button_referencia", "roteiros"))
-                m_route = text(row->value("codigo_roteiro"));
+            const auto row = m_lookups.FindByField(identifier, "button_referencia", "roteiros");
+            e.route = row ? text(row->value("codigo_roteiro")) : QString();
         } else if (m_lookups.CountByField(identifier, "memoria", "funcs") > 0) {
-            if (const auto row = m_lookups.FindByField(identifier, "memoria", "funcs"))
-                m_func = text(row->value("codigo_func"));
+            const auto row = m_lookups.FindByField(identifier, "memoria", "funcs");
+            e.func = row ? text(row->value("codigo_func")) : QString();
         }
+        e.description = m_lookups.ClassifyIdentifier(identifier);
+        return m_effects.insert(identifier, e).value();
+    }
+
+    // Texts of the working table, remembered while the same moment repeats.
+    const QString &momentText(const QDateTime &moment, QDateTime &last, QString &text)
+    {
+        if (moment != last) {
+            last = moment;
+            text = DateTimeText::toText(moment);
+        }
+        return text;
     }
 
     QVariant codeBinding(const QString &code) const
@@ -180,6 +231,9 @@ private:
     QSqlQuery m_insert;
     QString m_route;
     QString m_func;
+    QHash<QString, Effect> m_effects;
+    QDateTime m_lastDownloaded;
+    QString m_downloadedText;
 };
 
 Ingest::Ingest(TdmzDados &dm, IngestCallbacks callbacks)
@@ -294,6 +348,7 @@ IngestResult Ingest::IngestTerminalDump(const QString &path)
     }
     try {
         QString headerTerminal;
+        MomentClock clock;
         for (const QString &line : *lines) {
             if (line.startsWith(u'H')) {
                 const TerminalHeader header = parseTerminalHeader(line);
@@ -313,7 +368,7 @@ IngestResult Ingest::IngestTerminalDump(const QString &path)
             touch.type = parsed->type;
             touch.storedCollector = headerTerminal;
             touch.shownCollector = parsed->terminal.isEmpty() ? headerTerminal : parsed->terminal;
-            touch.downloaded = now();
+            touch.downloaded = clock.now();
             touch.touched = parsed->touched;
             touch.touchedBinding = QVariant(paramText(parsed->touched));
             session.store(touch);
@@ -454,8 +509,8 @@ IngestResult Ingest::IngestVigiaFile(const QString &path, const QString &collect
             touch.storedCollector = collector;
             touch.shownCollector = collector;
             touch.downloaded = started;
-            touch.touched = parsed->touched;
-            touch.touchedBinding = QVariant(parsed->touched);
+            touch.touched = wholeSeconds(parsed->touched);
+            touch.touchedBinding = QVariant(touch.touched);
             session.store(touch);
             ++result.stored;
         }
@@ -532,7 +587,8 @@ IngestResult Ingest::ConvertAndIngestQ90Listing(const QString &collector, const 
         int sequence = 0;
         for (const QString &line : *lines) {
             if (line.startsWith(u'H')) {
-                downloaded = parseTerminalHeader(line).downloaded;
+                if (const QDateTime stamp = parseTerminalHeader(line).downloaded; stamp.isValid())
+                    downloaded = stamp;
                 session.header(collector);
                 continue;
             }

@@ -160,9 +160,6 @@ private Q_SLOTS:
 
     void lumetDumpEndToEnd()
     {
-        // The moment is taken anew for every touch: each reading of the clock is a second later.
-        int ticks = 0;
-        SystemServices::setClock([&ticks] { return kNow.addSecs(ticks++); });
         write(backup("ro200811.txt"), "earlier\r\n");
         const QString dump = env->programFolder() + "DATALM.TMD";
         write(dump, crlf({"H 20081105101500 00 LUM01", lumetTouch("20081104223000", "AAA001", "LUM01"),
@@ -182,13 +179,13 @@ private Q_SLOTS:
                                        "DATA DA COLETA: 05/11/2008 10:15:00   TERMINAL: 000000",
                                        "05/11/2008 00:00:00 000000CCC003", ""}));
         QCOMPARE(records(), QStringList({
-            "LUM01|2008-11-05 10:20:31|2008-11-04 22:30:00|AAA001|02|1|2",
-            "LUM01|2008-11-05 10:20:32|2008-11-04 22:45:12|FFF006|03|1|2",
-            "LUM01|2008-11-05 10:20:33|2008-11-05 00:00:00|CCC003|02|1|2"}));
+            "LUM01|2008-11-05 10:20:30|2008-11-04 22:30:00|AAA001|02|1|2",
+            "LUM01|2008-11-05 10:20:30|2008-11-04 22:45:12|FFF006|03|1|2",
+            "LUM01|2008-11-05 10:20:30|2008-11-05 00:00:00|CCC003|02|1|2"}));
         QCOMPARE(workingRows(), QStringList({
-            "|LUM01|05/11/2008 10:20:31|AAA001|04/11/2008 22:30:00|02|RONDA NOITE",
-            "|LUM01|05/11/2008 10:20:32|FFF006|04/11/2008 22:45:12|03|Não cadastrado",
-            "|LUM01|05/11/2008 10:20:33|CCC003|05/11/2008|02|PORTARIA PRINCIPAL D"}));
+            "|LUM01|05/11/2008 10:20:30|AAA001|04/11/2008 22:30:00|02|RONDA NOITE",
+            "|LUM01|05/11/2008 10:20:30|FFF006|04/11/2008 22:45:12|03|Não cadastrado",
+            "|LUM01|05/11/2008 10:20:30|CCC003|05/11/2008|02|PORTARIA PRINCIPAL D"}));
         QCOMPARE(logLines, QStringList({"Coletor: LUM01 Descarga: 2008/11/05 10:15:00"}));
         QVERIFY(!QFile::exists(dump));
         QCOMPARE(reviews, 1);
@@ -224,6 +221,25 @@ private Q_SLOTS:
                                            "LUM99 BBB002 0/1", "LUM99 AAA001 1/1",
                                            "LUM02 CCC003 2/0"}));
         QCOMPARE(logLines.size(), 3);
+    }
+
+    void touchTimesIgnoreTheWorkstationsDaylightSaving()
+    {
+        // In this zone 19/10/2008 began at 01:00; the terminal's 00:30 is still stored as read.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "America/Sao_Paulo");
+        const QString dump = env->programFolder() + "DATALM.TMD";
+        write(dump, crlf({"H 20081019080000 00 LUM01", lumetTouch("20081019003000", "AAA001")}));
+        ScriptedMessageService msgs;
+        const IngestResult result = makeIngest().IngestTerminalDump(dump);
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        QVERIFY(msgs.done());
+        QCOMPARE(result.stored, 1);
+        QCOMPARE(records().first().section('|', 2, 2), QString("2008-10-19 00:30:00"));
+        QCOMPARE(workingRows().first().section('|', 4, 4), QString("19/10/2008 00:30:00"));
     }
 
     void watchDataEndToEnd()
