@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "collection/Commands.h"
 #include "core/TfmQ90ini.h"
 #include "registries/Commands.h"
 
@@ -7,4 +8,5 @@ void registerCommands(TfmQ90ini &window)
 {
     // The main window registers its own commands (settings, help, about, exit).
     Registries::registerCommands(window);
+    Collection::registerCommands(window);
 }

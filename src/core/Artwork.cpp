@@ -174,6 +174,52 @@ QPixmap tilePixmap(Tile tile, int size)
 
 }  // namespace
 
+QPixmap terminalPicture(int model, int height)
+{
+    const qreal ratio = deviceRatio();
+    const int width = height * 3 / 4;
+    QPixmap pixmap(QSize(width, height) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(width / 90.0, height / 120.0);
+    static const QColor bodies[] = {QColor(50, 60, 75), QColor(30, 90, 150), QColor(150, 40, 40),
+                                    QColor(30, 120, 80)};
+    const QColor body = bodies[qBound(0, model, 3)];
+    QLinearGradient shade(0, 0, 90, 0);
+    shade.setColorAt(0, body.lighter(140));
+    shade.setColorAt(1, body);
+    p.setPen(QPen(body.darker(160), 2));
+    p.setBrush(shade);
+    if (model == 2 || model == 3) {
+        // The baton models: a long grip with the reading tip at the top.
+        p.drawRoundedRect(QRectF(30, 6, 30, 108), 12, 12);
+        p.setBrush(QColor(190, 195, 200));
+        p.drawEllipse(QRectF(34, 10, 22, 22));
+        p.setBrush(QColor(255, 200, 40));
+        p.drawEllipse(QRectF(40, 44, 10, 10));
+    } else {
+        // The pocket terminals: a case with a display and the probe.
+        p.drawRoundedRect(QRectF(14, 20, 62, 92), 10, 10);
+        p.setBrush(QColor(170, 210, 170));
+        p.drawRect(QRectF(24, 32, 42, 26));
+        p.setBrush(QColor(190, 195, 200));
+        p.drawEllipse(QRectF(33, 2, 24, 24));
+        p.setBrush(body.darker(130));
+        for (int i = 0; i < 3; ++i)
+            p.drawRoundedRect(QRectF(24 + i * 15, 72, 12, 10), 3, 3);
+    }
+    p.setPen(Qt::white);
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setPixelSize(11);
+    f.setBold(true);
+    p.setFont(f);
+    static const char *const names[] = {"Q90", "LUMET", "VB", "VBN"};
+    p.drawText(QRectF(0, 88, 90, 16), Qt::AlignCenter, QString::fromLatin1(names[qBound(0, model, 3)]));
+    return pixmap;
+}
+
 QIcon tileIcon(Tile tile)
 {
     QIcon icon;

@@ -14,4 +14,7 @@ QPixmap splash();
 enum class Tile { Routes, Communication, DeleteCollections, ConsistencyReport, Collaborators,
                   CollectionReport, Location, AnalyticByCollector };
 QIcon tileIcon(Tile tile);
+
+// A picture of a terminal model (0 Q90, 1 Lumet, 2 Vigia Bastão, 3 Vigia Bastão Novo).
+QPixmap terminalPicture(int model, int height);
 }  // namespace Artwork
