@@ -11,6 +11,7 @@
 void registerCoreCommands();
 void registerReaderCommands();
 void registerIngestCommands();
+void registerConsistencyCommands();
 
 namespace Cli {
 
@@ -76,6 +77,7 @@ int run(const QStringList &args)
     registerCoreCommands();
     registerReaderCommands();
     registerIngestCommands();
+    registerConsistencyCommands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();

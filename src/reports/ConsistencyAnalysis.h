@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/LocalTable.h"
+
+#include <QList>
+#include <QString>
+
+class TdmzDados;
+
+// What the consistency window gathers for one run.
+struct ConsistencyInputs {
+    QString collector;           // the collector whose touches are analysed
+    bool collectorNamed = true;  // false: a period covers every collector
+    bool periodGiven = false;
+    QString periodStart;         // "dd/mm/yyyy hh:nn"
+    QString periodEnd;
+    QString download;            // the chosen download's date-time text, used without a period
+    QString company;             // empty: no filter
+    QString routeName;           // empty: no filter
+    bool betweenCycles = false;
+    QString betweenMin;          // whole minutes; empty or unreadable counts as 0
+    QString betweenMax;
+};
+
+// What the output step receives besides the two working tables.
+struct ConsistencyResult {
+    enum class Outcome {
+        Produced,      // the working tables hold the run
+        NoDownload,    // "Não há data de descarga"
+        NoTouches,     // "Nenhuma informação encontrada para o relatório!"
+        InvalidPeriod  // a period or download text that is not a date and time
+    };
+    Outcome outcome = Outcome::NoTouches;
+    bool inconsistent = false;
+    int sumOfQuantities = 0;
+    QString firstCollaborator;  // collaborator recorded on the first touch, at most 40 characters
+    int touches = 0;            // touches selected
+    int rows = 0;               // rows appended to the working table
+    bool functionTotals = false;  // the function-totals table has one row per job function
+
+    bool produced() const { return outcome == Outcome::Produced; }
+};
+
+// The consistency analysis: splits a collector's touches into cycles at the reference touches
+// of the routes, compares each cycle's location touches with its route's ordered stops and
+// judges the times, writing one row per touch and per verdict to the working table `temp`
+// (Contador, Col1..Col7) and the job-function quantities to `temptot`, both in the data
+// module's temp folder. Messages go through Msg; a database failure throws DbError and a
+// working table that cannot be written throws DbError with the local table's reason.
+//
+// Registry answers are remembered for the length of one run (the registries do not change
+// while it runs); each question still goes to the server the first time with the statement
+// the system defines for it.
+class ConsistencyAnalysis {
+public:
+    static inline const QString kWorkingTable = QStringLiteral("temp");
+    static inline const QString kTotalsTable = QStringLiteral("temptot");
+    static QList<LocalField> workingFields();
+    static QList<LocalField> totalsFields();
+
+    explicit ConsistencyAnalysis(TdmzDados &dm);
+
+    ConsistencyResult run(const ConsistencyInputs &inputs);
+
+    // Statements sent to the server by the last run.
+    int statementsRun() const { return m_statementsRun; }
+
+private:
+    class Run;
+    TdmzDados &m_dm;
+    int m_statementsRun = 0;
+};
+
+// A duration in days as "hhh:mm h": hours with at least three digits, the minutes of the
+// fraction rounded half to even (60 carries into the hours). 0.0625 -> "001:30 h".
+QString FormatDuration(double days);
