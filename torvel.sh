@@ -4,8 +4,14 @@
 # TORVEL.INI pointing at it and creates the database, then opens the program in the program
 # folder. The bundled server stops when the program exits.
 # Set TORVEL_EXTERNAL_DB=1 to leave the bundled server alone and use the server that
-# TORVEL.INI names (see README).
+# TORVEL.INI names (see README). With --demo, a new database receives a demonstration company
+# and the simulated terminals a day of rounds to download.
 set -euo pipefail
+demo=0
+args=()
+for a in "$@"; do
+  if [ "$a" = "--demo" ]; then demo=1; else args+=("$a"); fi
+done
 root=$(cd "$(dirname "$0")" && pwd)
 build=${TORVEL_BUILD_DIR:-$root/build}
 home=${TORVEL_HOME:-$HOME/.local/share/torvel}
@@ -13,10 +19,14 @@ export TORVEL_HOME=$home
 mkdir -p "$home"
 
 "$root/scripts/deps.sh"
-"$root/scripts/build.sh" --target torvel torvelctl >/dev/null
+"$root/scripts/build.sh" --target torvel torvelctl mvigia torvel-carregar-terminal >/dev/null
 
 ctl="$build/src/cli/torvelctl"
 [ -f "$home/TORVEL.TXT" ] || cp "$root/docs/TORVEL.TXT" "$home/TORVEL.TXT"
+# The Vigia Bastão program: the bundled simulator unless a real one was installed.
+if [ ! -f "$home/mvigia" ] || [ -f "$home/.mvigia-simulador" ]; then
+  cp "$build/tools/mvigia" "$home/mvigia" && touch "$home/.mvigia-simulador"
+fi
 
 bundled=0
 if [ -z "${TORVEL_EXTERNAL_DB:-}" ]; then
@@ -46,7 +56,11 @@ if [ "$bundled" = 1 ]; then
   fi
 fi
 
+if [ "$demo" = 1 ]; then
+  "$ctl" demo || true
+fi
+
 cd "$home"
 status=0
-"$build/src/app/torvel" "$@" || status=$?
+"$build/src/app/torvel" ${args[@]+"${args[@]}"} || status=$?
 exit $status

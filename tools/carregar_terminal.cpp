@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTextStream>
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -48,7 +49,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     QStringList lines;
-    if (!file.isEmpty() || !clear) {
+    // Touches come from the file, or from standard input when something is piped in.
+    if (!file.isEmpty() || !isatty(STDIN_FILENO)) {
         QFile in;
         if (file.isEmpty() ? !in.open(stdin, QIODevice::ReadOnly | QIODevice::Text)
                            : (in.setFileName(file), !in.open(QIODevice::ReadOnly | QIODevice::Text))) {

@@ -11,6 +11,7 @@
 void registerCoreCommands();
 void registerReaderCommands();
 void registerIngestCommands();
+void registerDemoCommands();
 void registerConsistencyCommands();
 
 namespace Cli {
@@ -77,6 +78,7 @@ int run(const QStringList &args)
     registerCoreCommands();
     registerReaderCommands();
     registerIngestCommands();
+    registerDemoCommands();
     registerConsistencyCommands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {

@@ -1,0 +1,179 @@
+#include "collection/Demo.h"
+
+#include "collection/terminals/TerminalSimulators.h"
+#include "core/TdmzDados.h"
+#include "core/db/Sql.h"
+
+#include <QSqlDatabase>
+
+namespace Demo {
+
+namespace {
+
+struct Place {
+    const char *name;
+    const char *code;
+};
+
+const Place kPlaces[] = {
+    {"PORTARIA PRINCIPAL", "A10001"}, {"GUARITA NORTE", "A10002"},    {"ESTACIONAMENTO", "A10003"},
+    {"ALMOXARIFADO", "A10004"},       {"REFEITORIO", "A10005"},       {"GALPAO 1", "A10006"},
+    {"GALPAO 2", "A10007"},           {"CASA DE MAQUINAS", "A10008"}, {"SUBESTACAO", "A10009"},
+    {"ADMINISTRACAO", "A1000A"},      {"CAIXA D'AGUA", "A1000B"},     {"PORTAO DOS FUNDOS", "A1000C"},
+};
+
+// Night round: six checkpoints; day round: five.
+const int kNight[] = {1, 2, 3, 6, 7, 12};
+const int kDay[] = {1, 10, 5, 4, 9};
+
+QDateTime at(const QDate &day, int hour, int minute, int second = 0)
+{
+    return QDateTime(day, QTime(0, 0)).addSecs(hour * 3600 + minute * 60 + second);
+}
+
+QString code(int place) { return QString::fromLatin1(kPlaces[place - 1].code); }
+
+// One night round from `start`: the collaborator's identifier, the reference, then the stops
+// every `step` minutes, with the reference again at the end.
+QList<TerminalSimulator::Touch> nightRound(const QDateTime &start, const QList<int> &stops,
+                                           const QList<int> &minutes)
+{
+    QList<TerminalSimulator::Touch> touches;
+    touches.append({QStringLiteral("F10001"), start.addSecs(-120)});
+    touches.append({QStringLiteral("E10001"), start});
+    for (int i = 0; i < stops.size(); ++i)
+        touches.append({code(stops[i]), start.addSecs(60 * minutes[i])});
+    touches.append({QStringLiteral("E10001"), start.addSecs(60 * (minutes.last() + 6))});
+    return touches;
+}
+
+}  // namespace
+
+bool install(TdmzDados &dm, const QDate &day, QString *error)
+{
+    const QSqlDatabase db = dm.db();
+    try {
+        if (Sql::scalar(db, QStringLiteral("select count(*) from locais")).toInt() > 0) {
+            *error = QString::fromUtf8("O banco de dados já tem locais cadastrados; a demonstração "
+                                       "só é instalada num banco novo.");
+            return false;
+        }
+        const QDateTime registered = at(day.addDays(-30), 9, 0);
+        auto button = [&](const QString &c, const char *mark, int minute) {
+            Sql::exec(db,
+                      QStringLiteral("insert into buttons (codigo_button, referencia, tipo_button, "
+                                     "data_cadastro) values (:c, :r, '01', :d)"),
+                      {{"c", c}, {"r", QString::fromLatin1(mark)}, {"d", registered.addSecs(60 * minute)}});
+        };
+        int minute = 0;
+        for (int i = 0; i < 12; ++i) {
+            button(code(i + 1), "L", minute++);
+            Sql::exec(db,
+                      QStringLiteral("insert into locais (codigo_local, nome_local, button_local, "
+                                     "endereco, cidade, uf, data_cadastro) values (:id, :n, :b, "
+                                     "'AV. DAS INDUSTRIAS, 1000', 'CAMPINAS', 'SP', :d)"),
+                      {{"id", i + 1}, {"n", QString::fromUtf8(kPlaces[i].name)}, {"b", code(i + 1)},
+                       {"d", registered}});
+        }
+        const std::pair<const char *, const char *> events[] = {
+            {"E10001", "INICIO RONDA NOTURNA"}, {"E10002", "INICIO RONDA DIURNA"},
+            {"E10003", "OCORRENCIA"}};
+        for (const auto &[c, name] : events) {
+            button(QString::fromLatin1(c), "E", minute++);
+            Sql::exec(db,
+                      QStringLiteral("insert into eventos (desc_evento, button_evento, "
+                                     "data_cadastro) values (:n, :b, :d)"),
+                      {{"n", QString::fromLatin1(name)}, {"b", QString::fromLatin1(c)}, {"d", registered}});
+        }
+        const std::pair<const char *, const char *> people[] = {
+            {"F10001", "JOAO DA SILVA"}, {"F10002", "MARIA APARECIDA SOUZA"}, {"F10003", "CARLOS PEREIRA"}};
+        for (const auto &[c, name] : people) {
+            button(QString::fromLatin1(c), "F", minute++);
+            Sql::exec(db,
+                      QStringLiteral("insert into funcs (nome_func, memoria, cidade, uf, "
+                                     "data_cadastro) values (:n, :b, 'CAMPINAS', 'SP', :d)"),
+                      {{"n", QString::fromLatin1(name)}, {"b", QString::fromLatin1(c)}, {"d", registered}});
+        }
+        // Free identifiers, ready to be given to new checkpoints.
+        button(QStringLiteral("A1000D"), "", minute++);
+        button(QStringLiteral("A1000E"), "", minute++);
+        for (const auto &[c, name] : {std::pair{"00001", "VIGILANTE"}, {"00002", "PORTEIRO"},
+                                      {"00003", "SUPERVISOR"}})
+            Sql::exec(db, QStringLiteral("insert into funcao (codigo, descricao) values (:c, :n)"),
+                      {{"c", QString::fromLatin1(c)}, {"n", QString::fromLatin1(name)}});
+
+        auto route = [&](const char *name, const char *reference, const char *leaves,
+                         const char *returns, const int *stops, int count) {
+            Sql::exec(db,
+                      QStringLiteral(
+                          "insert into roteiros (nome_roteiro, button_referencia, tempo_locais, "
+                          "tempo_padrao, t_min_padrao, t_max_padrao, data_cadastro, hora_saida, "
+                          "hora_chegada, empresa, ordemvisitas, temporoteiro, t_rot_min, "
+                          "t_rot_max) values (:n, :r, 0, 0, '2', '15', :d, :s, :c, "
+                          "'INDUSTRIA MODELO LTDA', 0, 0, '20', '60')"),
+                      {{"n", QString::fromLatin1(name)}, {"r", QString::fromLatin1(reference)},
+                       {"d", registered}, {"s", QString::fromLatin1(leaves)},
+                       {"c", QString::fromLatin1(returns)}});
+            const int id = Sql::scalar(db, QStringLiteral("select last_insert_id()")).toInt();
+            for (int i = 0; i < count; ++i)
+                Sql::exec(db,
+                          QStringLiteral("INSERT INTO descrot (codigo_roteiro, ordem, codigo_local, "
+                                         "t_min, t_max, nome_local) VALUES (:r, :o, :l, 2, 15, :n)"),
+                          {{"r", id}, {"o", QStringLiteral("%1").arg(i + 1, 3, 10, QChar('0'))},
+                           {"l", stops[i]}, {"n", QString::fromUtf8(kPlaces[stops[i] - 1].name)}});
+            return id;
+        };
+        const int night = route("RONDA NOTURNA", "E10001", "22:00:00", "23:00:00", kNight, 6);
+        const int dayRoute = route("RONDA DIURNA", "E10002", "08:00:00", "09:00:00", kDay, 5);
+
+        const std::tuple<const char *, const char *, int> collectors[] = {
+            {"LUMET01", "COLETOR LUMET", night}, {"000101", "COLETOR VIGIA BASTAO NOVO", dayRoute},
+            {"VB0001", "COLETOR VIGIA BASTAO", night}, {"0001", "COLETOR Q90", night}};
+        for (const auto &[c, name, r] : collectors)
+            Sql::exec(db,
+                      QStringLiteral("insert into coletor (codigo_coletor, nome_coletor, "
+                                     "data_cadastro, codigo_func, codigo_roteiro) values "
+                                     "(:c, :n, :d, 1, :r)"),
+                      {{"c", QString::fromLatin1(c)}, {"n", QString::fromLatin1(name)},
+                       {"d", registered}, {"r", r}});
+    } catch (const DbError &e) {
+        *error = e.text();
+        return false;
+    }
+
+    // A night of rounds for the Lumet: a clean round, one with two stops inverted and a late
+    // interval, one that misses a stop and touches a checkpoint of the other route, and an
+    // identifier nobody registered.
+    using TerminalSimulator::Kind;
+    using TerminalSimulator::Terminal;
+    const QDate night = day.addDays(-1);
+    QList<TerminalSimulator::Touch> lumet;
+    lumet += nightRound(at(night, 22, 2), {1, 2, 3, 6, 7, 12}, {4, 9, 14, 19, 24, 29});
+    lumet += nightRound(at(night, 23, 30), {1, 3, 2, 6, 7, 12}, {4, 9, 14, 40, 45, 50});
+    lumet += nightRound(at(day, 1, 15), {1, 2, 6, 10, 7, 12}, {4, 9, 16, 20, 26, 31});
+    lumet.append({QStringLiteral("BEEF01"), at(day, 2, 0)});
+    Terminal lumetTerminal(Kind::Lumet, dm.programFolder());
+    lumetTerminal.setIdentifier(QStringLiteral("LUMET01"));
+    lumetTerminal.setConnected(true);
+    lumetTerminal.setMemory(lumet);
+
+    // A day round for the Vigia Bastão Novo, leaving late.
+    QList<TerminalSimulator::Touch> watch{{QStringLiteral("F10002"), at(day, 8, 10)},
+                                          {QStringLiteral("E10002"), at(day, 8, 14)}};
+    int m = 0;
+    for (int stop : kDay)
+        watch.append({code(stop), at(day, 8, 18 + 6 * m++)});
+    watch.append({QStringLiteral("E10002"), at(day, 8, 50)});
+    Terminal watchTerminal(Kind::Watch, dm.programFolder());
+    watchTerminal.setIdentifier(QStringLiteral("000101"));
+    watchTerminal.setConnected(true);
+    watchTerminal.setMemory(watch);
+
+    // A short night round for the Vigia Bastão, with a stop missed.
+    Terminal vigiaTerminal(Kind::Vigia, dm.programFolder());
+    vigiaTerminal.setConnected(true);
+    vigiaTerminal.setMemory(nightRound(at(night, 22, 1), {1, 2, 6, 7, 12}, {5, 10, 20, 25, 30}));
+    return true;
+}
+
+}  // namespace Demo
