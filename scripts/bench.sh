@@ -15,3 +15,4 @@ ctl="$build/src/cli/torvelctl"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 "$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${RUNS:-15}"
 "$build/bench/bench_ingest" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${INGEST_RUNS:-5}"
+"$build/bench/bench_consistency" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${CONSISTENCY_RUNS:-3}"
