@@ -387,13 +387,16 @@ void TfmComunicacao::collectVigia()
     // A file left by an earlier run is stored before the program can overwrite it.
     ingestVigiaFile();
     log(QStringLiteral("Coletando dados..."));
-    bool started;
+    int exitCode;
     {
         BusyCursor busy;
-        started = vigia->runAndWait({"1", "0", "USB"});
+        exitCode = vigia->runAndWait({"1", "0", "USB"});
     }
-    if (!started)
+    if (exitCode < 0)
         Msg::error(QString::fromUtf8("Programa não encontrado!"));
+    else if (exitCode != 0)
+        Msg::error(QString::fromUtf8("O programa do coletor terminou com erro (código %1).")
+                       .arg(exitCode));
     ingestVigiaFile();
     log(QStringLiteral("Acao executada"));
     log({});

@@ -92,11 +92,13 @@ class SimulatedVigia : public VigiaProgram {
 public:
     SimulatedVigia(Calls &calls, bool installed) : m_calls(calls), m_installed(installed) {}
     bool isInstalled() const override { return m_installed; }
-    bool runAndWait(const QStringList &args) override
+    int runAndWait(const QStringList &args) override
     {
         m_calls.made << "mvigia " + args.join(' ');
         Terminal t(TerminalSimulator::Kind::Vigia, TdmzDados::instance()->programFolder());
-        return TerminalSimulator::writeLines(DumpFormats::vigiaFilePath(), t.vigiaFile());
+        if (!t.connected())
+            return 1;
+        return TerminalSimulator::writeLines(DumpFormats::vigiaFilePath(), t.vigiaFile()) ? 0 : 1;
     }
     bool startScript(const QString &path) override
     {
@@ -347,6 +349,24 @@ private Q_SLOTS:
         d.btEnviaDHclick();
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+    }
+
+    void vigiaProgramEndingInErrorIsReported()
+    {
+        Terminal vigia(TerminalSimulator::Kind::Vigia, dm->programFolder());
+        vigia.setMemory(round());
+        vigia.setConnected(false);
+        ScriptedDialogRunner dialogs;
+        ScriptedMessageService msgs;
+        dialogs.expect("TfmListaColetores", pickCollector("VB0001"));
+        msgs.expect(Kind::Error, QString::fromUtf8("O programa do coletor terminou com erro (código 1)."));
+        msgs.expectConfirm("Deseja apagar os registros?", false);
+        TfmComunicacao d;
+        d.setModel(TfmComunicacao::Vigia);
+        d.btColetarclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(stored(), 0);
+        QVERIFY(!d.busy());
     }
 
     void q90CollectWithNoCollectorRegistered()

@@ -136,15 +136,15 @@ public:
     {
     }
     bool isInstalled() const override { return QFileInfo(m_path).isFile(); }
-    bool runAndWait(const QStringList &arguments) override
+    int runAndWait(const QStringList &arguments) override
     {
         QProcess process;
         process.setWorkingDirectory(QFileInfo(m_path).path());
         process.start(m_path, arguments);
         if (!process.waitForStarted(10000))
-            return false;
+            return -1;
         process.waitForFinished(-1);
-        return true;
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 255;
     }
     bool startScript(const QString &path) override
     {

@@ -49,8 +49,9 @@ public:
     virtual ~VigiaProgram() = default;
     // The program file is in the program folder.
     virtual bool isInstalled() const = 0;
-    // Starts it with `arguments` and waits for its end; false when it could not be started.
-    virtual bool runAndWait(const QStringList &arguments) = 0;
+    // Starts it with `arguments` and waits for its end: its exit code, or -1 when it could not
+    // be started.
+    virtual int runAndWait(const QStringList &arguments) = 0;
     // Starts the script `path` in a shown window without waiting; false when it could not be
     // started.
     virtual bool startScript(const QString &path) = 0;
