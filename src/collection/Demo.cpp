@@ -127,7 +127,7 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
         const int dayRoute = route("RONDA DIURNA", "E10002", "08:00:00", "09:00:00", kDay, 5);
 
         const std::tuple<const char *, const char *, int> collectors[] = {
-            {"LUMET01", "COLETOR LUMET", night}, {"000101", "COLETOR VIGIA BASTAO NOVO", dayRoute},
+            {"LUMET1", "COLETOR LUMET", night}, {"000101", "COLETOR VIGIA BASTAO NOVO", dayRoute},
             {"VB0001", "COLETOR VIGIA BASTAO", night}, {"0001", "COLETOR Q90", night}};
         for (const auto &[c, name, r] : collectors)
             Sql::exec(db,
@@ -153,7 +153,7 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
     lumet += nightRound(at(day, 1, 15), {1, 2, 6, 10, 7, 12}, {4, 9, 16, 20, 26, 31});
     lumet.append({QStringLiteral("BEEF01"), at(day, 2, 0)});
     Terminal lumetTerminal(Kind::Lumet, dm.programFolder());
-    lumetTerminal.setIdentifier(QStringLiteral("LUMET01"));
+    lumetTerminal.setIdentifier(QStringLiteral("LUMET1"));
     lumetTerminal.setConnected(true);
     lumetTerminal.setMemory(lumet);
 

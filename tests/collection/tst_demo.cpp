@@ -57,7 +57,7 @@ private Q_SLOTS:
         d.setModel(TfmComunicacao::Lumet);
         d.btColetarclick();
         QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
-        QCOMPARE(tdb.scalar("select count(*) from desctot where coletor = 'LUMET01'").toInt(), 28);
+        QCOMPARE(tdb.scalar("select count(*) from desctot where coletor = 'LUMET1'").toInt(), 28);
         QCOMPARE(tdb.scalar("select count(*) from desctot where button = 'BEEF01'").toInt(), 1);
         QVERIFY(tdb.scalar("select count(*) from desctot where codigo_roteiro > 0").toInt() > 0);
     }
@@ -92,13 +92,13 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         TerminalSimulator::Terminal lumet(TerminalSimulator::Kind::Lumet, env.programFolder());
-        lumet.setIdentifier("LUMET01");
+        lumet.setIdentifier("LUMET1");
         const QDateTime when(QDate(2026, 12, 9), QTime(8, 15, 42));
         lumet.setMemory({{"1B2C3D", when, "02"}});
         const QStringList dump = lumet.lumetDump(QDateTime(QDate(2026, 12, 9), QTime(18, 0, 1)));
         const auto header = DumpFormats::parseTerminalHeader(dump[0]);
         QCOMPARE(header.downloaded, QDateTime(QDate(2026, 12, 9), QTime(18, 0, 1)));
-        QCOMPARE(header.terminal.trimmed(), QString("LUMET01"));
+        QCOMPARE(header.terminal.trimmed(), QString("LUMET1"));
         const auto touch = DumpFormats::parseTerminalTouch(dump[1]);
         QVERIFY(touch.has_value());
         QCOMPARE(touch->touched, when);
