@@ -2,7 +2,7 @@
 # Installs the Debian packages Torvel needs, only those missing, so a warm machine pays nothing.
 # Works as root or through sudo; with neither it says what to install and fails.
 set -euo pipefail
-pkgs=(cmake g++ make ccache qt6-base-dev libqt6sql6-mysql libqt6sql6-sqlite qt6-serialport-dev
+pkgs=(cmake g++ make ccache pkg-config qt6-base-dev libqt6sql6-mysql libqt6sql6-sqlite qt6-serialport-dev
       libgl-dev mariadb-server mariadb-client libxlsxwriter-dev poppler-utils unzip xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,0 +1,144 @@
+#include "platform/Spreadsheet.h"
+
+#include "platform/Folders.h"
+#include "platform/IniFile.h"
+#include "platform/SystemServices.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <xlsxwriter.h>
+
+namespace {
+std::function<bool(const QString &)> g_opener;
+
+QString safeName(const QString &title)
+{
+    QString name = title;
+    name.replace(QRegularExpression(QStringLiteral("[^\\w\\- ]+"), QRegularExpression::UseUnicodePropertiesOption), QStringLiteral(" "));
+    name = name.simplified().replace(' ', '-');
+    return name.isEmpty() ? QStringLiteral("Planilha") : name.left(60);
+}
+
+bool openWithDesktop(const QString &path)
+{
+    if (g_opener)
+        return g_opener(path);
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+}  // namespace
+
+QString Spreadsheet::failureMessage()
+{
+    return QString::fromUtf8("Não foi possível imprimir no Excel");
+}
+
+QString Spreadsheet::folder() { return Folders::documentsFolder() + "Planilhas/"; }
+
+bool Spreadsheet::opensFiles()
+{
+    if (qEnvironmentVariableIntValue("TORVEL_NO_SPREADSHEET_PROGRAM") == 1)
+        return false;
+    return IniFile(Folders::programFolder() + "TORVEL.INI").readBool("CONFIG", "ABRIRPLANILHA", true);
+}
+
+void Spreadsheet::setOpener(std::function<bool(const QString &)> opener) { g_opener = std::move(opener); }
+
+bool Spreadsheet::create(const QString &title)
+{
+    const QString dir = folder();
+    if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable())
+        return false;
+    if (opensFiles() && !g_opener && QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return false;
+    // Readable and unique: the report's title and the moment, numbered when that is taken.
+    const QString stem = dir + safeName(title) + '-' +
+                         SystemServices::now().toString(QStringLiteral("yyyy-MM-dd-hhmmss"));
+    m_path = stem + ".xlsx";
+    for (int n = 2; QFile::exists(m_path); ++n)
+        m_path = QStringLiteral("%1-%2.xlsx").arg(stem).arg(n);
+    // Reserve the name now, so two reports in one second never share a file.
+    QFile reserve(m_path);
+    if (!reserve.open(QIODevice::WriteOnly))
+        return false;
+    reserve.close();
+    m_created = true;
+    return true;
+}
+
+Spreadsheet::Cell &Spreadsheet::cell(int row, int column) { return m_cells[{row, column}]; }
+
+void Spreadsheet::setValue(int row, int column, const QString &text) { cell(row, column).text = text; }
+
+void Spreadsheet::setFontSize(int row, int column, int size) { cell(row, column).size = size; }
+
+void Spreadsheet::setFontStyle(int row, int column, const QString &style)
+{
+    cell(row, column).bold = style.compare(QLatin1String("bold"), Qt::CaseInsensitive) == 0;
+}
+
+void Spreadsheet::setHorizontalAlignment(int row, int column, int alignment)
+{
+    cell(row, column).alignment = alignment;
+}
+
+void Spreadsheet::setColumnWidth(int column, int width) { m_widths[column] = width; }
+
+QString Spreadsheet::text(int row, int column) const
+{
+    return m_cells.value({row, column}).text;
+}
+
+bool Spreadsheet::finish()
+{
+    if (!m_created)
+        return false;
+    const QByteArray path = QFile::encodeName(m_path);
+    lxw_workbook *book = workbook_new(path.constData());
+    if (!book) {
+        QFile::remove(m_path);
+        return false;
+    }
+    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+    // One format per distinct look.
+    QHash<QString, lxw_format *> formats;
+    auto formatFor = [&](const Cell &c) -> lxw_format * {
+        if (c.size == 0 && !c.bold && c.alignment == 0)
+            return nullptr;
+        const QString key = QStringLiteral("%1/%2/%3").arg(c.size).arg(c.bold).arg(c.alignment);
+        if (lxw_format *f = formats.value(key))
+            return f;
+        lxw_format *f = workbook_add_format(book);
+        if (c.size > 0)
+            format_set_font_size(f, c.size);
+        if (c.bold)
+            format_set_bold(f);
+        if (c.alignment == 2)
+            format_set_align(f, LXW_ALIGN_LEFT);
+        formats.insert(key, f);
+        return f;
+    };
+    for (auto it = m_widths.cbegin(); it != m_widths.cend(); ++it)
+        worksheet_set_column(sheet, lxw_col_t(it.key() - 1), lxw_col_t(it.key() - 1), it.value(), nullptr);
+    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it) {
+        const auto [row, column] = it.key();
+        if (row < 1 || column < 1)
+            continue;
+        const QByteArray text = it.value().text.toUtf8();
+        worksheet_write_string(sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), text.constData(),
+                               formatFor(it.value()));
+    }
+    if (workbook_close(book) != LXW_NO_ERROR) {
+        QFile::remove(m_path);
+        return false;
+    }
+    if (opensFiles() && !openWithDesktop(m_path))
+        return false;
+    return true;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// Spreadsheet output, with the operations the reports call in the order they call them:
+// create, show, add a workbook, then cell values, fonts, alignment and column widths. Cells are
+// collected and written as a real .xlsx file (libxlsxwriter) when the report finishes, in the
+// folder Planilhas under My Documents with a readable, unique name; the desktop's spreadsheet
+// program then opens it. Every value is text, formatted by the report.
+//
+// Setting CONFIG/ABRIRPLANILHA=0 in TORVEL.INI (or TORVEL_NO_SPREADSHEET_PROGRAM=1 in the
+// environment) writes the file without opening it, for tests and batch use.
+class Spreadsheet {
+public:
+    // The message every caller shows when the spreadsheet cannot be produced.
+    static QString failureMessage();
+
+    // "Create the application": checks that a file can be written and a program can open it.
+    // False (nothing written) when either fails.
+    bool create(const QString &title);
+    void show() {}
+    void addWorkbook() {}
+
+    // Rows and columns count from 1.
+    void setValue(int row, int column, const QString &text);
+    void setFontSize(int row, int column, int size);
+    // "bold", or empty for regular.
+    void setFontStyle(int row, int column, const QString &style);
+    // 2 aligns left, as the reports ask.
+    void setHorizontalAlignment(int row, int column, int alignment);
+    void setColumnWidth(int column, int width);
+
+    // Writes the file and opens it; false (and the file removed) when it could not be written
+    // or opened.
+    bool finish();
+
+    QString fileName() const { return m_path; }
+    QString text(int row, int column) const;
+
+    // The folder the files go to.
+    static QString folder();
+    // Whether the desktop's program is asked to open the files.
+    static bool opensFiles();
+    // Replaces the opener (tests); empty restores the desktop's.
+    static void setOpener(std::function<bool(const QString &path)> opener);
+
+private:
+    struct Cell {
+        QString text;
+        int size = 0;
+        bool bold = false;
+        int alignment = 0;
+    };
+    Cell &cell(int row, int column);
+    QMap<std::pair<int, int>, Cell> m_cells;
+    QMap<int, int> m_widths;
+    QString m_path;
+    bool m_created = false;
+};
