@@ -69,26 +69,26 @@ public:
     }
 
     // A route with its reference event "INICIO " + name; the reference identifier.
-    QString route(const RouteSpec &spec)
+    QString route(const RouteSpec &plan)
     {
-        const QString reference = event("INICIO " + spec.name);
+        const QString reference = event("INICIO " + plan.name);
         const int code = ++m_routes;
         auto flag = [](bool on) { return on ? QStringLiteral("0") : QStringLiteral("-1"); };
         exec("insert into roteiros (codigo_roteiro, nome_roteiro, empresa, button_referencia, "
              "hora_saida, ordemvisitas, tempo_locais, tempo_padrao, t_min_padrao, t_max_padrao, "
              "temporoteiro, t_rot_min, t_rot_max) values (:a, :b, :c, :d, :e, :f, :g, :h, :i, "
              ":j, :k, :l, :m)",
-             {QString::number(code), spec.name, spec.company, reference,
-              spec.departure.isEmpty() ? QString() : spec.departure, flag(spec.checkOrder),
-              flag(spec.timeBetween), flag(spec.standardLimits), spec.standardMin,
-              spec.standardMax, flag(spec.checkDuration), spec.durationMin, spec.durationMax});
-        for (int i = 0; i < spec.stops.size(); ++i) {
-            const QPair<int, int> limit = spec.limits.value(i, {0, 0});
+             {QString::number(code), plan.name, plan.company, reference,
+              plan.departure.isEmpty() ? QString() : plan.departure, flag(plan.checkOrder),
+              flag(plan.timeBetween), flag(plan.standardLimits), plan.standardMin,
+              plan.standardMax, flag(plan.checkDuration), plan.durationMin, plan.durationMax});
+        for (int i = 0; i < plan.stops.size(); ++i) {
+            const QPair<int, int> limit = plan.limits.value(i, {0, 0});
             exec("insert into descrot (codigo_roteiro, ordem, codigo_local, t_min, t_max, "
                  "nome_local) values (:a, :b, 0, :c, :d, :e)",
                  {QString::number(code), QString("%1").arg(i + 1, 3, 10, QChar('0')),
-                  QString::number(limit.first), QString::number(limit.second), spec.stops.at(i)});
-            location(spec.stops.at(i));
+                  QString::number(limit.first), QString::number(limit.second), plan.stops.at(i)});
+            location(plan.stops.at(i));
         }
         m_routeOf.insert(reference, code);
         return reference;

@@ -29,12 +29,12 @@ class TestConsistency : public QObject {
     QStringList rows() const { return Scenario::rows(*dm); }
 
     // The route A, B, C of most scenarios.
-    QString ronda(RouteSpec spec = {})
+    QString ronda(RouteSpec plan = {})
     {
-        spec.name = spec.name.isEmpty() ? QStringLiteral("RONDA") : spec.name;
-        if (spec.stops.isEmpty())
-            spec.stops = QStringList{"PATIO", "GARAGEM", "PORTARIA"};
-        return sc->route(spec);
+        plan.name = plan.name.isEmpty() ? QStringLiteral("RONDA") : plan.name;
+        if (plan.stops.isEmpty())
+            plan.stops = QStringList{"PATIO", "GARAGEM", "PORTARIA"};
+        return sc->route(plan);
     }
 
 private Q_SLOTS:

@@ -35,11 +35,11 @@ class TestConsistencyTimes : public QObject {
         return found;
     }
 
-    QString ronda(RouteSpec spec)
+    QString ronda(RouteSpec plan)
     {
-        spec.name = spec.name.isEmpty() ? QStringLiteral("RONDA") : spec.name;
-        spec.stops = QStringList{"PATIO", "GARAGEM", "PORTARIA"};
-        return sc->route(spec);
+        plan.name = plan.name.isEmpty() ? QStringLiteral("RONDA") : plan.name;
+        plan.stops = QStringList{"PATIO", "GARAGEM", "PORTARIA"};
+        return sc->route(plan);
     }
 
     void walk(const QString &ref, const QStringList &times)
