@@ -154,6 +154,10 @@ public:
     // `memory` is the block read at `address`; records at or past `memorySize` are not read.
     void decodeBlock(const char *memory, qsizetype size, uint16_t address, int memorySize);
 
+    // A block that could not be read may have held an hour marker: the touches after it wait
+    // for the next marker rather than take a date and hour that may no longer hold.
+    void forgetDate() { m_hasDate = false; }
+
     const QStringList &lines() const { return m_lines; }
     int accepted() const { return m_lines.size(); }
     int invalid() const { return m_invalid; }     // records of no known kind
