@@ -13,6 +13,7 @@ void registerReaderCommands();
 void registerIngestCommands();
 void registerDemoCommands();
 void registerConsistencyCommands();
+void registerQ90Commands();
 
 namespace Cli {
 
@@ -80,6 +81,7 @@ int run(const QStringList &args)
     registerIngestCommands();
     registerDemoCommands();
     registerConsistencyCommands();
+    registerQ90Commands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();
