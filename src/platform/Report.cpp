@@ -85,7 +85,11 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
         p.setFont(font);
         const QFontMetricsF metrics(font, device);
         for (int c = 0; c < columns.size(); ++c) {
-            const QRectF cell(columns[c].first, y, columns[c].second - gap, line);
+            double width = columns[c].second;
+            if (m_def.spillIntoEmptyColumns && (m_def.columns[c].alignment & Qt::AlignLeft))
+                for (int n = c + 1; n < columns.size() && cells.value(n).isEmpty(); ++n)
+                    width += columns[n].second;
+            const QRectF cell(columns[c].first, y, width - gap, line);
             const QString text = cut(cells.value(c), metrics, cell.width());
             p.drawText(cell, int(m_def.columns[c].alignment | Qt::AlignVCenter), text);
         }

@@ -35,6 +35,9 @@ struct ReportDefinition {
     bool shadeAlternateRows = false;
     bool pageBreakPerRow = false;
     bool printWhenEmpty = false;
+    // A left-aligned text runs on over the empty cells to its right before it is cut (cycle
+    // headers and summary lines of a report whose other columns are empty on those rows).
+    bool spillIntoEmptyColumns = false;
     QStringList summaryLines;
     // "Registros impressos: N" at the foot of every page.
     bool countInFooter = false;

@@ -2,6 +2,7 @@
 
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 
 #include <QDesktopServices>
@@ -38,6 +39,8 @@ QString Spreadsheet::failureMessage()
 {
     return QString::fromUtf8("Não foi possível imprimir no Excel");
 }
+
+void Spreadsheet::showFailure() { Msg::error(failureMessage()); }
 
 QString Spreadsheet::folder() { return Folders::documentsFolder() + "Planilhas/"; }
 

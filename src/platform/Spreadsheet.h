@@ -18,6 +18,8 @@ class Spreadsheet {
 public:
     // The message every caller shows when the spreadsheet cannot be produced.
     static QString failureMessage();
+    // Shows that message (an error box), the same for every report.
+    static void showFailure();
 
     // "Create the application": checks that a file can be written and a program can open it.
     // False (nothing written) when either fails.

@@ -1,0 +1,412 @@
+#include "ConsistencyScenario.h"
+#include "TestEnvironment.h"
+#include "XlsxReader.h"
+#include "platform/IniFile.h"
+#include "platform/MessageService.h"
+#include "platform/Spreadsheet.h"
+#include "platform/SystemServices.h"
+#include "reports/ConsistencyOutput.h"
+
+#include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QtTest>
+
+using Kind = MessageService::Kind;
+
+// What the consistency report shows: the synthetic condensation, the function totals, the
+// automatic check, the header lines, the printed report and the spreadsheet.
+class TestConsistencyOutput : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<TestDatabase> tdb;
+    std::unique_ptr<TdmzDados> dm;
+    std::unique_ptr<Scenario> sc;
+    const QDateTime now{QDate(2026, 12, 9), QTime(14, 30, 0)};
+
+    static QString pdfText(const QString &path)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {"-layout", path, "-"});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    // A working table with these rows, "Col1|Col2|...", numbered from 1.
+    void writeTable(const QStringList &lines)
+    {
+        LocalTable t(dm->tempFolder(), ConsistencyAnalysis::kWorkingTable);
+        QVERIFY(t.create(ConsistencyAnalysis::workingFields()));
+        int n = 0;
+        for (const QString &line : lines) {
+            QVERIFY(t.append());
+            t.setValue("Contador", ++n);
+            const QStringList cells = line.split('|');
+            for (int c = 0; c < 7; ++c)
+                t.setValue(QStringLiteral("Col%1").arg(c + 1), cells.value(c));
+            QVERIFY(t.post());
+        }
+        t.close();
+    }
+
+    QStringList condensed()
+    {
+        LocalTable t(dm->tempFolder(), ConsistencyAnalysis::kWorkingTable);
+        if (!t.open() || !CondenseCycles(t))
+            return {"<failed: " + t.lastError() + ">"};
+        t.close();
+        return Scenario::rowsLoose(*dm);
+    }
+
+    ConsistencyResult analyse(const ConsistencyInputs &inputs = Scenario::download())
+    {
+        ScriptedMessageService msgs;
+        const ConsistencyResult result = ConsistencyAnalysis(*dm).run(inputs);
+        if (!msgs.done())
+            qWarning() << msgs.problems();
+        return result;
+    }
+
+    // Route Ronda, PATIO and GARAGEM, departure 10:00, cycle duration checked 30 to 45: one
+    // correct cycle with two collaborator touches, then a reference touch as the last touch.
+    void correctCycleThenLastReference()
+    {
+        const QString ref = sc->route({.name = "Ronda", .stops = {"PATIO", "GARAGEM"},
+                                       .departure = "10:00:00", .checkDuration = true,
+                                       .durationMin = "30", .durationMax = "45"});
+        const QString ana = sc->collaborator("ANA");
+        const QString beto = sc->collaborator("BETO");
+        sc->touch(ref, "10:00:00");
+        sc->touch(sc->location("PATIO"), "10:05:00");
+        sc->touch(ana, "10:10:00");
+        sc->touch(sc->location("GARAGEM"), "10:40:00");
+        sc->touch(beto, "10:41:00");
+        sc->touch(ref, "11:00:00");
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        env->writeIni("[CONFIG]\nINSTALACAO=VIGILANCIA ALFA\n");
+        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
+        SystemServices::setClock([this] { return now; });
+        tdb = std::make_unique<TestDatabase>();
+        dm = std::make_unique<TdmzDados>();
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        sc = std::make_unique<Scenario>(*tdb);
+        tdb->exec("insert into coletor (codigo_coletor, nome_coletor, codigo_roteiro) "
+                  "values ('COL01', 'COLETOR UM', 0)");
+    }
+
+    void cleanup()
+    {
+        sc.reset();
+        dm.reset();
+        tdb.reset();
+        env.reset();
+        Spreadsheet::setOpener({});
+    }
+
+    void condensationKeepsCollaboratorsAndCutsTheDurationLimits()
+    {
+        writeTable({
+            "|JOSE||||08/12/2026 09:58:00",
+            "PATIO|||PATIO||08/12/2026 09:59:00",
+            "",
+            QString::fromUtf8("CICLO 1 - Ronda  -  Duração (min): Mínimo: 30 Máximo: 45"),
+            "||INICIO Ronda|||08/12/2026 10:00:00",
+            "Realizado na hora programada",
+            "PATIO|||PATIO||08/12/2026 10:01:00",
+            "|ANA||||08/12/2026 10:02:00",
+            "GARAGEM|||GARAGEM||08/12/2026 10:03:00",
+            "|BETO||||08/12/2026 10:04:00",
+            "",
+            "CICLO 2 - Ronda",
+            "||INICIO Ronda|||08/12/2026 11:00:00",
+            QString::fromUtf8("PATIO|||GARAGEM|Inversão|08/12/2026 11:01:00"),
+            "",
+            "CICLO 3 - Ronda",
+            "||INICIO Ronda|||08/12/2026 11:30:00",
+            "PATIO|||PATIO||08/12/2026 11:31:00|Atrasado: 001:00 h",
+            "",
+            "CICLO 4 - Sem locais",
+            "||INICIO Sem locais|||08/12/2026 11:40:00",
+            "",
+            "CICLO 5 - Ronda",
+            "-||INICIO Ronda|||08/12/2026 12:00:00",
+            "Realizado na hora programada",
+        });
+        QCOMPARE(condensed(), QStringList({
+            // Rows before the first header stay, and the first cycle's start is searched from
+            // the top of the table.
+            "|JOSE||||08/12/2026 09:58:00",
+            "PATIO|||PATIO||08/12/2026 09:59:00",
+            "",
+            QString::fromUtf8("CICLO 1 - Ronda  - Início: 08/12/2026 09:59: - Correto"),
+            "|ANA||||08/12/2026 10:02:00",
+            "|BETO||||08/12/2026 10:04:00",
+            "CICLO 2 - Ronda",
+            "||INICIO Ronda|||08/12/2026 11:00:00",
+            QString::fromUtf8("PATIO|||GARAGEM|Inversão|08/12/2026 11:01:00"),
+            "",
+            "CICLO 3 - Ronda",
+            "||INICIO Ronda|||08/12/2026 11:30:00",
+            "PATIO|||PATIO||08/12/2026 11:31:00|Atrasado: 001:00 h",
+            "",
+            // No location touch: no start, never the start of the cycle before.
+            QString::fromUtf8("CICLO 4 - Sem locais - Início:  - Correto"),
+            "CICLO 5 - Ronda",
+            "-||INICIO Ronda|||08/12/2026 12:00:00",
+            "Realizado na hora programada",
+        }));
+
+        const QStringList withoutHeader = {"|JOSE||||08/12/2026 09:58:00",
+                                           "PATIO|||PATIO||08/12/2026 09:59:00"};
+        writeTable(withoutHeader);
+        QCOMPARE(condensed(), withoutHeader);
+    }
+
+    void synthetic_and_analytic_reports_of_an_analysis()
+    {
+        correctCycleThenLastReference();
+        const ConsistencyResult result = analyse();
+        QVERIFY(result.produced());
+        const QStringList analytic = Scenario::rowsLoose(*dm);
+        QVERIFY2(analytic.size() > 8, qPrintable(analytic.join('\n')));
+
+        ConsistencyOutput(*dm, Scenario::download(), {.synthetic = false}, result).completeRows();
+        QCOMPARE(Scenario::rowsLoose(*dm), analytic);
+
+        ConsistencyOutput(*dm, Scenario::download(), {.synthetic = true}, result).completeRows();
+        const QStringList synthetic = Scenario::rowsLoose(*dm);
+        QCOMPARE(synthetic.mid(0, 4), QStringList({
+            "",
+            QString::fromUtf8("CICLO 1 - Ronda  - Início: 08/12/2026 10:05: - Correto"),
+            "|ANA||||08/12/2026 10:10:00",
+            "|BETO||||08/12/2026 10:41:00"}));
+        // The cycle opened by the last touch is listed whole.
+        QCOMPARE(synthetic.mid(4), analytic.mid(analytic.indexOf(
+            QString::fromUtf8("CICLO 2 - Ronda  -  Duração (min): Mínimo: 30 Máximo: 45"))));
+        QVERIFY(synthetic.at(5).startsWith("-||INICIO Ronda"));
+    }
+
+    void functionTotalsFollowBothReportKinds()
+    {
+        tdb->exec("insert into funcao (codigo, descricao) values ('00012', 'VIGILANCIA'), "
+                  "('00020', 'LIMPEZA'), ('00030', 'PORTARIA')");
+        sc->touches({"300012", "400005", "300030", "400007"}, "10:00:00");
+        const ConsistencyResult result = analyse();
+        QCOMPARE(result.sumOfQuantities, 12);
+        const QStringList before = Scenario::rowsLoose(*dm);
+
+        ConsistencyOutput(*dm, Scenario::download(), {.synthetic = true}, result).completeRows();
+        QCOMPARE(Scenario::rowsLoose(*dm), before + QStringList({
+            "", "", "VIGILANCIA||5", "LIMPEZA", "PORTARIA||7", "", "TOTAL GERAL :||12"}));
+        // The appended rows go on numbering after the analysis' rows.
+        QVERIFY(!Scenario::rows(*dm).first().startsWith('<'));
+    }
+
+    void noTotalsWithoutQuantities()
+    {
+        tdb->exec("insert into funcao (codigo, descricao) values ('00012', 'VIGILANCIA')");
+        sc->touches({sc->location("PATIO")}, "10:00:00");
+        const ConsistencyResult result = analyse();
+        const QStringList before = Scenario::rowsLoose(*dm);
+        ConsistencyOutput(*dm, Scenario::download(), {}, result).completeRows();
+        QCOMPARE(Scenario::rowsLoose(*dm), before);
+    }
+
+    void automaticCheckWithoutInconsistenciesOnlySaysSo()
+    {
+        correctCycleThenLastReference();
+        tdb->exec("update roteiros set hora_saida = NULL");
+        ConsistencyResult result = analyse();
+        QVERIFY(!result.inconsistent);
+        dm->excel = true;
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Information, QString::fromUtf8("Não existem inconsistências!"));
+        ScriptedDialogRunner dialogs;  // no preview either
+        ConsistencyOutput out(*dm, Scenario::download(), {.automaticCheck = true}, result);
+        QCOMPARE(out.present(nullptr), ConsistencyOutput::Shown::Nothing);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(dialogs.problems().isEmpty());
+        QVERIFY(QDir(Spreadsheet::folder()).entryList({"*.xlsx"}).isEmpty());
+    }
+
+    void automaticCheckWithInconsistenciesAnnouncesThenOpensTheSpreadsheet()
+    {
+        correctCycleThenLastReference();  // the last cycle's departure diverges
+        const ConsistencyResult result = analyse();
+        QVERIFY(result.inconsistent);
+        dm->excel = true;
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Information, QString::fromUtf8("Existem inconsistências"));
+        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "0");
+        QString opened;
+        int messagesBeforeOpening = -1;
+        Spreadsheet::setOpener([&](const QString &path) {
+            opened = path;
+            messagesBeforeOpening = int(msgs.shown().size());
+            return true;
+        });
+        ConsistencyOutput out(*dm, Scenario::download(), {.automaticCheck = true}, result);
+        QCOMPARE(out.present(nullptr), ConsistencyOutput::Shown::Spreadsheet);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(messagesBeforeOpening, 1);
+        QVERIFY(XlsxReader(opened).ok());
+    }
+
+    void withoutTheSpreadsheetFlagThePreviewShows()
+    {
+        correctCycleThenLastReference();
+        const ConsistencyResult result = analyse();
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Information, QString::fromUtf8("Existem inconsistências"));
+        ScriptedDialogRunner dialogs;
+        int messagesBefore = -1;
+        dialogs.expect("QPrintPreviewDialog", [&](QDialog *) {
+            messagesBefore = int(msgs.shown().size());
+            return int(QDialog::Rejected);
+        });
+        ConsistencyOutput out(*dm, Scenario::download(), {.automaticCheck = true}, result);
+        QCOMPARE(out.present(nullptr), ConsistencyOutput::Shown::Report);
+        QVERIFY(dialogs.problems().isEmpty());
+        QCOMPARE(messagesBefore, 1);
+    }
+
+    void headerLines()
+    {
+        tdb->exec("insert into roteiros (codigo_roteiro, nome_roteiro) values (7, 'NOTURNA')");
+        tdb->exec("update coletor set codigo_roteiro = 7");
+        ConsistencyInputs in = Scenario::download();
+        ConsistencyResult result;
+        result.firstCollaborator = "ANA";
+        QCOMPARE(ConsistencyOutput(*dm, in, {}, result).lineA(),
+                 "Coletor: COL01 - COLETOR UM     Data do Descarregamento: 08/12/2026 18:00:00     ");
+        QCOMPARE(ConsistencyOutput(*dm, in, {}, result).lineB(), QString());
+
+        in.periodGiven = true;
+        in.periodStart = "08/12/2026 00:00";
+        in.periodEnd = "08/12/2026 23:59";
+        in.betweenCycles = true;
+        in.betweenMin = "0";
+        in.betweenMax = "30";
+        in.company = "ALFA";
+        in.routeName = "DIURNA";
+        QCOMPARE(ConsistencyOutput(*dm, in, {}, result).lineA(),
+                 QString::fromUtf8("Coletor: COL01 - COLETOR UM     Período: 08/12/2026 00:00 a "
+                                   "08/12/2026 23:59     Tempo entre Ciclos: Min: 0 Max: 30"));
+        QCOMPARE(ConsistencyOutput(*dm, in, {}, result).lineB(),
+                 "Empresa: ALFA     Roteiro: DIURNA    ");
+
+        in = Scenario::download();
+        in.collectorNamed = false;
+        QCOMPARE(ConsistencyOutput(*dm, in, {.withoutReference = true}, result).lineA(),
+                 "Data do Descarregamento: 08/12/2026 18:00:00     ");
+        // Without a reference: the route the collector is programmed with, and the
+        // collaborator of the first touch.
+        QCOMPARE(ConsistencyOutput(*dm, in, {.withoutReference = true}, result).lineB(),
+                 QString::fromUtf8("Roteiro: NOTURNA     Funcionário: ANA     "));
+        tdb->exec("update coletor set codigo_roteiro = 8");
+        QCOMPARE(ConsistencyOutput(*dm, in, {.withoutReference = true}, result).lineB(),
+                 QString::fromUtf8("Funcionário: ANA     "));
+    }
+
+    void printedReportReadBack()
+    {
+        QList<QStringList> rows;
+        rows << QStringList{QString::fromUtf8("CICLO 1 - RONDA DA NOITE  -  Duração (min): Mínimo: 30 Máximo: 45")};
+        for (int i = 1; i <= 120; ++i)
+            rows << QStringList{QStringLiteral("LOCAL %1").arg(i, 3, 10, QChar('0')), "", "",
+                                QStringLiteral("LOCAL %1").arg(i, 3, 10, QChar('0')), "",
+                                "08/12/2026 10:00:00", ""};
+        rows << QStringList{QString::fromUtf8("- Tempo Gasto p/ realização do ciclo: 002:00 h  -  Atrasado: 001:15 h")};
+        const TfmRelConsist report("VIGILANCIA ALFA", "Coletor: COL01 - COLETOR UM     ",
+                                   QString::fromUtf8("Funcionário: ANA     "), rows);
+        const QString path = env->root() + "consist.pdf";
+        QVERIFY(report.writePdf(path));
+        const QString text = pdfText(path);
+        const QStringList pages = text.split('\f', Qt::SkipEmptyParts);
+        QVERIFY(pages.size() >= 2);
+        for (int p = 0; p < pages.size(); ++p) {
+            QVERIFY(pages.at(p).contains(QString::fromUtf8("Consistência")));
+            QVERIFY(pages.at(p).contains("VIGILANCIA ALFA"));
+            QVERIFY(pages.at(p).contains(QString::fromUtf8("Página %1").arg(p + 1)));
+        }
+        QVERIFY(pages.at(0).contains("Coletor: COL01 - COLETOR UM"));
+        QVERIFY(pages.at(0).contains(QString::fromUtf8("Funcionário: ANA")));
+        QVERIFY(!pages.at(1).contains("Coletor: COL01"));
+        const QRegularExpression headings(QString::fromUtf8(
+            "ESPERADO +FUNCIONÁRIO +EVENTO +REALIZADO +OCORRÊNCIA +DATA +TEMPO \\(min\\)"));
+        QVERIFY2(pages.at(0).contains(headings), qPrintable(pages.at(0).left(1500)));
+        // Cycle headers and summaries run on over the empty cells beside them.
+        QVERIFY(text.contains(QRegularExpression(QString::fromUtf8(
+            "CICLO 1 - RONDA DA NOITE +- +Duração \\(min\\): Mínimo: 30 Máximo: 45"))));
+        QVERIFY(text.contains(QRegularExpression(QString::fromUtf8(
+            "- Tempo Gasto p/ realização do ciclo: 002:00 h +- +Atrasado: 001:15 h"))));
+        qsizetype at = 0;
+        for (int i = 1; i <= 120; ++i) {
+            const QRegularExpression row(QStringLiteral("LOCAL %1 +LOCAL %1 +08/12/2026 10:00:00")
+                                             .arg(i, 3, 10, QChar('0')));
+            const qsizetype found = text.indexOf(row, at);
+            QVERIFY2(found > at || (i == 1 && found >= 0), qPrintable(QString::number(i)));
+            at = found;
+        }
+    }
+
+    void spreadsheetLayout()
+    {
+        writeTable({"", "CICLO 1 - Ronda", QString::fromUtf8("PATIO|ANA|EVENTO|GARAGEM|Inversão|08/12/2026 10:01:00|ok")});
+        ConsistencyResult result;
+        result.outcome = ConsistencyResult::Outcome::Produced;
+        ConsistencyOutput out(*dm, Scenario::download(), {.synthetic = false}, result);
+        QString path;
+        {
+            ScriptedMessageService msgs;
+            QVERIFY(out.writeSpreadsheet(&path));
+            QVERIFY(msgs.done());
+        }
+        const XlsxReader x(path);
+        QVERIFY(x.ok());
+        QCOMPARE(x.text("A1"), QString::fromUtf8("Consistência"));
+        QCOMPARE(x.text("I1"), QString("09/12/2026 14:30"));
+        QCOMPARE(x.text("A2"), out.lineA());
+        QVERIFY(!x.has("A3"));  // an empty line B leaves the cell empty
+        const QStringList titles = {"A4=Esperado", QString::fromUtf8("B4=Funcionário"), "C4=Evento",
+                                    "D4=Realizado", QString::fromUtf8("F4=Ocorrência"), "G4=Data",
+                                    "H4=Tempo(min)"};
+        for (const QString &t : titles)
+            QCOMPARE(x.text(t.section('=', 0, 0)), t.section('=', 1));
+        for (const char *empty : {"E4", "A5", "B5", "E6", "E7", "E8"})
+            QVERIFY2(!x.has(empty), empty);
+        const QStringList columns = {"A", "B", "C", "D", "F", "G", "H"};
+        const QStringList last = {"PATIO", "ANA", "EVENTO", "GARAGEM", QString::fromUtf8("Inversão"),
+                                  "08/12/2026 10:01:00", "ok"};
+        for (int c = 0; c < 7; ++c) {
+            QCOMPARE(x.text(columns[c] + "6"), QString(" "));
+            QCOMPARE(x.text(columns[c] + "7"), c == 0 ? QString(" CICLO 1 - Ronda") : QString(" "));
+            QCOMPARE(x.text(columns[c] + "8"), " " + last[c]);
+            QCOMPARE(x.style(columns[c] + "8"), x.style("A6"));
+            QCOMPARE(x.style(columns[c] + "4"), x.style("A4"));
+        }
+        QVERIFY(x.style("A6") != x.style("A4"));
+        QVERIFY(x.style("A1") != x.style("A2"));
+        QVERIFY(qAbs(x.width(1) - 20.0) < 1.0);
+    }
+
+    void spreadsheetThatCannotBeWritten()
+    {
+        writeTable({"PATIO"});
+        qputenv("TORVEL_DOCUMENTS", "/proc/nao-pode");
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível imprimir no Excel"));
+        dm->excel = true;
+        ConsistencyOutput out(*dm, Scenario::download(), {}, ConsistencyResult{});
+        QCOMPARE(out.present(nullptr), ConsistencyOutput::Shown::Nothing);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+};
+
+QTEST_MAIN(TestConsistencyOutput)
+#include "tst_consistency_output.moc"
