@@ -5,6 +5,7 @@
 #include "platform/DateTimeText.h"
 #include "platform/LocalTable.h"
 #include "reports/ConsistencyAnalysis.h"
+#include "reports/ConsistencyOutput.h"
 
 namespace {
 
@@ -31,6 +32,40 @@ void printWorkingTable(const TdmzDados &dm)
     }
 }
 
+// The output step: the final table (condensed when synthetic, with the function totals) as
+// text, as a PDF of the printed report or as a spreadsheet written without opening it.
+int writeOutput(TdmzDados &dm, const Cli::Options &options, const ConsistencyInputs &inputs,
+                const ConsistencyOutputOptions &outputOptions, const ConsistencyResult &result)
+{
+    ConsistencyOutput output(dm, inputs, outputOptions, result);
+    output.completeRows();
+    Cli::printError(output.lineA());
+    Cli::printError(output.lineB());
+    if (!output.announceAutomaticCheck())
+        return 0;
+    bool written = false;
+    if (options.has("pdf")) {
+        const QString path = options.value("pdf");
+        if (!output.report().writePdf(path)) {
+            Cli::printError(QString::fromUtf8("Não foi possível gravar %1").arg(path));
+            return 1;
+        }
+        written = true;
+    }
+    if (options.has("xlsx")) {
+        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
+        QString path;
+        if (!output.writeSpreadsheet(&path))
+            return 1;
+        Cli::printOut(path);
+        written = true;
+    }
+    if (!written)
+        for (const QStringList &row : output.rowsWithCounter())
+            Cli::printOut(row.join(u'\t'));
+    return 0;
+}
+
 int runConsistency(const Cli::Options &options)
 {
     ConsistencyInputs inputs;
@@ -50,6 +85,22 @@ int runConsistency(const Cli::Options &options)
         inputs.betweenMin = between.at(0);
         inputs.betweenMax = between.at(1);
     }
+
+    ConsistencyOutputOptions outputOptions;
+    outputOptions.withoutReference = options.has("no-reference");
+    outputOptions.automaticCheck = options.has("automatic");
+    const QString report = options.value("report", QStringLiteral("synthetic"));
+    if (report != QLatin1String("synthetic") && report != QLatin1String("analytic")) {
+        Cli::printError(QStringLiteral("--report: synthetic ou analytic"));
+        return 1;
+    }
+    outputOptions.synthetic = report == QLatin1String("synthetic");
+    // Without a reference the analysis works on one download, as in the window.
+    if (outputOptions.withoutReference &&
+        (inputs.periodGiven || !inputs.company.isEmpty() || !inputs.routeName.isEmpty())) {
+        Cli::printError(QStringLiteral("--no-reference não se combina com --period, --company ou --route"));
+        return 1;
+    }
     if (!Cli::connect(options))
         return 1;
 
@@ -62,16 +113,18 @@ int runConsistency(const Cli::Options &options)
         const ConsistencyResult result = analysis.run(inputs);
         if (!result.produced())
             return 1;
+        Cli::printError(QStringLiteral("Toques: %1, linhas: %2, soma das quantidades: %3")
+                            .arg(result.touches)
+                            .arg(result.rows)
+                            .arg(result.sumOfQuantities));
+        int status = 0;
         if (options.has("raw"))
             printWorkingTable(dm);
         else
-            Cli::printError(QStringLiteral("Toques: %1, linhas: %2, soma das quantidades: %3")
-                                .arg(result.touches)
-                                .arg(result.rows)
-                                .arg(result.sumOfQuantities));
+            status = writeOutput(dm, options, inputs, outputOptions, result);
         Cli::printError(result.inconsistent ? QStringLiteral("inconsistencies: yes")
                                             : QStringLiteral("inconsistencies: no"));
-        return 0;
+        return status;
     } catch (const DbError &e) {
         Cli::printError(e.text());
         return 1;
@@ -85,11 +138,16 @@ void registerConsistencyCommands()
     Cli::add({"consistency",
               "--collector CÓDIGO [--download \"dd/mm/aaaa hh:nn:ss\"] "
               "[--period \"dd/mm/aaaa hh:nn\" \"dd/mm/aaaa hh:nn\"] [--company TEXTO] "
-              "[--route TEXTO] [--between-cycles MIN MAX] [--raw]",
+              "[--route TEXTO] [--between-cycles MIN MAX] [--no-reference] "
+              "[--report synthetic|analytic] [--automatic] [--raw | --pdf ARQUIVO | --xlsx]",
               "Análise de consistência de uma descarga (sem --download nem --period, a mais "
-              "recente do coletor) ou de um período; --raw lista a tabela de trabalho "
-              "(Contador e Col1 a Col7, separados por tabulação).",
+              "recente do coletor) ou de um período. Lista o relatório final (Contador e Col1 a "
+              "Col7, separados por tabulação; sintético salvo --report analytic), ou grava o "
+              "relatório impresso em PDF (--pdf) ou a planilha (--xlsx, cujo caminho é listado); "
+              "as linhas de cabeçalho vão para a saída de erros. --raw lista a tabela de "
+              "trabalho como a análise a deixou.",
               {{"collector", 1}, {"download", 1}, {"period", 2}, {"company", 1}, {"route", 1},
-               {"between-cycles", 2}, {"raw", 0}},
+               {"between-cycles", 2}, {"raw", 0}, {"no-reference", 0}, {"report", 1},
+               {"automatic", 0}, {"pdf", 1}, {"xlsx", 0}},
               runConsistency});
 }
