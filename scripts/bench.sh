@@ -16,5 +16,5 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 "$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${RUNS:-15}"
 "$build/bench/bench_ingest" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${INGEST_RUNS:-5}"
 "$build/bench/bench_consistency" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${CONSISTENCY_RUNS:-3}"
-# The Q90 serial download at 1200 baud against the simulator (about 80 s for 2000 records).
+# The Q90 serial download at 1200 baud against the simulator (about 95 s for 2000 records).
 "$build/bench/bench_q90" "${Q90_RECORDS:-2000}" 1200
