@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest>
@@ -292,6 +293,31 @@ private Q_SLOTS:
         // The erased terminal has nothing left.
         msgs.expect(Kind::Error, QString::fromUtf8("Não há registros para serem descarregados."));
         QCOMPARE(download(), Q90Download::Outcome::NoRecords);
+    }
+
+    void torvelctlDownloadsAndPrintsTheWorkingTable()
+    {
+        TestDatabase tdb;
+        tdb.exec("insert into coletor (codigo_coletor, nome_coletor) values ('Q7', 'PORTARIA')");
+        sim->load(touches(3));
+        const ConnectionParams p = tdb.params();
+        QProcess status;
+        status.start(TORVELCTL, {"q90", "status", "--port", sim->slavePath()});
+        QVERIFY(status.waitForFinished(60000));
+        QCOMPARE(status.exitCode(), 0);
+        QVERIFY(status.readAllStandardOutput().contains("Registros armazenados: 00003"));
+
+        QProcess download;
+        download.start(TORVELCTL, {"q90", "download", "--port", sim->slavePath(), "--collector", "Q7",
+                                   "--host", p.host, "--db-port", QString::number(p.port), "--user",
+                                   p.user, "--password", p.password, "--database", p.database});
+        QVERIFY(download.waitForFinished(60000));
+        QCOMPARE(download.exitCode(), 0);
+        const QStringList rows = QString::fromUtf8(download.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 3);
+        QVERIFY2(rows[0].startsWith("000001\tQ7\t"), qPrintable(rows[0]));
+        QVERIFY(rows[0].contains("\tF00000\t"));
+        QCOMPARE(tdb.scalar("select count(*) from desctot").toInt(), 3);
     }
 
     void theWindowShowsProgressAndClosesItself()
