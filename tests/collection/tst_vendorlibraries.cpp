@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "collection/DumpFormats.h"
 #include "collection/TfmComunicacao.h"
+#include "collection/terminals/Q90Library.h"
 #include "collection/terminals/TerminalLibraries.h"
 #include "core/TdmzDados.h"
 #include "platform/IniFile.h"
@@ -68,6 +69,22 @@ private Q_SLOTS:
             QString::fromUtf8("Não foi possível carregar a biblioteca do coletor")));
         ini.writeString("COM", "WMDLL", "simulador");
         QVERIFY(Terminals::createWatch(ini)->problem().isEmpty());
+    }
+
+    void q90LibraryTextResults()
+    {
+        TestEnvironment env;
+        IniFile ini(env.iniPath());
+        ini.writeString("COM", "Q90DLL", FAKE_Q90_VENDOR);
+        auto q90 = Terminals::createQ90(ini);
+        QVERIFY2(q90->problem().isEmpty(), qPrintable(q90->problem()));
+        QCOMPARE(q90->AbreCom(4, "/dev/ttyUSB3", 1200, 0), QString("0"));
+        QCOMPARE(q90->AbreCom(5, "/dev/ttyUSB4", 1200, 0), QString("2,porta em uso"));
+        QCOMPARE(q90->Status("0012", 0), QString("0,0012091226183000042"));
+        QCOMPARE(q90->AcertaDH("0012"), QString("0,relogio acertado"));
+        q90->FechaCom();
+        ini.writeString("COM", "Q90DLL", "/nao/existe/libq90.so");
+        QVERIFY(!Terminals::createQ90(ini)->problem().isEmpty());
     }
 };
 
