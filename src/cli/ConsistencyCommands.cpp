@@ -7,6 +7,8 @@
 #include "reports/ConsistencyAnalysis.h"
 #include "reports/ConsistencyOutput.h"
 
+#include <QFile>
+
 namespace {
 
 // The collector's most recent download, as the downloads list shows it; empty when none.
@@ -53,11 +55,17 @@ int writeOutput(TdmzDados &dm, const Cli::Options &options, const ConsistencyInp
         written = true;
     }
     if (options.has("xlsx")) {
+        // Written where the spreadsheets go, then moved to the file asked for.
         qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
+        const QString target = options.value("xlsx");
         QString path;
         if (!output.writeSpreadsheet(&path))
             return 1;
-        Cli::printOut(path);
+        QFile::remove(target);
+        if (!QFile::rename(path, target) && !(QFile::copy(path, target) && QFile::remove(path))) {
+            Cli::printError(QString::fromUtf8("Não foi possível gravar %1").arg(target));
+            return 1;
+        }
         written = true;
     }
     if (!written)
@@ -139,15 +147,15 @@ void registerConsistencyCommands()
               "--collector CÓDIGO [--download \"dd/mm/aaaa hh:nn:ss\"] "
               "[--period \"dd/mm/aaaa hh:nn\" \"dd/mm/aaaa hh:nn\"] [--company TEXTO] "
               "[--route TEXTO] [--between-cycles MIN MAX] [--no-reference] "
-              "[--report synthetic|analytic] [--automatic] [--raw | --pdf ARQUIVO | --xlsx]",
+              "[--report synthetic|analytic] [--automatic] [--raw | --pdf ARQUIVO | --xlsx ARQUIVO]",
               "Análise de consistência de uma descarga (sem --download nem --period, a mais "
               "recente do coletor) ou de um período. Lista o relatório final (Contador e Col1 a "
               "Col7, separados por tabulação; sintético salvo --report analytic), ou grava o "
-              "relatório impresso em PDF (--pdf) ou a planilha (--xlsx, cujo caminho é listado); "
+              "relatório impresso em PDF (--pdf) ou a planilha (--xlsx); "
               "as linhas de cabeçalho vão para a saída de erros. --raw lista a tabela de "
               "trabalho como a análise a deixou.",
               {{"collector", 1}, {"download", 1}, {"period", 2}, {"company", 1}, {"route", 1},
                {"between-cycles", 2}, {"raw", 0}, {"no-reference", 0}, {"report", 1},
-               {"automatic", 0}, {"pdf", 1}, {"xlsx", 0}},
+               {"automatic", 0}, {"pdf", 1}, {"xlsx", 1}},
               runConsistency});
 }
