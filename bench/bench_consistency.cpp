@@ -13,8 +13,10 @@
 #include "core/db/Sql.h"
 #include "platform/MessageService.h"
 #include "reports/ConsistencyAnalysis.h"
+#include "reports/ConsistencyOutput.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPdfWriter>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -195,6 +197,31 @@ double analysis(TdmzDados &dm, const QString &collector, int expected, Consisten
     return result.produced() && result.touches == expected ? seconds : -1;
 }
 
+// The analytic report of the run laid out as a PDF: pages per second, and the time against
+// the analysis that produced its rows.
+int printedReport(TdmzDados &dm, const QString &collector, const ConsistencyResult &result,
+                  double analysisSeconds, const QString &folder)
+{
+    ConsistencyOutput output(dm, inputsFor(collector), {.synthetic = false}, result);
+    output.completeRows();
+    const TfmRelConsist report = output.report();
+    QElapsedTimer timer;
+    timer.start();
+    QPdfWriter writer(folder + "/consistencia.pdf");
+    writer.setResolution(300);
+    const int pages = report.renderer().render(&writer);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (pages <= 0) {
+        std::fprintf(stderr, "the printed report has no page\n");
+        return 1;
+    }
+    std::printf("         printed report (analytic, PDF): %d rows, %d pages in %.3f s, %.1f "
+                "pages/s; ratio to the analysis %.2f\n",
+                int(output.rows().size()), pages, seconds, pages / seconds,
+                seconds / analysisSeconds);
+    return 0;
+}
+
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -205,7 +232,10 @@ double median(std::vector<double> v)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The printed report lays out text, which needs the font machinery of a GUI application.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 6) {
         std::fprintf(stderr, "usage: bench_consistency HOST PORT USER PASSWORD DATABASE [RUNS]\n");
@@ -270,6 +300,8 @@ int main(int argc, char *argv[])
                             size, a, perTouch, result.rows, statements, b, b / size * 1e6, a / b,
                             (a - b) / size * 1e6, perTouch / firstPerTouch);
                 std::fflush(stdout);
+                if (size >= 10000)
+                    status |= printedReport(dm, collector, result, a, dir.path());
             }
             Sql::exec(dm.db(), "drop database `" + database + "`");
         } catch (const DbError &e) {
