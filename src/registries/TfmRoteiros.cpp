@@ -40,27 +40,6 @@ QLineEdit *minutesField(DataSet &q, const QString &field)
     return edit;
 }
 
-// A transaction around several statements of one command; rolled back unless committed.
-class Transaction {
-public:
-    explicit Transaction(const QSqlDatabase &db) : m_db(db) { m_active = m_db.transaction(); }
-    ~Transaction()
-    {
-        if (m_active)
-            m_db.rollback();
-    }
-    void commit()
-    {
-        if (m_active && !m_db.commit())
-            throw DbError(Sql::describe(m_db.lastError()));
-        m_active = false;
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_active = false;
-};
-
 }  // namespace
 
 TfmRoteiros::TfmRoteiros(QWidget *parent)
@@ -322,7 +301,7 @@ void TfmRoteiros::btapagaclick()
         }
         const QSqlDatabase db = TdmzDados::instance()->db();
         // The route goes with its stops, or neither goes.
-        Transaction transaction(db);
+        Sql::Transaction transaction(db);
         Sql::exec(db, QStringLiteral("delete from descrot where codigo_roteiro = :pcodigo_roteiro"),
                   {{"pcodigo_roteiro", q.asInt("codigo_roteiro")}});
         if (!q.remove())
@@ -439,7 +418,7 @@ void TfmRoteiros::btApagaLclick()
         const QSqlDatabase db = TdmzDados::instance()->db();
         const int route = m_stops->asInt("codigo_roteiro");
         // Removal and renumbering together: a failure leaves no gap behind.
-        Transaction transaction(db);
+        Sql::Transaction transaction(db);
         Sql::exec(db, QStringLiteral("delete from descrot where codigo_roteiro = :pcodigo_roteiro "
                                      "and ordem = :pordem"),
                   {{"pcodigo_roteiro", route}, {"pordem", m_stops->text("ordem")}});
@@ -472,7 +451,7 @@ void TfmRoteiros::moveStop(int direction)
         const QString here = m_stops->textAt(row, "ordem");
         const QString there = m_stops->textAt(neighbour, "ordem");
         const QSqlDatabase db = TdmzDados::instance()->db();
-        Transaction transaction(db);
+        Sql::Transaction transaction(db);
         const QString update = QStringLiteral("UPDATE descrot SET ordem = :pordem WHERE cod = :pcod");
         Sql::exec(db, update, {{"pordem", here}, {"pcod", m_stops->valueAt(neighbour, "cod")}});
         Sql::exec(db, update, {{"pordem", there}, {"pcod", m_stops->valueAt(row, "cod")}});

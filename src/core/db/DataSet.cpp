@@ -743,40 +743,11 @@ bool DataSet::startInsert(bool atEnd)
     return true;
 }
 
-// Begins a transaction for an atomic write; rolls back unless committed.
-class DataSet::WriteTransaction {
-public:
-    explicit WriteTransaction(DataSet &ds) : m_db(ds.db())
-    {
-        m_active = ds.m_atomic && m_db.transaction();
-    }
-    ~WriteTransaction()
-    {
-        if (m_active)
-            m_db.rollback();
-    }
-    void commit()
-    {
-        if (!m_active)
-            return;
-        m_active = false;
-        if (!m_db.commit()) {
-            const QString error = Sql::describe(m_db.lastError());
-            m_db.rollback();
-            throw DbError(error);
-        }
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_active = false;
-};
-
 bool DataSet::post()
 {
     if (!isEditing())
         return true;
-    WriteTransaction transaction(*this);
+    Sql::Transaction transaction(db(), m_atomic);
     if (!fire(Event::BeforePost))
         return false;
     if (!isEditing())  // a hook settled the edit itself
@@ -841,7 +812,7 @@ bool DataSet::remove()
         throw DbError(QStringLiteral("Não há registro para excluir."));
     requireTable();
     const Key key = rowKey();
-    WriteTransaction transaction(*this);
+    Sql::Transaction transaction(db(), m_atomic);
     if (!fire(Event::BeforeDelete))
         return false;
     Bindings bindings;

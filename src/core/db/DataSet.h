@@ -259,7 +259,6 @@ private:
     std::map<Event, std::vector<Hook>> m_hooks;
     HookId m_nextHook = 1;
     bool m_atomic = false;
-    class WriteTransaction;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(DataSet::LocateOptions)

@@ -75,4 +75,27 @@ bool isConnectionLost(const QSqlError &error)
            error.type() == QSqlError::ConnectionError;
 }
 
+Transaction::Transaction(const QSqlDatabase &db, bool begin) : m_db(db)
+{
+    m_active = begin && m_db.transaction();
+}
+
+Transaction::~Transaction()
+{
+    if (m_active)
+        m_db.rollback();
+}
+
+void Transaction::commit()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    if (!m_db.commit()) {
+        const QString error = describe(m_db.lastError());
+        m_db.rollback();
+        throw DbError(error);
+    }
+}
+
 }  // namespace Sql

@@ -57,4 +57,20 @@ QString describe(const QSqlError &error);
 // True when the error means the server is gone (connection lost or refused).
 bool isConnectionLost(const QSqlError &error);
 
+// A transaction around the statements of one operation, rolled back unless committed, so a
+// failure part-way leaves nothing of it behind. `begin` false makes it a no-op.
+class Transaction {
+public:
+    explicit Transaction(const QSqlDatabase &db, bool begin = true);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+    // Throws DbError when the server refuses the commit (everything is then rolled back).
+    void commit();
+
+private:
+    QSqlDatabase m_db;
+    bool m_active = false;
+};
+
 }  // namespace Sql
