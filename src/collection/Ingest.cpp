@@ -303,6 +303,30 @@ bool writeBackup(const QString &path, const QStringList &lines)
 
 }  // namespace
 
+void Ingest::storeTouches(IngestResult &result, const QString &path, const QStringList &lines,
+                          bool reviewAlways,
+                          const std::function<bool(Session &, const QString &)> &storeLine)
+{
+    Session session(m_dm, false);
+    if (const QString error = session.open(); !error.isEmpty()) {
+        result.failed = true;
+        reportFailure(error, result, path);
+        return;
+    }
+    try {
+        for (const QString &line : lines)
+            if (storeLine(session, line))
+                ++result.stored;
+    } catch (const DbError &e) {
+        result.failed = true;
+        reportFailure(e.text(), result, path);
+    } catch (const InsertFailed &e) {
+        result.failed = true;
+        reportFailure(e.text, result, path);
+    }
+    finish(session, result, path, true, reviewAlways);
+}
+
 IngestResult Ingest::IngestTerminalDump(const QString &path)
 {
     IngestResult result;
@@ -340,48 +364,33 @@ IngestResult Ingest::IngestTerminalDump(const QString &path)
         return result;
     result.ran = true;
 
-    Session session(m_dm, false);
-    if (const QString error = session.open(); !error.isEmpty()) {
-        result.failed = true;
-        reportFailure(error, result, path);
-        return result;
-    }
-    try {
-        QString headerTerminal;
-        MomentClock clock;
-        for (const QString &line : *lines) {
-            if (line.startsWith(u'H')) {
-                const TerminalHeader header = parseTerminalHeader(line);
-                headerTerminal = header.terminal;
-                session.header(headerTerminal);
-                log(QStringLiteral("Coletor: ") + headerTerminal + QStringLiteral(" Descarga: ") +
-                    paramText(header.downloaded));
-                continue;
-            }
-            if (line.startsWith(u'T') || isBlank(line))
-                continue;
-            const auto parsed = parseTerminalTouch(line);
-            if (!parsed)
-                continue;
-            Touch touch;
-            touch.identifier = parsed->identifier;
-            touch.type = parsed->type;
-            touch.storedCollector = headerTerminal;
-            touch.shownCollector = parsed->terminal.isEmpty() ? headerTerminal : parsed->terminal;
-            touch.downloaded = clock.now();
-            touch.touched = parsed->touched;
-            touch.touchedBinding = QVariant(paramText(parsed->touched));
-            session.store(touch);
-            ++result.stored;
+    QString headerTerminal;
+    MomentClock clock;
+    storeTouches(result, path, *lines, false, [&](Session &session, const QString &line) {
+        if (line.startsWith(u'H')) {
+            const TerminalHeader header = parseTerminalHeader(line);
+            headerTerminal = header.terminal;
+            session.header(headerTerminal);
+            log(QStringLiteral("Coletor: ") + headerTerminal + QStringLiteral(" Descarga: ") +
+                paramText(header.downloaded));
+            return false;
         }
-    } catch (const DbError &e) {
-        result.failed = true;
-        reportFailure(e.text(), result, path);
-    } catch (const InsertFailed &e) {
-        result.failed = true;
-        reportFailure(e.text, result, path);
-    }
-    finish(session, result, path, true, false);
+        if (line.startsWith(u'T') || isBlank(line))
+            return false;
+        const auto parsed = parseTerminalTouch(line);
+        if (!parsed)
+            return false;
+        Touch touch;
+        touch.identifier = parsed->identifier;
+        touch.type = parsed->type;
+        touch.storedCollector = headerTerminal;
+        touch.shownCollector = parsed->terminal.isEmpty() ? headerTerminal : parsed->terminal;
+        touch.downloaded = clock.now();
+        touch.touched = parsed->touched;
+        touch.touchedBinding = QVariant(paramText(parsed->touched));
+        session.store(touch);
+        return true;
+    });
     return result;
 }
 
@@ -419,46 +428,31 @@ IngestResult Ingest::IngestWatchData(const QString &path)
         return result;
     result.ran = true;
 
-    Session session(m_dm, false);
-    if (const QString error = session.open(); !error.isEmpty()) {
-        result.failed = true;
-        reportFailure(error, result, path);
-        return result;
-    }
-    try {
-        collector.clear();
-        for (const QString &line : *lines) {
-            if (line.startsWith(u'H')) {
-                collector = watchHeaderCollector(line);
-                session.header(collector);
-                log(QStringLiteral("Coletor: ") + collector + QStringLiteral(" Descarga: ") +
-                    paramText(started));
-                continue;
-            }
-            if (line.startsWith(u'T') || isBlank(line))
-                continue;
-            const auto parsed = parseWatchTouch(line);
-            if (!parsed)
-                continue;
-            Touch touch;
-            touch.identifier = parsed->identifier;
-            touch.type = parsed->type;
-            touch.storedCollector = collector;
-            touch.shownCollector = collector;
-            touch.downloaded = started;
-            touch.touched = parsed->touched;
-            touch.touchedBinding = QVariant(paramText(parsed->touched));
-            session.store(touch);
-            ++result.stored;
+    collector.clear();
+    storeTouches(result, path, *lines, false, [&](Session &session, const QString &line) {
+        if (line.startsWith(u'H')) {
+            collector = watchHeaderCollector(line);
+            session.header(collector);
+            log(QStringLiteral("Coletor: ") + collector + QStringLiteral(" Descarga: ") +
+                paramText(started));
+            return false;
         }
-    } catch (const DbError &e) {
-        result.failed = true;
-        reportFailure(e.text(), result, path);
-    } catch (const InsertFailed &e) {
-        result.failed = true;
-        reportFailure(e.text, result, path);
-    }
-    finish(session, result, path, true, false);
+        if (line.startsWith(u'T') || isBlank(line))
+            return false;
+        const auto parsed = parseWatchTouch(line);
+        if (!parsed)
+            return false;
+        Touch touch;
+        touch.identifier = parsed->identifier;
+        touch.type = parsed->type;
+        touch.storedCollector = collector;
+        touch.shownCollector = collector;
+        touch.downloaded = started;
+        touch.touched = parsed->touched;
+        touch.touchedBinding = QVariant(paramText(parsed->touched));
+        session.store(touch);
+        return true;
+    });
     return result;
 }
 
@@ -492,36 +486,21 @@ IngestResult Ingest::IngestVigiaFile(const QString &path, const QString &collect
         return result;
     result.ran = true;
 
-    Session session(m_dm, false);
-    if (const QString error = session.open(); !error.isEmpty()) {
-        result.failed = true;
-        reportFailure(error, result, path);
-        return result;
-    }
-    try {
-        for (const QString &line : *lines) {
-            const auto parsed = isBlank(line) ? std::nullopt : parseVigiaTouch(line);
-            if (!parsed)
-                continue;
-            Touch touch;
-            touch.identifier = parsed->identifier;
-            touch.type = QStringLiteral("01");
-            touch.storedCollector = collector;
-            touch.shownCollector = collector;
-            touch.downloaded = started;
-            touch.touched = wholeSeconds(parsed->touched);
-            touch.touchedBinding = QVariant(touch.touched);
-            session.store(touch);
-            ++result.stored;
-        }
-    } catch (const DbError &e) {
-        result.failed = true;
-        reportFailure(e.text(), result, path);
-    } catch (const InsertFailed &e) {
-        result.failed = true;
-        reportFailure(e.text, result, path);
-    }
-    finish(session, result, path, true, true);
+    storeTouches(result, path, *lines, true, [&](Session &session, const QString &line) {
+        const auto parsed = isBlank(line) ? std::nullopt : parseVigiaTouch(line);
+        if (!parsed)
+            return false;
+        Touch touch;
+        touch.identifier = parsed->identifier;
+        touch.type = QStringLiteral("01");
+        touch.storedCollector = collector;
+        touch.shownCollector = collector;
+        touch.downloaded = started;
+        touch.touched = wholeSeconds(parsed->touched);
+        touch.touchedBinding = QVariant(touch.touched);
+        session.store(touch);
+        return true;
+    });
     return result;
 }
 

@@ -55,6 +55,12 @@ private:
     struct Dump;
 
     void log(const QString &line) const;
+    // Pass 2 of the dumps whose touches all go the same way: `storeLine` stores the touch of
+    // one line (true when it did) until the end or the first failure; the dump goes only when
+    // every touch was stored.
+    void storeTouches(IngestResult &result, const QString &path, const QStringList &lines,
+                      bool reviewAlways,
+                      const std::function<bool(Session &, const QString &)> &storeLine);
     void finish(Session &session, IngestResult &result, const QString &dumpPath,
                 bool deleteDump, bool reviewAlways);
     void reportFailure(const QString &error, const IngestResult &result, const QString &dumpPath);
