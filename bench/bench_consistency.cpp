@@ -8,6 +8,7 @@
 //
 // Usage: bench_consistency HOST PORT USER PASSWORD DATABASE [RUNS]
 // A scratch database DATABASE_consistency is created with the schema and dropped at the end.
+#include "BenchSupport.h"
 #include "core/TdmzDados.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Sql.h"
@@ -222,12 +223,6 @@ int printedReport(TdmzDados &dm, const QString &collector, const ConsistencyResu
     return 0;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -242,30 +237,17 @@ int main(int argc, char *argv[])
         return 2;
     }
     const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 3;
-    QTemporaryDir dir;
-    for (const char *sub : {"home", "windir", "backup", "docs"})
-        QDir().mkpath(dir.path() + '/' + sub);
-    qputenv("TORVEL_HOME", (dir.path() + "/home").toUtf8());
-    qputenv("TORVEL_WINDIR", (dir.path() + "/windir").toUtf8());
-    qputenv("TORVEL_BACKUP_DIR", (dir.path() + "/backup").toUtf8());
-    qputenv("TORVEL_DOCUMENTS", (dir.path() + "/docs").toUtf8());
+    const Bench::Folders dir;
 
     ConnectionParams server{args[1], args[2].toInt(), args[3], args[4], {}};
     const QString database = args[5] + "_consistency";
-    ConnectionParams params = server;
-    params.database = database;
     ConsoleMessageService console;
     MessageService::install(&console);
     int status = 0;
     {
         TdmzDados dm;
         try {
-            if (const QString error = dm.connectTo(server); !error.isEmpty())
-                throw DbError(error);
-            Sql::exec(dm.db(), "drop database if exists `" + database + "`");
-            DatabaseSetup::createDatabase(server, database);
-            if (const QString error = dm.connectTo(params); !error.isEmpty())
-                throw DbError(error);
+            Bench::freshDatabase(dm, server, database);
             populate(dm.db());
             const std::vector<int> sizes{1000, 10000, 100000};
 
@@ -290,7 +272,7 @@ int main(int argc, char *argv[])
                     status = 1;
                     continue;
                 }
-                const double a = median(ours), b = median(floor);
+                const double a = Bench::median(ours), b = Bench::median(floor);
                 const double perTouch = a / size * 1e6;
                 if (firstPerTouch == 0)
                     firstPerTouch = perTouch;

@@ -6,6 +6,7 @@
 // A scratch database DATABASE_ingest is created with the schema and dropped at the end.
 #include "collection/Ingest.h"
 #include "collection/TmpDesc.h"
+#include "BenchSupport.h"
 #include "core/TdmzDados.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Sql.h"
@@ -154,12 +155,6 @@ double ingest(TdmzDados &dm, const std::vector<Row> &rows)
     return seconds;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -171,34 +166,19 @@ int main(int argc, char *argv[])
         return 2;
     }
     const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 5;
-    QTemporaryDir dir;
-    for (const char *sub : {"home", "windir", "backup", "docs"})
-        QDir().mkpath(dir.path() + '/' + sub);
-    qputenv("TORVEL_HOME", (dir.path() + "/home").toUtf8());
-    qputenv("TORVEL_WINDIR", (dir.path() + "/windir").toUtf8());
-    qputenv("TORVEL_BACKUP_DIR", (dir.path() + "/backup").toUtf8());
-    qputenv("TORVEL_DOCUMENTS", (dir.path() + "/docs").toUtf8());
+    const Bench::Folders dir;
 
     ConnectionParams server{args[1], args[2].toInt(), args[3], args[4], {}};
     const QString database = args[5] + "_ingest";
-    ConnectionParams params = server;
-    params.database = database;
     ConsoleMessageService console;
     MessageService::install(&console);
     int status = 0;
     {
         TdmzDados dm;
         try {
-            if (const QString error = dm.connectTo(server); !error.isEmpty())
-                throw DbError(error);
-            Sql::exec(dm.db(), "drop database if exists `" + database + "`");
-            DatabaseSetup::createDatabase(server, database);
+            Bench::freshDatabase(dm, server, database);
         } catch (const DbError &e) {
             std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            return 1;
-        }
-        if (const QString error = dm.connectTo(params); !error.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
         populate(dm.db());
@@ -220,7 +200,7 @@ int main(int argc, char *argv[])
                 status = 1;
                 continue;
             }
-            const double a = median(ours), b = median(floor);
+            const double a = Bench::median(ours), b = Bench::median(floor);
             std::printf("%6d touches: ingest %8.0f touches/s (%.2f s), baseline %8.0f touches/s "
                         "(%.2f s), ratio %.2f\n",
                         touches, touches / a, a, touches / b, b, a / b);

@@ -3,6 +3,8 @@
 // is what the program adds on top of starting and connecting.
 //
 // Usage: bench_startup TORVEL TORVELCTL HOST PORT USER PASSWORD DATABASE [RUNS]
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,12 +36,6 @@ double runOnce(const QString &program, const QStringList &args, const QProcessEn
     }
     p.waitForFinished(20000);
     return p.exitCode() == 0 ? t.nsecsElapsed() / 1e6 : -1;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 }  // namespace
@@ -83,7 +79,7 @@ int main(int argc, char *argv[])
         floor.push_back(f);
         login.push_back(l);
     }
-    const double mf = median(floor), ml = median(login);
+    const double mf = Bench::median(floor), ml = Bench::median(login);
     std::printf("startup: %d runs, median of each\n", runs);
     std::printf("  baseline  process + bare QMYSQL connection: %8.1f ms\n", mf);
     std::printf("  measured  process start to login dialog:    %8.1f ms\n", ml);

@@ -1,0 +1,56 @@
+#pragma once
+
+// What every benchmark needs around its measurement: the program's folders in a temporary
+// place, a database of its own on the benchmark server, and the median of its runs.
+#include "core/TdmzDados.h"
+#include "core/db/DatabaseSetup.h"
+#include "core/db/Sql.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <vector>
+
+namespace Bench {
+
+inline double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Points every folder override at a temporary folder for the benchmark's lifetime.
+class Folders {
+public:
+    Folders()
+    {
+        for (const char *sub : {"home", "windir", "backup", "docs"})
+            QDir().mkpath(m_dir.path() + '/' + sub);
+        qputenv("TORVEL_HOME", (m_dir.path() + "/home").toUtf8());
+        qputenv("TORVEL_WINDIR", (m_dir.path() + "/windir").toUtf8());
+        qputenv("TORVEL_BACKUP_DIR", (m_dir.path() + "/backup").toUtf8());
+        qputenv("TORVEL_DOCUMENTS", (m_dir.path() + "/docs").toUtf8());
+    }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Drops and creates `database` with the schema on `server`, then connects the data module to
+// it. Throws DbError.
+inline void freshDatabase(TdmzDados &dm, const ConnectionParams &server, const QString &database)
+{
+    if (const QString error = dm.connectTo(server); !error.isEmpty())
+        throw DbError(error);
+    Sql::exec(dm.db(), "drop database if exists `" + database + "`");
+    DatabaseSetup::createDatabase(server, database);
+    ConnectionParams params = server;
+    params.database = database;
+    if (const QString error = dm.connectTo(params); !error.isEmpty())
+        throw DbError(error);
+}
+
+}  // namespace Bench
