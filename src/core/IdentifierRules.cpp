@@ -7,8 +7,10 @@
 #include "platform/DateTimeText.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
+#include "platform/TextCut.h"
 
 #include <QSqlQuery>
+#include <optional>
 
 namespace IdentifierRules {
 
@@ -52,7 +54,7 @@ void beforeDeleteButton(TdmzDados &dm, DataSet &q)
         return;
     const QString code = str(q.value("codigo_button"));
     QString owner;
-    int ownerId = 0;
+    std::optional<int> ownerId;  // the owner row found, if any
     const QChar kind = mark.at(0);
     if (kind == 'E' && dm.FindByField(code, "button_evento", "eventos")) {
         owner = "ao evento " + dm.qyProcura->text("desc_evento");
@@ -64,16 +66,18 @@ void beforeDeleteButton(TdmzDados &dm, DataSet &q)
         owner = "ao local " + dm.qyProcura->text("nome_local");
         ownerId = dm.qyProcura->asInt("codigo_local");
     }
-    owner = owner.left(50);
+    owner = TextCut::left(owner, 50);
     if (!Msg::confirm(QString::fromUtf8("Memória já associada ") + owner + ". Confirma?"))
         throw DataSetAbort();
-    if (owner.isEmpty())
-        return;
     const QSqlDatabase db = dm.db();
     if (kind == 'E') {
-        Sql::exec(db, QStringLiteral("UPDATE eventos SET button_evento= \"\" WHERE codigo_evento= "
-                                     ":pcodigo_evento"),
-                  {{"pcodigo_evento", ownerId}});
+        if (ownerId)
+            Sql::exec(db, QStringLiteral("UPDATE eventos SET button_evento= \"\" WHERE codigo_evento= "
+                                         ":pcodigo_evento"),
+                      {{"pcodigo_evento", *ownerId}});
+        // The route reference goes with the identifier even when no event holds it any more
+        // (an event emptied by hand, a restored backup): a route must never keep a reference
+        // to an identifier that no longer exists.
         QSqlQuery route = Sql::exec(
             db, QStringLiteral("select codigo_roteiro from roteiros where button_referencia = "
                                ":pbutton_referencia"),
@@ -82,14 +86,14 @@ void beforeDeleteButton(TdmzDados &dm, DataSet &q)
             Sql::exec(db, QStringLiteral("UPDATE roteiros SET button_referencia = \"\" WHERE "
                                          "codigo_roteiro = :pcodigo_roteiro"),
                       {{"pcodigo_roteiro", route.value(0).toInt()}});
-    } else if (kind == 'F') {
+    } else if (kind == 'F' && ownerId) {
         Sql::exec(db, QStringLiteral("UPDATE funcs SET memoria= \"\" WHERE codigo_func= "
                                      ":pcodigo_func"),
-                  {{"pcodigo_func", ownerId}});
-    } else if (kind == 'L') {
+                  {{"pcodigo_func", *ownerId}});
+    } else if (kind == 'L' && ownerId) {
         Sql::exec(db, QStringLiteral("UPDATE locais SET button_local= \"\" WHERE codigo_local= "
                                      ":pcodigo_local"),
-                  {{"pcodigo_local", ownerId}});
+                  {{"pcodigo_local", *ownerId}});
     }
 }
 

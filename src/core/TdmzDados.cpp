@@ -179,12 +179,20 @@ bool TdmzDados::FindByField(const QString &value, const QString &field, const QS
     return !qyProcura->isEmpty();
 }
 
-void TdmzDados::ConfirmPendingEdit(DataSet &dataset)
+bool TdmzDados::ConfirmPendingEdit(DataSet &dataset)
 {
     if (dataset.state() != DataSet::State::Edit && dataset.state() != DataSet::State::Insert)
-        return;
-    if (Msg::confirm(QStringLiteral("Registro em edição. Salvar?")))
-        dataset.post();
-    else
-        dataset.cancel();
+        return true;
+    try {
+        // A refusing rule leaves the row in edit; whatever settled it otherwise is fine.
+        if (Msg::confirm(QStringLiteral("Registro em edição. Salvar?")))
+            dataset.post();
+        else
+            dataset.cancel();
+        return !dataset.isEditing();
+    } catch (const DbError &e) {
+        // The caller would otherwise close and discard what the user just asked to keep.
+        Msg::error(e.text());
+        return false;
+    }
 }

@@ -90,8 +90,10 @@ public:
     // found. Read the columns from qyProcura (empty text / 0 when nothing matched).
     bool FindByField(const QString &value, const QString &field, const QString &table);
     // When `dataset` holds a pending row, asks "Registro em edição. Salvar?": Yes posts it,
-    // No cancels it.
-    void ConfirmPendingEdit(DataSet &dataset);
+    // No cancels it. True when nothing is pending any more, so the caller may go on (close);
+    // false when the save was refused: a rule stopped it (and told the user why) or the server
+    // refused it (its error is shown here). The row then stays in edit, as typed.
+    [[nodiscard]] bool ConfirmPendingEdit(DataSet &dataset);
 
 private:
     DataSet *makeQuery(const QString &sql, const QString &table);

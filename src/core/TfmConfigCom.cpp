@@ -4,6 +4,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Schema.h"
+#include "core/db/Sql.h"
 #include "platform/IniFile.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
@@ -56,6 +57,17 @@ QString digitsOf(const QString &text)
         if (c >= '0' && c <= '9')
             digits += c;
     return digits;
+}
+
+// Opens a connection of its own with `params` and removes it again; empty when the server
+// took them, else its error text.
+QString probeConnection(const ConnectionParams &params)
+{
+    static int trial = 0;
+    const QString name = QStringLiteral("torvel-settings-trial-%1").arg(++trial);
+    const QString error = Sql::open(name, params);
+    Sql::close(name);
+    return error;
 }
 
 }  // namespace
@@ -191,7 +203,17 @@ bool TfmConfigCom::connectDatabase()
     p.password = edPassword->text();
     p.user = edUser->text();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QString error = dm->connectTo(p);
+    // The new settings are tried on a connection of their own: closing the shared one to try
+    // them would leave every later command without a database when they are wrong.
+    QString error = probeConnection(p);
+    if (error.isEmpty()) {
+        const ConnectionParams previous = dm->connectionParams();
+        const bool wasConnected = dm->isConnected();
+        error = dm->connectTo(p);
+        // The server went away between the trial and the switch: back to what worked.
+        if (!error.isEmpty() && wasConnected)
+            dm->connectTo(previous);
+    }
     QApplication::restoreOverrideCursor();
     if (!error.isEmpty()) {
         Msg::information(QStringLiteral("Não foi possível conectar. Mensagem: ") + error);

@@ -96,6 +96,29 @@ double roundHalfEven(double value)
     return std::round(value) + 0.0;  // + 0.0 turns -0 into 0
 }
 
+qint64 secondsBetween(const QDateTime &from, const QDateTime &to)
+{
+    if (!from.isValid() || !to.isValid())
+        return 0;
+    const qint64 days = to.date().toJulianDay() - from.date().toJulianDay();
+    return days * 86400 + to.time().msecsSinceStartOfDay() / 1000
+           - from.time().msecsSinceStartOfDay() / 1000;
+}
+
+double minutesFromSeconds(qint64 seconds) { return double(seconds) / 60.0; }
+
+qint64 roundedMinutes(qint64 seconds)
+{
+    const qint64 magnitude = seconds < 0 ? -seconds : seconds;
+    qint64 minutes = magnitude / 60;
+    const qint64 rest = magnitude % 60;
+    if (rest > 30 || (rest == 30 && minutes % 2 != 0))
+        ++minutes;
+    return seconds < 0 ? -minutes : minutes;
+}
+
+QString formatDurationSeconds(qint64 seconds) { return formatDuration(roundedMinutes(seconds)); }
+
 QString formatDuration(qint64 totalMinutes)
 {
     const qint64 magnitude = totalMinutes < 0 ? -totalMinutes : totalMinutes;

@@ -35,8 +35,24 @@ std::optional<QDateTime> parse(const QString &text);
 // Round half to even, as Delphi's Round does.
 double roundHalfEven(double value);
 
+// Spans are counted in whole seconds. Day fractions cannot hold most seconds exactly, so a
+// span computed from them lands a hair beside its true value, and a span exactly at a limit
+// would read as just over or under it.
+//
+// Whole seconds from `from` to `to`, both read as wall-clock date and time (no time zone, no
+// daylight-saving jump); fractions of a second are dropped from each. Negative when `to` is the
+// earlier one; 0 when either is invalid.
+qint64 secondsBetween(const QDateTime &from, const QDateTime &to);
+// A span of seconds in minutes, not rounded; every whole number of minutes comes out exact.
+double minutesFromSeconds(qint64 seconds);
+// A span of seconds in whole minutes, halves to the even neighbour: 90 s -> 2, 150 s -> 2,
+// -90 s -> -2.
+qint64 roundedMinutes(qint64 seconds);
 // Hours with at least three digits and two-digit minutes: 90 -> "001:30".
 QString formatDuration(qint64 totalMinutes);
+// A span of seconds as formatDuration() of its rounded minutes: 5400 -> "001:30",
+// -5400 -> "-001:30".
+QString formatDurationSeconds(qint64 seconds);
 // A duration in days, to the minute rounded half to even.
 QString formatDurationDays(double days);
 

@@ -1,5 +1,7 @@
 #include "platform/LocalTable.h"
 
+#include "platform/TextCut.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -279,7 +281,8 @@ QVariant LocalTable::toStored(int field, const QVariant &value) const
     const LocalField &f = m_fields[field];
     switch (f.type) {
     case LocalField::String:
-        return f.size > 0 ? value.toString().left(f.size) : value.toString();
+        // Cut by characters: half of a character outside the basic plane is no text at all.
+        return f.size > 0 ? TextCut::left(value.toString(), f.size) : value.toString();
     case LocalField::Integer:
         return value.toLongLong();
     case LocalField::Float:

@@ -11,7 +11,7 @@ class QSqlQuery;
 struct LocalField {
     QString name;
     enum Type { String, Integer, Float, DateTime, Date, Boolean } type = String;
-    int size = 0;  // String: most characters kept, a longer value is cut; 0 for no limit
+    int size = 0;  // String: most characters (code points) kept, a longer value is cut; 0 for no limit
 };
 
 // A working table of a report or of the collection dialog: one SQLite file <folder>/<name>.db,

@@ -204,8 +204,9 @@ void RegistrationWindow::btLocalizaclick()
 void RegistrationWindow::buRetornaClick()
 {
     guarded([this] {
-        TdmzDados::instance()->ConfirmPendingEdit(m_query);
-        accept();
+        // A refused save keeps the window open on the row, as typed, for correction.
+        if (TdmzDados::instance()->ConfirmPendingEdit(m_query))
+            accept();
     });
 }
 

@@ -105,10 +105,14 @@ bool TfmLocais::mayTake(const QString &code)
 
 void TfmLocais::refreshRouteStopNames()
 {
+    // Compared as bytes: the server's collation takes "PORTAO" and "PORTÃO" (or "Portao") for
+    // the same name, and a rename by accent or case would never reach the stops, which the
+    // consistency analysis matches by exact name.
     Sql::exec(TdmzDados::instance()->db(),
               QStringLiteral("update descrot d join locais l on l.codigo_local = d.codigo_local "
                              "set d.nome_local = l.nome_local "
-                             "where not (d.nome_local <=> l.nome_local)"));
+                             "where not (cast(d.nome_local as binary) <=> "
+                             "cast(l.nome_local as binary))"));
 }
 
 void TfmLocais::done(int result)

@@ -7,6 +7,7 @@
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
+#include "platform/TextCut.h"
 #include "registries/IdentifierLists.h"
 #include "registries/RegistryLists.h"
 
@@ -382,7 +383,7 @@ void TfmRoteiros::btAdicionaLclick()
         if (DialogRunner::exec(&list) != QDialog::Accepted || list.query().isEmpty())
             return;
         const int location = list.chosen("codigo_local").toInt();
-        const QString name = list.chosen("nome_local").toString().left(40);
+        const QString name = TextCut::left(list.chosen("nome_local").toString(), 40);
         DataSet &q = query();
         if (q.state() == DataSet::State::Insert && !q.post())
             return;  // refused (no name): nothing is added

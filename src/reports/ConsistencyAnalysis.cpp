@@ -6,6 +6,7 @@
 #include "platform/BusyCursor.h"
 #include "platform/DateTimeText.h"
 #include "platform/MessageService.h"
+#include "platform/TextCut.h"
 
 #include <QHash>
 #include <QSet>
@@ -23,6 +24,7 @@ namespace {
 
 const QString kInversion = QStringLiteral("Inversão");
 const QString kNotProgrammed = QStringLiteral("Não programado");
+const QDateTime kDayZero(QDate(1899, 12, 30), QTime(0, 0));
 
 // Text compared without the blanks that pad it on the right: the server hands CHAR columns back
 // without them and compares them that way, so a filter or a name typed with a trailing blank
@@ -154,7 +156,7 @@ struct Identifier {
 struct Touch {
     int identifier = 0;  // index into the run's identifiers
     QString time;        // the date-time text, first 19 characters
-    double days = 0;     // the date-time as days
+    QDateTime moment;    // the date-time, to the second
     QString route;       // codigo_roteiro recorded with the touch
     QString collaborator;
 };
@@ -184,18 +186,13 @@ QList<LocalField> ConsistencyAnalysis::totalsFields()
 
 QString FormatDuration(double days)
 {
-    const bool negative = days < 0;
-    const double hours = std::fabs(days) * 24.0;
-    double whole = std::trunc(hours);
-    double minutes = DateTimeText::roundHalfEven((hours - whole) * 60.0);
-    if (minutes >= 60) {
-        whole += 1;
-        minutes = 0;
-    }
-    return QStringLiteral("%1%2:%3 h")
-        .arg(negative ? QStringLiteral("-") : QString())
-        .arg(qint64(whole), 3, 10, QChar(u'0'))
-        .arg(qint64(minutes), 2, 10, QChar(u'0'));
+    // Spans are whole seconds; a day fraction is first taken to its nearest second.
+    return FormatDurationSeconds(std::llround(days * 86400.0));
+}
+
+QString FormatDurationSeconds(qint64 seconds)
+{
+    return DateTimeText::formatDurationSeconds(seconds) + QStringLiteral(" h");
 }
 
 // The state of one run, from the selection of the touches to the last cycle's end.
@@ -247,7 +244,7 @@ private:
             bindings.push_back({":ini", QVariant(DateTimeText::toParam(*start))});
             bindings.push_back({":fim", QVariant(DateTimeText::toParam(*end))});
         } else {
-            const QString download = m_in.download.left(20);
+            const QString download = TextCut::left(m_in.download, 20);
             if (download.isEmpty()) {
                 Msg::information(QStringLiteral("Não há data de descarga"));
                 result.outcome = ConsistencyResult::Outcome::NoDownload;
@@ -285,7 +282,7 @@ private:
             touch.identifier = intern(text(query.value(button)), int(m_touches.size()));
             const QDateTime moment = query.value(touched).toDateTime();
             touch.time = DateTimeText::toText(moment).left(19);
-            touch.days = DateTimeText::toDays(moment);
+            touch.moment = moment;
             touch.route = text(query.value(route));
             touch.collaborator = text(query.value(collaborator));
             m_touches.push_back(std::move(touch));
@@ -334,7 +331,8 @@ private:
             route.code = first.route;
             if (m_lookups.CountByField(first.collaborator, "codigo_func", "funcs") >= 1) {
                 const auto row = m_lookups.FindByField(first.collaborator, "codigo_func", "funcs");
-                m_firstCollaborator = row ? text(row->value("nome_func")).left(40) : QString();
+                m_firstCollaborator =
+                    row ? TextCut::left(text(row->value("nome_func")), 40) : QString();
             }
         } else {
             route.code = first.route;
@@ -440,9 +438,9 @@ private:
     void dataCode(const QString &code)
     {
         if (code.startsWith(u'3'))
-            m_pendingFunction = code.mid(1, 5);
+            m_pendingFunction = TextCut::mid(code, 1, 5);
         else
-            m_pendingQuantity = code.mid(1, 5);
+            m_pendingQuantity = TextCut::mid(code, 1, 5);
         if (m_pendingFunction.isEmpty() || m_pendingQuantity.isEmpty())
             return;
         QString line;
@@ -505,10 +503,10 @@ private:
     {
         const Touch &touch = m_touches[i];
         if (m_untimed) {
-            m_firstLocationDays = touch.days;
+            m_firstLocationAt = touch.moment;
             m_untimed = false;
         }
-        m_lastLocationDays = touch.days;
+        m_lastLocationAt = touch.moment;
         if (m_firstLocation)
             m_firstLocationPos = i;
 
@@ -524,8 +522,8 @@ private:
                     m_intervalMin = expected.tMin;
                     m_intervalMax = expected.tMax;
                 }
-                interval = intervalVerdict(touch.days);
-                m_previousIntervalDays = touch.days;
+                interval = intervalVerdict(touch.moment);
+                m_previousIntervalAt = touch.moment;
             }
             Row row{.c1 = expected.name, .c4 = touched, .c6 = touch.time};
             if (!sameText(expected.name, touched)) {
@@ -541,19 +539,25 @@ private:
         m_firstLocation = false;
     }
 
-    QString intervalVerdict(double days)
+    // Judged in whole seconds against the limits in seconds, so an interval exactly at a limit
+    // is within it and the excess shown is never a stray 0,00.
+    QString intervalVerdict(const QDateTime &at)
     {
-        if (!m_previousIntervalDays)
+        if (!m_previousIntervalAt)
             return {};
-        const double minutes = (days - *m_previousIntervalDays) * 1440.0;
-        if (minutes < m_intervalMin) {
+        const qint64 seconds = DateTimeText::secondsBetween(*m_previousIntervalAt, at);
+        const qint64 minimum = qint64(m_intervalMin) * 60;
+        const qint64 maximum = qint64(m_intervalMax) * 60;
+        if (seconds < minimum) {
             m_inconsistent = true;
-            return QStringLiteral("Adiantado ") + DateTimeText::formatNumber(m_intervalMin - minutes, 2);
+            return QStringLiteral("Adiantado ") +
+                   DateTimeText::formatNumber(DateTimeText::minutesFromSeconds(minimum - seconds), 2);
         }
-        if (minutes <= m_intervalMax)
+        if (seconds <= maximum)
             return {};
         m_inconsistent = true;
-        return QStringLiteral("Atrasado ") + DateTimeText::formatNumber(minutes - m_intervalMax, 2);
+        return QStringLiteral("Atrasado ") +
+               DateTimeText::formatNumber(DateTimeText::minutesFromSeconds(seconds - maximum), 2);
     }
 
     // A touched location that is not the expected one: elsewhere in the route, or not in it.
@@ -646,7 +650,8 @@ private:
 
         if (m_checkDuration)
             judgeTime(QStringLiteral("- Tempo Gasto p/ realização do ciclo: "),
-                      m_lastLocationDays - m_firstLocationDays, m_durationMin, m_durationMax);
+                      DateTimeText::secondsBetween(m_firstLocationAt, m_lastLocationAt),
+                      m_durationMin, m_durationMax);
         if (m_latestRoute)
             takeDuration(*m_latestRoute);
 
@@ -655,12 +660,13 @@ private:
         const int endingCycle = m_cycle - (m_cyclePending ? 1 : 0);
         if (m_in.betweenCycles && endingCycle >= 2)
             judgeTime(QStringLiteral("- Tempo Gasto entre ciclos: "),
-                      m_firstLocationDays - m_previousCycleLastDays, m_betweenMin, m_betweenMax);
+                      DateTimeText::secondsBetween(m_previousCycleLastAt, m_firstLocationAt),
+                      m_betweenMin, m_betweenMax);
 
-        m_previousCycleLastDays = m_lastLocationDays;
+        m_previousCycleLastAt = m_lastLocationAt;
         m_untimed = true;
         openStops(m_route.code);
-        m_previousIntervalDays.reset();
+        m_previousIntervalAt.reset();
         m_notVisited.clear();
         m_notProgrammed.clear();
         m_noInversion = true;
@@ -681,18 +687,18 @@ private:
         m_inconsistent = true;
     }
 
-    // A span judged in whole minutes (halves to the even neighbour) against its limits.
-    void judgeTime(const QString &title, double days, int minimum, int maximum)
+    // A span of whole seconds judged in whole minutes (halves to the even neighbour) against its
+    // limits; the excess is the unrounded span less the limit.
+    void judgeTime(const QString &title, qint64 seconds, int minimum, int maximum)
     {
-        const double minutes = days * 1440.0;
-        const double rounded = DateTimeText::roundHalfEven(minutes);
+        const qint64 rounded = DateTimeText::roundedMinutes(seconds);
         QString line;
         if (rounded < minimum)
-            line = title + FormatDuration(days) + QStringLiteral("  -  Adiantado: ") +
-                   FormatDuration((minimum - minutes) / 1440.0);
+            line = title + FormatDurationSeconds(seconds) + QStringLiteral("  -  Adiantado: ") +
+                   FormatDurationSeconds(qint64(minimum) * 60 - seconds);
         else if (rounded > maximum)
-            line = title + FormatDuration(days) + QStringLiteral("  -  Atrasado: ") +
-                   FormatDuration((minutes - maximum) / 1440.0);
+            line = title + FormatDurationSeconds(seconds) + QStringLiteral("  -  Atrasado: ") +
+                   FormatDurationSeconds(seconds - qint64(maximum) * 60);
         else
             return;
         append({.c1 = line});
@@ -910,11 +916,13 @@ private:
     size_t m_cursor = 0;
     bool m_firstLocation = true;
     int m_firstLocationPos = -1;
-    double m_firstLocationDays = 0;
-    double m_lastLocationDays = 0;
-    double m_previousCycleLastDays = 0;
+    // Until a location touch sets them these stand at the start of the system's day count
+    // (30/12/1899), the zero the between-cycles span is measured from.
+    QDateTime m_firstLocationAt = kDayZero;
+    QDateTime m_lastLocationAt = kDayZero;
+    QDateTime m_previousCycleLastAt = kDayZero;
     bool m_untimed = true;
-    std::optional<double> m_previousIntervalDays;
+    std::optional<QDateTime> m_previousIntervalAt;
     bool m_noInversion = true;
     QStringList m_notVisited;
     QStringList m_notProgrammed;

@@ -74,3 +74,5 @@ private:
 // A duration in days as "hhh:mm h": hours with at least three digits, the minutes of the
 // fraction rounded half to even (60 carries into the hours). 0.0625 -> "001:30 h".
 QString FormatDuration(double days);
+// A span of whole seconds in the same form: 5400 -> "001:30 h", -5400 -> "-001:30 h".
+QString FormatDurationSeconds(qint64 seconds);

@@ -6,6 +6,7 @@
 #include "platform/MessageService.h"
 #include "platform/Spreadsheet.h"
 #include "platform/SystemServices.h"
+#include "platform/TextCut.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ bool CondenseCycles(LocalTable &table)
     qsizetype i = 0;
     auto takeStart = [&](const QVariantList &row) {
         if (!startFound && !cell(row, Col4).isEmpty()) {
-            start = cell(row, Col6).left(17);
+            start = TextCut::left(cell(row, Col6), 17);
             startFound = true;
         }
     };

@@ -120,6 +120,37 @@ private Q_SLOTS:
         QCOMPARE(ini().readString("BANCO", "Password"), tdb->params().password);
     }
 
+    // Wrong new settings are tried aside: the connection in use keeps answering, and the trial
+    // leaves no connection behind.
+    void failedConfirmKeepsTheWorkingConnection()
+    {
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        const QStringList connections = QSqlDatabase::connectionNames();
+        ScriptedMessageService msgs;
+        for (const auto &wrong : {std::pair{"port", "1"}, std::pair{"password", "senha errada"}}) {
+            TfmConfigCom d(TfmConfigCom::Mode::Normal);
+            (QLatin1String(wrong.first) == QLatin1String("port") ? d.edPorta : d.edPassword)
+                ->setText(wrong.second);
+            msgs.expect(Kind::Information, "Não foi possível conectar. Mensagem: *");
+            d.btConfirmaclick();
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+            QVERIFY2(dm->isConnected(), wrong.first);
+            QSqlQuery q(dm->db());
+            QVERIFY2(q.exec("select count(*) from modem") && q.next(), wrong.first);
+            QCOMPARE(q.value(0).toInt(), 12);
+            QCOMPARE(dm->connectionParams().port, tdb->params().port);
+        }
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(QSqlDatabase::connectionNames(), connections);
+        QCOMPARE(ini().readString("BANCO", "port"), QString::number(tdb->params().port));
+
+        // Right settings still switch the connection and are saved.
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        d.btConfirmaclick();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(dm->isConnected());
+    }
+
     void databaseOnlyModeKeepsGeneralSettingsAndWritesReaderKeys()
     {
         ini().writeString("COM", "PORTACOM", "COM3");

@@ -64,13 +64,13 @@ private Q_SLOTS:
         DataSet &q = *dm->qyButtons;
         q.open();
         ScriptedMessageService msgs;
-        dm->ConfirmPendingEdit(q);  // browsing: nothing asked
+        QVERIFY(dm->ConfirmPendingEdit(q));  // browsing: nothing asked
         QVERIFY(msgs.done());
 
         q.append();
         q.setValue("codigo_button", "ABCDEF");
         msgs.expectConfirm("Registro em edição. Salvar?", true);
-        dm->ConfirmPendingEdit(q);
+        QVERIFY(dm->ConfirmPendingEdit(q));
         QCOMPARE(q.state(), DataSet::State::Browse);
         QCOMPARE(tdb->scalar("select count(*) from buttons where codigo_button = 'ABCDEF'").toInt(),
                  1);
@@ -78,11 +78,46 @@ private Q_SLOTS:
         q.append();
         q.setValue("codigo_button", "FEDCBA");
         msgs.expectConfirm("Registro em edição. Salvar?", false);
-        dm->ConfirmPendingEdit(q);
+        QVERIFY(dm->ConfirmPendingEdit(q));
         QCOMPARE(q.state(), DataSet::State::Browse);
         QCOMPARE(tdb->scalar("select count(*) from buttons where codigo_button = 'FEDCBA'").toInt(),
                  0);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    // Yes with a save that does not happen: the caller is told not to go on, and the row
+    // stays in edit with what was typed.
+    void confirmPendingEditReportsARefusedSave()
+    {
+        DataSet &q = *dm->qyButtons;
+        q.open();
+        ScriptedMessageService msgs;
+
+        // A rule refuses.
+        const DataSet::HookId rule = q.on(DataSet::Event::BeforePost, [](DataSet &) {
+            Msg::error("recusado");
+            throw DataSetAbort();
+        });
+        q.append();
+        q.setValue("codigo_button", "111111");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        msgs.expect(Kind::Error, "recusado");
+        QVERIFY(!dm->ConfirmPendingEdit(q));
+        QCOMPARE(q.state(), DataSet::State::Insert);
+        QCOMPARE(q.text("codigo_button"), QString("111111"));
+        q.removeHook(rule);
+        q.cancel();
+
+        // The server refuses: a code already registered.
+        q.append();
+        q.setValue("codigo_button", "2B3C4D");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        msgs.expect(Kind::Error, "*");
+        QVERIFY(!dm->ConfirmPendingEdit(q));
+        QCOMPARE(q.state(), DataSet::State::Insert);
+        QCOMPARE(q.text("codigo_button"), QString("2B3C4D"));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        q.cancel();
     }
 
     void sharedQueriesOpenOnTheirTables()

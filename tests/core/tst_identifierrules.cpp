@@ -183,6 +183,30 @@ private Q_SLOTS:
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
     }
 
+    // Marked "E" but held by no event: the question names no owner, and Yes still takes the
+    // identifier out of the route it was the reference of.
+    void deletingEventMarkWithoutEventStillClearsTheRouteReference()
+    {
+        tdb->exec("update eventos set button_evento = '' where codigo_evento = 1");
+        ScriptedMessageService msgs;
+        DataSet &b = *dm->qyButtons;
+        b.open();
+        QVERIFY(b.locate("codigo_button", "EEEEEE"));
+        msgs.expectConfirm(QString::fromUtf8("Memória já associada . Confirma?"), false);
+        QVERIFY(!b.remove());
+        QCOMPARE(tdb->scalar("select button_referencia from roteiros where codigo_roteiro = 1")
+                     .toString(),
+                 QString("EEEEEE"));
+
+        msgs.expectConfirm(QString::fromUtf8("Memória já associada . Confirma?"), true);
+        QVERIFY(b.remove());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(count("select count(*) from buttons where codigo_button = 'EEEEEE'"), 0);
+        QCOMPARE(tdb->scalar("select button_referencia from roteiros where codigo_roteiro = 1")
+                     .toString(),
+                 QString(""));
+    }
+
     void deletingEventThatIsRouteReference()
     {
         ScriptedMessageService msgs;

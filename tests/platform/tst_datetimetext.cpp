@@ -1,5 +1,6 @@
 #include "platform/DateTimeText.h"
 
+#include <QTimeZone>
 #include <QtTest>
 
 using namespace DateTimeText;
@@ -134,6 +135,40 @@ private Q_SLOTS:
         QCOMPARE(formatDurationDays(2.5 / 1440), QString("000:02"));
         QCOMPARE(formatDurationDays(3.5 / 1440), QString("000:04"));
         QCOMPARE(formatDurationDays(3.0), QString("072:00"));
+    }
+
+    // Spans between wall-clock date-times in whole seconds, whatever the zone's clock changes.
+    void spansInWholeSeconds()
+    {
+        const QDateTime start(QDate(2026, 12, 8), QTime(8, 0, 0));
+        QCOMPARE(secondsBetween(start, QDateTime(QDate(2026, 12, 8), QTime(8, 5, 0))), 300);
+        QCOMPARE(secondsBetween(QDateTime(QDate(2026, 12, 8), QTime(8, 5, 0)), start), -300);
+        // Across midnight and months; fractions of a second are dropped from each end.
+        QCOMPARE(secondsBetween(QDateTime(QDate(2026, 11, 30), QTime(23, 59, 59, 900)),
+                                QDateTime(QDate(2026, 12, 1), QTime(0, 0, 1, 100))),
+                 2);
+        QCOMPARE(secondsBetween(QDateTime(QDate(1899, 12, 30), QTime(0, 0)), start),
+                 qint64(46364) * 86400 + 8 * 3600);
+        QCOMPARE(secondsBetween(QDateTime(), start), 0);
+        // A spring-forward night in a zone with daylight saving still has its 24 hours.
+        const QTimeZone saoPaulo("America/Sao_Paulo");
+        if (saoPaulo.isValid())
+            QCOMPARE(secondsBetween(QDateTime(QDate(2018, 11, 3), QTime(12, 0), saoPaulo),
+                                    QDateTime(QDate(2018, 11, 4), QTime(12, 0), saoPaulo)),
+                     86400);
+
+        QCOMPARE(minutesFromSeconds(300), 5.0);
+        QCOMPARE(minutesFromSeconds(90), 1.5);
+        QCOMPARE(roundedMinutes(89), 1);
+        QCOMPARE(roundedMinutes(90), 2);   // 1.5: to the even 2
+        QCOMPARE(roundedMinutes(150), 2);  // 2.5: to the even 2
+        QCOMPARE(roundedMinutes(151), 3);
+        QCOMPARE(roundedMinutes(-90), -2);
+        QCOMPARE(roundedMinutes(-89), -1);
+        QCOMPARE(formatDurationSeconds(5400), QString("001:30"));
+        QCOMPARE(formatDurationSeconds(3570), QString("001:00"));  // 59.5 carries into the hour
+        QCOMPARE(formatDurationSeconds(29), QString("000:00"));
+        QCOMPARE(formatDurationSeconds(-5400), QString("-001:30"));
     }
 
     void clockTexts()

@@ -68,6 +68,29 @@ private Q_SLOTS:
         QVERIFY(!reader.value("Ponto").isValid());
     }
 
+    // The width counts characters: an emoji at the edge is kept whole (two UTF-16 units), and
+    // one past it goes whole, never half.
+    void widthsCutWholeCharacters()
+    {
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+        LocalTable table(m_dir.path(), "largura");
+        QVERIFY2(table.create(rondaFields()), qPrintable(table.lastError()));
+        QVERIFY(table.append());
+        QVERIFY(table.setValue("Vigilante", "ABCDEFGHI" + emoji + "Z"));
+        QCOMPARE(table.value("Vigilante").toString(), "ABCDEFGHI" + emoji);
+        QVERIFY(table.post());
+        QVERIFY(table.append());
+        QVERIFY(table.setValue("Vigilante", "ABCDEFGHIJ" + emoji));
+        QVERIFY(table.post());
+        table.close();
+
+        LocalTable reader(m_dir.path(), "largura");
+        QVERIFY2(reader.open(), qPrintable(reader.lastError()));
+        QCOMPARE(reader.value("Vigilante").toString(), "ABCDEFGHI" + emoji);
+        reader.next();
+        QCOMPARE(reader.value("Vigilante").toString(), QString("ABCDEFGHIJ"));
+    }
+
     void openReadsTheFieldDefinitionsBack()
     {
         {

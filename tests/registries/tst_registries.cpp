@@ -115,6 +115,29 @@ private Q_SLOTS:
                  QString("PATIO"));
     }
 
+    // The server's collation takes these names for equal; the stops must still get them
+    // exactly, since the consistency analysis matches stops to touched locations by name.
+    void renameByAccentOrCaseReachesTheRouteStops()
+    {
+        tdb->exec("insert into locais (codigo_local, nome_local) values (4, 'PORTAO')");
+        tdb->exec("insert into descrot (codigo_roteiro, ordem, codigo_local, nome_local) values "
+                  "(2,'002',4,'PORTAO'), (1,'003',3,'patio')");
+        {
+            TfmLocais w;
+            QVERIFY(w.query().locate("codigo_local", 4));
+            w.query().setValue("nome_local", QString::fromUtf8("PORTÃO"));
+            w.btconfirmaclick();
+            QCOMPARE(scalar("select nome_local from locais where codigo_local = 4").toString(),
+                     QString::fromUtf8("PORTÃO"));
+            w.buRetornaClick();
+        }
+        QCOMPARE(scalar("select nome_local from descrot where codigo_local = 4").toString(),
+                 QString::fromUtf8("PORTÃO"));
+        QCOMPARE(scalar("select nome_local from descrot where codigo_roteiro = 1 and ordem = '003'")
+                     .toString(),
+                 QString("PATIO"));
+    }
+
     void localizaSavesInLocationsAndDiscardsElsewhere()
     {
         ScriptedDialogRunner dialogs;

@@ -9,6 +9,7 @@
 #include "registries/TfmRoteiros.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QtTest>
@@ -177,6 +178,33 @@ private Q_SLOTS:
                      .toString(),
                  QString("-1-1-1-10"));
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    // "Retorna" with Yes on a new route without a name: the save is refused, so the window
+    // stays open with what was typed; once named, the same answer saves and closes.
+    void retornaKeepsARefusedNewRouteOpen()
+    {
+        ScriptedMessageService msgs;
+        TfmRoteiros w;
+        w.show();
+        w.btadicionaclick();
+        w.query().setValue("empresa", "ACME");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        msgs.expect(Kind::Error, "Favor informar o nome do roteiro.");
+        w.buRetorna->click();
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.query().state(), DataSet::State::Insert);
+        QCOMPARE(w.query().text("empresa"), QString("ACME"));
+        QCOMPARE(scalar("select count(*) from roteiros").toInt(), 2);
+
+        w.query().setValue("nome_roteiro", "MADRUGADA");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        w.buRetorna->click();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(!w.isVisible());
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QCOMPARE(scalar("select empresa from roteiros where nome_roteiro = 'MADRUGADA'").toString(),
+                 QString("ACME"));
     }
 
     void choosingTheReference()

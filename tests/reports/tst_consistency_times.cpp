@@ -78,6 +78,10 @@ private Q_SLOTS:
         QCOMPARE(FormatDuration(59.5 / 1440), QString("001:00 h"));
         QCOMPARE(FormatDuration(1000.0 / 24), QString("1000:00 h"));
         QCOMPARE(FormatDuration(-0.0625), QString("-001:30 h"));
+        QCOMPARE(FormatDurationSeconds(5400), QString("001:30 h"));
+        QCOMPARE(FormatDurationSeconds(1830), QString("000:30 h"));  // half: to the even 30
+        QCOMPARE(FormatDurationSeconds(3570), QString("001:00 h"));  // 59.5 carries
+        QCOMPARE(FormatDurationSeconds(-5400), QString("-001:30 h"));
     }
 
     void intervalsBetweenLocations_data()
@@ -97,6 +101,42 @@ private Q_SLOTS:
                            "GARAGEM|||GARAGEM||08/12/2026 10:02:30|Adiantado 3,50",
                            "PORTARIA|||PORTARIA||08/12/2026 10:20:30|Atrasado 8,00"};
     }
+    // Spans are whole seconds: an interval exactly at a limit is within it (day fractions put
+    // 5 minutes at 4.99999... and 10 at 10.00000..., read as "Adiantado 0,00" and
+    // "Atrasado 0,00"); one second past a limit is outside by that second.
+    void intervalsAtTheirLimits_data()
+    {
+        QTest::addColumn<QStringList>("times");
+        QTest::addColumn<QStringList>("locationRows");
+        QTest::newRow("exactly 5 and 10 minutes")
+            << QStringList{"07:59:00", "08:00:00", "08:05:00", "08:15:00"}
+            << QStringList{"PATIO|||PATIO||08/12/2026 08:00:00",
+                           "GARAGEM|||GARAGEM||08/12/2026 08:05:00",
+                           "PORTARIA|||PORTARIA||08/12/2026 08:15:00"};
+        QTest::newRow("a second inside each limit")
+            << QStringList{"07:59:00", "08:00:00", "08:05:01", "08:15:00"}
+            << QStringList{"PATIO|||PATIO||08/12/2026 08:00:00",
+                           "GARAGEM|||GARAGEM||08/12/2026 08:05:01",
+                           "PORTARIA|||PORTARIA||08/12/2026 08:15:00"};
+        QTest::newRow("a second outside each limit")
+            << QStringList{"07:59:00", "08:00:00", "08:04:59", "08:15:00"}
+            << QStringList{"PATIO|||PATIO||08/12/2026 08:00:00",
+                           "GARAGEM|||GARAGEM||08/12/2026 08:04:59|Adiantado 0,02",
+                           "PORTARIA|||PORTARIA||08/12/2026 08:15:00|Atrasado 0,02"};
+    }
+    void intervalsAtTheirLimits()
+    {
+        QFETCH(QStringList, times);
+        QFETCH(QStringList, locationRows);
+        const QString ref = ronda({.timeBetween = true, .standardLimits = true,
+                                   .standardMin = "5", .standardMax = "10"});
+        walk(ref, times);
+
+        const ConsistencyResult result = run();
+        QCOMPARE(rows().mid(3), locationRows);
+        QCOMPARE(result.inconsistent, locationRows.join(' ').contains("ado 0,02"));
+    }
+
     void intervalsBetweenLocations()
     {
         QFETCH(bool, standard);
@@ -129,6 +169,14 @@ private Q_SLOTS:
         QTest::newRow("31.5 rounds to 32, over 30")
             << "20" << "30" << "10:31:30" << "Mínimo: 20 Máximo: 30"
             << QStringList{spent + "000:32 h  -  Atrasado: 000:02 h"};
+        QTest::newRow("exactly 30, limits 30..30")
+            << "30" << "30" << "10:30:00" << "Mínimo: 30 Máximo: 30" << QStringList{};
+        QTest::newRow("29:29 rounds to 29, under 30")
+            << "30" << "45" << "10:29:29" << "Mínimo: 30 Máximo: 45"
+            << QStringList{spent + "000:29 h  -  Adiantado: 000:01 h"};
+        QTest::newRow("30:31 rounds to 31, over 30")
+            << "20" << "30" << "10:30:31" << "Mínimo: 20 Máximo: 30"
+            << QStringList{spent + "000:31 h  -  Atrasado: 000:01 h"};
         // Limits that are not whole numbers count as 0 at a reference touch too.
         QTest::newRow("unreadable limits")
             << "abc" << "" << "10:29:30" << "Mínimo: 0 Máximo: 0"
@@ -184,6 +232,10 @@ private Q_SLOTS:
             << QStringList{"10:04:00", "10:05:00", "10:06:00", "10:07:00"} << true
             << QStringList{spent + "000:02 h  -  Adiantado: 000:03 h"};
         QTest::newRow("within") << QStringList{"10:10:00", "10:11:00"} << false << QStringList{};
+        QTest::newRow("exactly the minimum")
+            << QStringList{"10:07:00", "10:08:00"} << false << QStringList{};
+        QTest::newRow("exactly the maximum")
+            << QStringList{"10:12:00", "10:13:00"} << false << QStringList{};
         QTest::newRow("too late")
             << QStringList{"10:20:00", "10:21:00"} << false
             << QStringList{spent + "000:18 h  -  Atrasado: 000:08 h"};
@@ -219,6 +271,8 @@ private Q_SLOTS:
             << QStringList{"||INICIO RONDA|||08/12/2026 10:10:00", "Realizado na hora programada"};
         QTest::newRow("ten minutes early") << "10:00:00" << "09:50:00"
             << QStringList{"||INICIO RONDA|||08/12/2026 09:50:00", "Realizado na hora programada"};
+        QTest::newRow("a second earlier") << "10:00:00" << "09:49:59"
+            << QStringList{"||INICIO RONDA|||08/12/2026 09:49:59", "||||HORÁRIO DIVERGENTE"};
         QTest::newRow("a second more") << "10:00:00" << "10:10:01"
             << QStringList{"||INICIO RONDA|||08/12/2026 10:10:01", "||||HORÁRIO DIVERGENTE"};
         QTest::newRow("no departure") << "" << "10:00:00"
