@@ -40,18 +40,25 @@ if [ "$bundled" = 1 ]; then
   dbdir="$home/mariadb"
   port=$("$root/scripts/mariadb.sh" start "$dbdir")
   trap '"$root/scripts/mariadb.sh" stop "$dbdir"' EXIT
-  password=$(cat "$dbdir/password")
   "$ctl" ini-set BANCO HostName 127.0.0.1
   "$ctl" ini-set BANCO port "$port"
   "$ctl" ini-set BANCO User torvel
-  "$ctl" ini-set BANCO Password "$password"
+  # On standard input: a program's arguments can be read by every account on the machine.
+  "$ctl" ini-set BANCO Password --stdin <"$dbdir/password"
   if [ "$ini_bundled" != "1" ]; then
     "$ctl" ini-set BANCO Database torvel
     "$ctl" ini-set CONFIG CNFBD 1
     "$ctl" ini-set CONFIG BANCOINTERNO 1
   fi
   db=$("$ctl" ini-get BANCO Database)
-  if ! mariadb --no-defaults -S "$dbdir/sock" -uroot -e "use \`$db\`" 2>/dev/null; then
+  # The name goes into SQL run as the server's administrator: only a plain identifier, the same
+  # names "create-database" accepts.
+  if ! (LC_ALL=C; [[ $db =~ ^[A-Za-z0-9_]{1,64}$ ]]); then
+    echo "Nome de banco de dados inválido no TORVEL.INI (seção BANCO, chave Database):" \
+         "\"$db\". Use só letras sem acento, dígitos e sublinhado, até 64 caracteres." >&2
+    exit 1
+  fi
+  if ! printf 'use `%s`\n' "$db" | "$root/scripts/mariadb.sh" sql "$dbdir" >/dev/null 2>&1; then
     "$ctl" create-database "$db" >/dev/null
   fi
 fi

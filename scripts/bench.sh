@@ -11,7 +11,8 @@ trap '"$root/scripts/mariadb.sh" stop "$dir/db"; rm -rf "$dir"' EXIT
 port=$("$root/scripts/mariadb.sh" start "$dir/db")
 pw=$(cat "$dir/db/password")
 ctl="$build/src/cli/torvelctl"
-"$ctl" create-database torvel_bench --host 127.0.0.1 --port "$port" --user torvel --password "$pw" >/dev/null 2>&1
+TORVEL_DB_PASSWORD=$pw "$ctl" create-database torvel_bench --host 127.0.0.1 --port "$port" \
+  --user torvel >/dev/null 2>&1
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 "$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${RUNS:-15}"
 "$build/bench/bench_ingest" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${INGEST_RUNS:-5}"

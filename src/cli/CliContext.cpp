@@ -25,6 +25,8 @@ QMap<QString, Command> &commands()
     return all;
 }
 
+const char *const kPasswordVariable = "TORVEL_DB_PASSWORD";
+
 const QHash<QString, int> kConnectionOptions = {
     {"host", 1}, {"port", 1}, {"user", 1}, {"password", 1}, {"database", 1}};
 
@@ -34,7 +36,10 @@ void printHelp()
         "torvelctl - Torvel - Controle de Rondas, sem janelas\n\n"
         "Uso: torvelctl COMANDO [opções]\n\n"
         "Conexão (padrão: o TORVEL.INI da pasta do programa):\n"
-        "  --host HOST --port PORTA --user USUÁRIO --password SENHA --database BANCO\n\n"
+        "  --host HOST --port PORTA --user USUÁRIO --password SENHA --database BANCO\n"
+        "  A senha pode vir também da variável de ambiente TORVEL_DB_PASSWORD (usada quando\n"
+        "  não há --password). Prefira-a: os argumentos de um programa, e com eles a senha\n"
+        "  dada em --password, ficam visíveis a todos os usuários do computador.\n\n"
         "Comandos:"));
     for (const Command &c : commands())
         printOut(QStringLiteral("  %1 %2\n      %3").arg(c.name, c.usage, c.summary));
@@ -58,7 +63,11 @@ ConnectionParams connection(const Options &options)
     p.host = options.value("host", ini.readString("BANCO", "HostName", "localhost"));
     p.port = options.value("port", QString::number(ini.readInteger("BANCO", "port", 3306))).toInt();
     p.user = options.value("user", ini.readString("BANCO", "User", {}));
-    p.password = options.value("password", ini.readString("BANCO", "Password", {}));
+    // The environment keeps the password out of the process list, which any account can read.
+    p.password = options.has("password") ? options.value("password")
+                 : qEnvironmentVariableIsSet(kPasswordVariable)
+                     ? qEnvironmentVariable(kPasswordVariable)
+                     : ini.readString("BANCO", "Password", {});
     p.database = options.value("database", ini.readString("BANCO", "Database", "torvel"));
     return p;
 }

@@ -36,7 +36,9 @@ void add(Command command);
 // Parses the arguments, runs the subcommand and returns the exit status.
 int run(const QStringList &args);
 
-// The connection from --host/--port/--user/--password/--database, falling back on TORVEL.INI.
+// The connection from --host/--port/--user/--password/--database, falling back on TORVEL.INI;
+// the password comes from --password, else from the environment variable TORVEL_DB_PASSWORD,
+// else from TORVEL.INI.
 ConnectionParams connection(const Options &options);
 
 // Opens the shared connection of the data module with connection(); on failure prints the

@@ -4,7 +4,10 @@
 #include "core/db/DatabaseSetup.h"
 #include "platform/IniFile.h"
 
+#include <QFile>
 #include <QSqlDatabase>
+
+#include <cstdio>
 
 void registerCoreCommands()
 {
@@ -35,17 +38,47 @@ void registerCoreCommands()
               {},
               [](const Cli::Options &options) { return Cli::connect(options) ? 0 : 1; }});
 
-    Cli::add({"ini-set", "SEÇÃO CHAVE VALOR",
-              "Grava uma chave do TORVEL.INI da pasta do programa.",
-              {},
+    Cli::add({"ini-set", "SEÇÃO CHAVE VALOR | SEÇÃO CHAVE --stdin",
+              "Grava uma chave do TORVEL.INI da pasta do programa. Com --stdin o valor é a "
+              "primeira linha da entrada padrão, que não aparece na lista de processos "
+              "(use para a senha: torvelctl ini-set BANCO Password --stdin < arquivo).",
+              {{"stdin", 0}},
               [](const Cli::Options &options) {
-                  if (options.positional.size() != 3) {
-                      Cli::printError(QStringLiteral("Uso: torvelctl ini-set SEÇÃO CHAVE VALOR"));
+                  const bool fromStdin = options.has("stdin");
+                  if (options.positional.size() != (fromStdin ? 2 : 3)) {
+                      Cli::printError(QStringLiteral(
+                          "Uso: torvelctl ini-set SEÇÃO CHAVE VALOR | SEÇÃO CHAVE --stdin"));
                       return 2;
                   }
+                  // A name with a line break, brackets or "=" would write another section or
+                  // key than the one asked for.
+                  for (const QString &name : {options.positional[0], options.positional[1]})
+                      if (!IniFile::isValidName(name)) {
+                          Cli::printError(
+                              QStringLiteral("Nome de seção ou de chave inválido: \"%1\" (não "
+                                             "pode ser vazio, começar com \";\" nem conter "
+                                             "quebra de linha, \"[\", \"]\" ou \"=\")")
+                                  .arg(name));
+                          return 2;
+                      }
+                  QString value;
+                  if (fromStdin) {
+                      QFile in;
+                      if (!in.open(stdin, QIODevice::ReadOnly)) {
+                          Cli::printError(QStringLiteral("Não foi possível ler a entrada padrão"));
+                          return 1;
+                      }
+                      QByteArray line = in.readLine();
+                      if (line.endsWith('\n'))
+                          line.chop(1);
+                      if (line.endsWith('\r'))
+                          line.chop(1);
+                      value = QString::fromUtf8(line);
+                  } else {
+                      value = options.positional[2];
+                  }
                   IniFile &ini = TdmzDados::instance()->config();
-                  if (!ini.writeString(options.positional[0], options.positional[1],
-                                       options.positional[2])) {
+                  if (!ini.writeString(options.positional[0], options.positional[1], value)) {
                       Cli::printError(ini.lastError());
                       return 1;
                   }

@@ -115,17 +115,21 @@ void TfmSenha::btconfirmaclick()
     TdmzDados *dm = TdmzDados::instance();
     dm->login = edLogin->text();
     dm->senha = edSenha->text();
+    // The server compares with the column's collation: letter case, accents and trailing blanks
+    // would not count. The rows of the login are fetched and the password compared here, exactly.
     QSqlQuery q;
     try {
-        q = Sql::exec(dm->db(),
-                      QStringLiteral("select * from control where login = :plogin and senha = "
-                                     ":psenha"),
-                      {{"plogin", dm->login}, {"psenha", dm->senha}});
+        q = Sql::exec(dm->db(), QStringLiteral("select * from control where login = :plogin"),
+                      {{"plogin", dm->login}});
     } catch (const DbError &e) {
         Msg::error(e.text());
         return;
     }
-    if (!q.next()) {
+    bool found = false;
+    while (!found && q.next())
+        found = q.value(QStringLiteral("login")).toString() == dm->login
+                && q.value(QStringLiteral("senha")).toString() == dm->senha;
+    if (!found) {
         ++m_failures;
         Msg::error(QStringLiteral("Senha inválida!"));
         edLogin->setFocus();

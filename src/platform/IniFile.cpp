@@ -6,6 +6,13 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Line {
@@ -97,6 +104,52 @@ qsizetype findKey(const QList<Line> &lines, qsizetype header, const QString &key
     return -1;
 }
 
+// Holds an exclusive lock on "<file>.lock" while one change is read, applied and written, so two
+// processes changing different keys at once both keep their change (each rewrite replaces the
+// whole file). The lock is a sibling file because the file itself is replaced by every write.
+class ChangeLock {
+public:
+    ChangeLock(const QString &path, bool ownerOnly)
+    {
+        // The lock file shows no more than the file it guards.
+        mode_t mode = ownerOnly ? 0600 : 0666;
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+            mode = st.st_mode & 0666;
+        const QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
+        do
+            m_fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, mode);
+        while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        int rc;
+        do
+            rc = ::flock(m_fd, LOCK_EX);
+        while (rc < 0 && errno == EINTR);
+        if (rc < 0) {
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~ChangeLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);  // releases the lock
+    }
+    ChangeLock(const ChangeLock &) = delete;
+    ChangeLock &operator=(const ChangeLock &) = delete;
+
+    bool held() const { return m_fd >= 0; }
+    QString error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    QString m_error;
+};
+
 Line entryLine(const QString &key, const QString &value)
 {
     // A line break inside a value would split the entry and corrupt the file.
@@ -185,38 +238,69 @@ bool IniFile::readBool(const QString &section, const QString &key, bool def) con
     return ok ? value != 0 : def;
 }
 
+bool IniFile::isValidName(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    for (const QChar c : trimmed)
+        if (c == u'\r' || c == u'\n' || c == u'[' || c == u']' || c == u'=')
+            return false;
+    return !trimmed.startsWith(u';');
+}
+
+bool IniFile::change(const std::function<bool(Content &)> &apply)
+{
+    if (!QFileInfo(m_path).absoluteDir().mkpath(QStringLiteral(".")))
+        return fail(QStringLiteral("não foi possível criar a pasta"));
+    const ChangeLock lock(m_path, m_ownerOnly);
+    if (!lock.held())
+        return fail(lock.error());
+    // Read under the lock: what another process wrote a moment ago is kept.
+    Content content = load();
+    if (!content.readable)
+        return fail(content.error);
+    if (!apply(content)) {
+        m_lastError.clear();
+        return true;  // nothing to change
+    }
+    return save(content);
+}
+
 bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
     const QString sectionName = section.trimmed();
     const QString keyName = key.trimmed();
+    // A line break, or a name that reads back as a section header, a comment or "key=value",
+    // would put a different entry into the file.
     if (sectionName.isEmpty() || keyName.isEmpty() || keyName.contains(u'=')
-        || sectionName.contains(u']'))
+        || sectionName.contains(u']') || sectionName.contains(u'\n')
+        || sectionName.contains(u'\r') || keyName.contains(u'\n') || keyName.contains(u'\r')
+        || keyName.startsWith(u'[') || keyName.startsWith(u';'))
         return fail(QStringLiteral("nome de seção ou de chave inválido"));
-    Content content = load();
-    if (!content.readable)
-        return fail(content.error);
-    QList<Line> &lines = content.lines;
-
-    qsizetype header = findSection(lines, sectionName);
-    if (header < 0) {
-        lines.append(parseLine(u'[' + sectionName + u']'));
-        lines.append(entryLine(keyName, value));
-        return save(content);
-    }
-    const qsizetype at = findKey(lines, header, keyName);
-    if (at >= 0) {
-        lines[at] = entryLine(lines[at].name, value);
-        return save(content);
-    }
-    // After the section's last entry, so comments and blank lines that lead into the next
-    // section stay with it.
-    qsizetype insertAt = header + 1;
-    const qsizetype end = sectionEnd(lines, header);
-    for (qsizetype i = header + 1; i < end; ++i)
-        if (lines[i].kind == Line::Entry)
-            insertAt = i + 1;
-    lines.insert(insertAt, entryLine(keyName, value));
-    return save(content);
+    return change([&](Content &content) {
+        QList<Line> &lines = content.lines;
+        const qsizetype header = findSection(lines, sectionName);
+        if (header < 0) {
+            lines.append(parseLine(u'[' + sectionName + u']'));
+            lines.append(entryLine(keyName, value));
+            return true;
+        }
+        const qsizetype at = findKey(lines, header, keyName);
+        if (at >= 0) {
+            lines[at] = entryLine(lines[at].name, value);
+            return true;
+        }
+        // After the section's last entry, so comments and blank lines that lead into the next
+        // section stay with it.
+        qsizetype insertAt = header + 1;
+        const qsizetype end = sectionEnd(lines, header);
+        for (qsizetype i = header + 1; i < end; ++i)
+            if (lines[i].kind == Line::Entry)
+                insertAt = i + 1;
+        lines.insert(insertAt, entryLine(keyName, value));
+        return true;
+    });
 }
 
 bool IniFile::writeInteger(const QString &section, const QString &key, int value)
@@ -267,28 +351,30 @@ QStringList IniFile::keys(const QString &section) const
 
 bool IniFile::deleteKey(const QString &section, const QString &key)
 {
-    Content content = load();
-    if (!content.readable)
-        return fail(content.error);
-    const qsizetype header = findSection(content.lines, section.trimmed());
-    const qsizetype at = findKey(content.lines, header, key.trimmed());
-    if (at < 0)
+    if (!QFileInfo::exists(m_path))
         return true;
-    content.lines.removeAt(at);
-    return save(content);
+    return change([&](Content &content) {
+        const qsizetype header = findSection(content.lines, section.trimmed());
+        const qsizetype at = findKey(content.lines, header, key.trimmed());
+        if (at < 0)
+            return false;
+        content.lines.removeAt(at);
+        return true;
+    });
 }
 
 bool IniFile::eraseSection(const QString &section)
 {
-    Content content = load();
-    if (!content.readable)
-        return fail(content.error);
-    bool erased = false;
-    for (qsizetype header; (header = findSection(content.lines, section.trimmed())) >= 0;) {
-        content.lines.remove(header, sectionEnd(content.lines, header) - header);
-        erased = true;
-    }
-    return erased ? save(content) : true;
+    if (!QFileInfo::exists(m_path))
+        return true;
+    return change([&](Content &content) {
+        bool erased = false;
+        for (qsizetype header; (header = findSection(content.lines, section.trimmed())) >= 0;) {
+            content.lines.remove(header, sectionEnd(content.lines, header) - header);
+            erased = true;
+        }
+        return erased;
+    });
 }
 
 bool IniFile::isReadable() const

@@ -2,10 +2,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // A classic INI file read and written key by key. Every read parses the file as it is on disk
 // now (another window or another process may have written it since), and every write rewrites
 // the file at once through a temporary file renamed over it, so a crash never leaves half a file.
+// A change (write or delete) holds an exclusive lock on the sibling file "<file>.lock" from the
+// read to the rename, so changes made at the same time by several processes are all kept.
 //
 // Section and key names are case-insensitive; an existing key keeps its spelling and position
 // when rewritten. Lines that are not "[section]" or "key=value" (comments, blanks, junk) are kept
@@ -35,6 +38,10 @@ public:
     QStringList sections() const;
     QStringList keys(const QString &section) const;
 
+    // A name that can be written back and read again as the same name: not empty, without line
+    // breaks, "[", "]" or "=", not starting with ";".
+    static bool isValidName(const QString &name);
+
     bool deleteKey(const QString &section, const QString &key);
     bool eraseSection(const QString &section);
 
@@ -54,6 +61,9 @@ private:
 
     Content load() const;
     bool save(const Content &content);
+    // Locked read-modify-write: apply() changes the current contents and returns whether there
+    // is anything to write.
+    bool change(const std::function<bool(Content &)> &apply);
     bool fail(const QString &reason);
 
     QString m_path;

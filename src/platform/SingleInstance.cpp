@@ -5,7 +5,10 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QRegularExpression>
-#include <QStandardPaths>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,13 +22,31 @@ QString userName()
     return name.isEmpty() ? QStringLiteral("user") : name;
 }
 
-// A per-user folder where a socket may live. /tmp is shared, hence the user in the name.
+// Only this account may be able to create files in the lock folder: another account that could
+// (a shared /tmp, a group-writable folder) could plant the lock file, or a socket, and stop the
+// program from starting at all.
+bool isPrivateFolder(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The user's runtime folder (the session's own, mode 0700), else a 0700 folder of ours under
+// the user's cache folder. Empty when neither is private.
 QString lockFolder()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty() || !QDir().mkpath(folder))
-        folder = QDir::tempPath();
-    return folder;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
+        return runtime;
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    QDir().mkpath(cache);
+    const QString folder = cache + QStringLiteral("/torvel-run");
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    return isPrivateFolder(folder) ? folder : QString();
 }
 
 }  // namespace
@@ -33,7 +54,10 @@ QString lockFolder()
 SingleInstance::SingleInstance(const QString &key, QObject *parent) : QObject(parent)
 {
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_.-]"));
-    const QString base = QDir(lockFolder()).filePath(
+    const QString folder = lockFolder();
+    if (folder.isEmpty())
+        return;
+    const QString base = QDir(folder).filePath(
         QString(key + u'-' + userName()).replace(unsafe, QStringLiteral("_")));
     m_lockPath = base + QStringLiteral(".lock");
     m_socketPath = base + QStringLiteral(".sock");
@@ -49,6 +73,12 @@ bool SingleInstance::tryAcquire()
 {
     if (m_lock)
         return true;
+    if (m_lockPath.isEmpty()) {
+        // Without a private folder one cannot tell; letting the program run beats refusing
+        // to start at all.
+        qWarning("SingleInstance: no private folder for the lock (XDG_RUNTIME_DIR, ~/.cache)");
+        return true;
+    }
     auto lock = std::make_unique<QLockFile>(m_lockPath);
     // The lock lives as long as the program; only a dead holder makes it stale, never its age.
     lock->setStaleLockTime(0);

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 class TestIniFile : public QObject {
@@ -165,8 +167,49 @@ private Q_SLOTS:
         QVERIFY(!ini.writeString("S", " ", "v"));
         QVERIFY(!ini.writeString("S", "a=b", "v"));
         QVERIFY(!ini.writeString("", "k", "v"));
+        // Names that would read back as another line: a header, a comment, a second entry.
+        QVERIFY(!ini.writeString("S", "k\nx", "v"));
+        QVERIFY(!ini.writeString("S\n[T", "k", "v"));
+        QVERIFY(!ini.writeString("S", "[T]", "v"));
+        QVERIFY(!ini.writeString("S", ";k", "v"));
         QVERIFY(ini.lastError().startsWith("Não foi possível gravar o arquivo de configuração"));
         QVERIFY(!QFile::exists(ini.path()));
+        QVERIFY(IniFile::isValidName("Password"));
+        for (const char *bad : {"", " ", "a\nb", "a\rb", "[a", "a]", "a=b", ";a"})
+            QVERIFY2(!IniFile::isValidName(QString::fromUtf8(bad)), bad);
+    }
+
+    // Two processes writing different keys of one file at the same time: every write survives
+    // (each rewrite replaces the whole file, so an unlocked read-modify-write loses the other
+    // process's keys written in between).
+    void concurrentWritersLoseNothing()
+    {
+        const QString file = path("concurrent.ini");
+        constexpr int kWrites = 300;
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            IniFile ini(file, true);
+            bool ok = true;
+            for (int i = 0; i < kWrites; ++i)
+                ok = ini.writeString("FILHO", QStringLiteral("k%1").arg(i), QString::number(i))
+                     && ok;
+            _exit(ok ? 0 : 1);
+        }
+        IniFile ini(file, true);
+        for (int i = 0; i < kWrites; ++i)
+            QVERIFY(ini.writeString("PAI", QStringLiteral("k%1").arg(i), QString::number(i)));
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QCOMPARE(ini.keys("PAI").size(), kWrites);
+        QCOMPARE(ini.keys("FILHO").size(), kWrites);
+        QCOMPARE(ini.readString("FILHO", QStringLiteral("k%1").arg(kWrites - 1)),
+                 QString::number(kWrites - 1));
+        // The lock file shows no more than the file holding the password.
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file + ".lock").constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0077, mode_t(0));
     }
 
     void deleteKeyAndEraseSection()
@@ -247,8 +290,10 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(file).permissions() & (privateMode | others), privateMode);
         QVERIFY(ini.writeString("Banco", "Senha", "outro"));
         QCOMPARE(QFileInfo(file).permissions() & (privateMode | others), privateMode);
-        QVERIFY(QFileInfo(file).absoluteDir().entryList(QDir::Files | QDir::Hidden)
-                    .filter("secret").size() == 1);  // no temporary left behind
+        // No temporary left behind; the lock file of the writes stays.
+        QCOMPARE(QFileInfo(file).absoluteDir().entryList(QDir::Files | QDir::Hidden)
+                     .filter("secret"),
+                 (QStringList{"secret.ini", "secret.ini.lock"}));
     }
 
     void unreadableFileReadsEmptyAndIsNotOverwritten()

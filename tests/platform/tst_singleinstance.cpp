@@ -8,10 +8,21 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestSingleInstance : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_runtime;
+    QTemporaryDir m_cache;
+
+    static mode_t modeOf(const QString &path)
+    {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
 
     static QString uniqueKey()
     {
@@ -25,7 +36,71 @@ private Q_SLOTS:
         QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                     | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
+        QVERIFY(m_cache.isValid());
+        qputenv("XDG_CACHE_HOME", m_cache.path().toUtf8());
         qputenv("USER", "tester");
+    }
+
+    void cleanup()
+    {
+        qputenv("XDG_RUNTIME_DIR", m_runtime.path().toUtf8());
+        qputenv("XDG_CACHE_HOME", m_cache.path().toUtf8());
+    }
+
+    // A runtime folder that others may write to (a shared /tmp) is not used: a lock held there
+    // by another account would otherwise keep the program from starting.
+    void runtimeFolderWritableByOthersIsNotUsed()
+    {
+        QTemporaryDir shared;
+        QVERIFY(shared.isValid());
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+        qputenv("XDG_RUNTIME_DIR", shared.path().toUtf8());
+        const QString key = uniqueKey();
+        QLockFile planted(shared.filePath(key + "-tester.lock"));
+        QVERIFY(planted.tryLock(0));
+
+        SingleInstance instance(key);
+        QVERIFY(instance.tryAcquire());
+        const QString folder = QFileInfo(instance.lockPath()).absolutePath();
+        QCOMPARE(folder, m_cache.filePath("torvel-run"));
+        QCOMPARE(modeOf(folder), mode_t(0700));
+        QVERIFY(!QFile::exists(shared.filePath(key + "-tester.sock")));
+        SingleInstance second(key);
+        QVERIFY(!second.tryAcquire());  // still one instance
+    }
+
+    void runtimeFolderOfAnotherAccountIsNotUsed()
+    {
+        if (geteuid() != 0)
+            QSKIP("only root can give a folder to another account");
+        const passwd *nobody = getpwnam("nobody");
+        QVERIFY(nobody);
+        QTemporaryDir foreign;
+        QVERIFY(foreign.isValid());
+        QVERIFY(::chown(QFile::encodeName(foreign.path()).constData(), nobody->pw_uid,
+                        nobody->pw_gid) == 0);
+        qputenv("XDG_RUNTIME_DIR", foreign.path().toUtf8());
+        SingleInstance instance(uniqueKey());
+        QVERIFY(instance.tryAcquire());
+        QCOMPARE(QFileInfo(instance.lockPath()).absolutePath(), m_cache.filePath("torvel-run"));
+        QVERIFY(QDir(foreign.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    }
+
+    // A "torvel-run" folder that is not private (made by someone else, or opened up) is not
+    // trusted either; the program then runs without the lock rather than not at all.
+    void cacheFolderWritableByOthersIsNotUsed()
+    {
+        QTemporaryDir shared;
+        QVERIFY(shared.isValid());
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 0777) == 0);
+        qputenv("XDG_RUNTIME_DIR", shared.path().toUtf8());
+        QTemporaryDir cache;
+        QVERIFY(QDir(cache.path()).mkdir("torvel-run"));
+        QVERIFY(::chmod(QFile::encodeName(cache.filePath("torvel-run")).constData(), 0777) == 0);
+        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+        SingleInstance instance(uniqueKey());
+        QVERIFY(instance.lockPath().isEmpty());
+        QVERIFY(instance.tryAcquire());
     }
 
     void secondStartActivatesTheFirst()
