@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    Q90Download download({sim.slavePath(), baud, false});
+    Q90Download download({sim.slavePath(), baud});
     QEventLoop loop;
     QObject::connect(&download, &Q90Download::finished, &loop, &QEventLoop::quit);
     QElapsedTimer clock;

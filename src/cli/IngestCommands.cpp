@@ -61,11 +61,13 @@ int runIngest(const Cli::Options &options)
             Cli::printOut(fields.join(u'\t'));
         }
     }
-    Cli::printError(QStringLiteral("Toques: %1, gravados: %2, linhas ignoradas: %3")
+    Cli::printError(QStringLiteral("Toques: %1, gravados: %2, linhas não gravadas: %3")
                         .arg(result.touches)
                         .arg(result.stored)
-                        .arg(result.skipped));
-    return result.ran && !result.failed ? 0 : 1;
+                        .arg(result.rejected));
+    if (!result.setAsidePath.isEmpty())
+        Cli::printError(QStringLiteral("O arquivo foi guardado em %1").arg(result.setAsidePath));
+    return result.complete() ? 0 : 1;
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ int runDownload(const Cli::Options &options)
     carrier.setIngestor(q90Ingestor({}));
     carrier.btColetaQ90Click();
     printTmpDesc(dm);
-    const auto outcome = carrier.downloadOutcome();
-    return outcome == Q90Download::Outcome::Succeeded ? 0 : 1;
+    // Success only when the terminal was read whole and every touch it gave is stored.
+    return carrier.collected() ? 0 : 1;
 }
 
 int runQ90(const Cli::Options &options)

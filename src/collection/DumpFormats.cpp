@@ -7,6 +7,12 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace DumpFormats {
 
 namespace {
@@ -57,23 +63,165 @@ QString backupFilePath(const QDateTime &moment, bool withExtension)
            (withExtension ? QStringLiteral(".txt") : QString());
 }
 
+struct DumpReader::Decoder {
+    QStringDecoder decoder;
+};
+
+DumpReader::DumpReader(const QString &path) : m_path(path) {}
+
+DumpReader::~DumpReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+QString DumpReader::open()
+{
+    const QByteArray name = QFile::encodeName(m_path);
+    // O_NONBLOCK so that opening a FIFO never waits for a writer; it is refused just below.
+    m_fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0)
+        return QStringLiteral("Não foi possível ler o arquivo %1: %2")
+            .arg(QDir::toNativeSeparators(m_path), QString::fromLocal8Bit(strerror(errno)));
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        return QStringLiteral("%1 não é um arquivo comum e não foi lido.")
+            .arg(QDir::toNativeSeparators(m_path));
+    }
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    return {};
+}
+
+// Appends the next chunk of the file to the buffer, as UTF-8 for a UTF-16 file. False at the
+// end of the file or on a read error.
+bool DumpReader::fill()
+{
+    if (m_eof || m_fd < 0)
+        return false;
+    char chunk[65536];
+    ssize_t got;
+    do {
+        got = ::read(m_fd, chunk, sizeof chunk);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        m_error = QStringLiteral("Erro ao ler o arquivo %1: %2")
+                      .arg(QDir::toNativeSeparators(m_path), QString::fromLocal8Bit(strerror(errno)));
+        m_eof = true;
+        return false;
+    }
+    QByteArrayView bytes(chunk, got);
+    if (!m_started) {
+        m_started = true;
+        if (bytes.startsWith("\xFF\xFE")) {
+            m_encoding = Encoding::Utf16LE;
+            bytes = bytes.sliced(2);
+        } else if (bytes.startsWith("\xFE\xFF")) {
+            m_encoding = Encoding::Utf16BE;
+            bytes = bytes.sliced(2);
+        } else if (bytes.startsWith("\xEF\xBB\xBF")) {
+            bytes = bytes.sliced(3);
+        }
+        if (m_encoding != Encoding::Bytes)
+            m_decoder.reset(new Decoder{QStringDecoder(m_encoding == Encoding::Utf16LE
+                                                           ? QStringDecoder::Utf16LE
+                                                           : QStringDecoder::Utf16BE)});
+    }
+    if (got == 0) {
+        m_eof = true;
+        return false;
+    }
+    if (m_decoder)
+        m_buffer += QString(m_decoder->decoder.decode(bytes)).toUtf8();
+    else
+        m_buffer += bytes;
+    return true;
+}
+
+bool DumpReader::next(QString &text, QByteArray &raw)
+{
+    raw.clear();
+    bool any = false;  // bytes of this line were taken from an earlier chunk
+    const auto take = [&](qsizetype to) {
+        if (to > m_pos) {
+            any = true;
+            raw += m_buffer.mid(m_pos, qMin(to - m_pos, kMaxLine - raw.size()));
+        }
+    };
+    for (;;) {
+        qsizetype end = -1;
+        for (qsizetype i = m_pos; i < m_buffer.size(); ++i) {
+            const char c = m_buffer.at(i);
+            if (c == '\n' || c == '\r') {
+                end = i;
+                break;
+            }
+        }
+        if (end >= 0) {
+            // A CR as the last byte read may be the first half of CR LF.
+            if (m_buffer.at(end) == '\r' && end + 1 == m_buffer.size() && fill())
+                continue;
+            take(end);
+            qsizetype after = end + 1;
+            if (m_buffer.at(end) == '\r' && after < m_buffer.size() && m_buffer.at(after) == '\n')
+                ++after;
+            m_pos = after;
+            break;
+        }
+        // No line end yet: what there is belongs to this line (beyond the limit it is dropped,
+        // so an endless line costs bounded memory).
+        take(m_buffer.size());
+        m_buffer.clear();
+        m_pos = 0;
+        if (!fill()) {
+            if (!any)
+                return false;
+            break;
+        }
+    }
+    // Keep the buffer from growing with lines already handed out.
+    if (m_pos > 1024 * 1024) {
+        m_buffer.remove(0, m_pos);
+        m_pos = 0;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    text = utf8(raw);
+    if (utf8.hasError())
+        text = QString::fromLatin1(raw);
+    return true;
+}
+
 std::optional<QStringList> readLines(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    DumpReader reader(path);
+    if (!reader.open().isEmpty())
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    QStringList lines = text.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();  // the newline that ends the last line
-    for (QString &line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
+    QStringList lines;
+    QString text;
+    QByteArray raw;
+    while (reader.next(text, raw))
+        lines << text;
+    if (!reader.error().isEmpty())
+        return std::nullopt;
     return lines;
+}
+
+bool hasControlCharacters(const QString &line)
+{
+    for (QChar c : line)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            return true;
+    return false;
+}
+
+QString printable(const QString &line)
+{
+    QString text = line;
+    for (QChar &c : text)
+        if ((c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F)
+            c = u'?';
+    return text;
 }
 
 QString field(const QString &line, int from, int to)

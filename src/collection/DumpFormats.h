@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 // The text files the terminals leave behind and the monthly backup copies made of them.
@@ -23,9 +24,53 @@ QString q90ScratchPath();  // TMPQ90.TXT in the program folder
 // "ro<yyyymm>.txt" in the backup folder, without the extension for the Q90.
 QString backupFilePath(const QDateTime &moment, bool withExtension);
 
-// The lines of a text file, CR LF or LF, UTF-8 when it decodes as such and Latin-1 otherwise
-// (so stray binary bytes never stop the read). nullopt when the file cannot be read.
+// A dump read one line at a time, so a file of any size costs one line of memory. Only a
+// regular file is read: a device, a FIFO or a folder given as the dump is refused before a byte
+// is read (a FIFO would block, /dev/zero would never end). Lines end with CR LF, LF or a lone CR;
+// a file that starts with a UTF-16 byte-order mark is read as UTF-16, one with the UTF-8 mark as
+// UTF-8 without it; otherwise each line is UTF-8 when it decodes as such and Latin-1 when not,
+// so stray binary bytes never stop the read.
+class DumpReader {
+public:
+    // A line longer than this is cut there (and can only be unreadable as a touch).
+    static constexpr qsizetype kMaxLine = 64 * 1024;
+
+    explicit DumpReader(const QString &path);
+    ~DumpReader();
+    DumpReader(const DumpReader &) = delete;
+    DumpReader &operator=(const DumpReader &) = delete;
+
+    // Empty when the file is open, else why it cannot be read, in Portuguese.
+    QString open();
+    // The next line as text and as the bytes it was read from (UTF-8 for a UTF-16 file), without
+    // its line end. False at the end of the file or on a read error (error() says which).
+    bool next(QString &text, QByteArray &raw);
+    QString error() const { return m_error; }
+
+private:
+    bool fill();
+
+    QString m_path;
+    int m_fd = -1;
+    enum class Encoding { Bytes, Utf16LE, Utf16BE } m_encoding = Encoding::Bytes;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_eof = false;
+    bool m_started = false;
+    QString m_error;
+    struct Decoder;
+    std::unique_ptr<Decoder> m_decoder;
+};
+
+// Every line of a text file read as DumpReader reads it; nullopt when it cannot be read. For
+// small files (the Q90 listing in tests and tools).
 std::optional<QStringList> readLines(const QString &path);
+
+// A line with a control character (other than a tab) is damaged: a NUL or a stray escape
+// never reaches a stored field or the backup copy.
+bool hasControlCharacters(const QString &line);
+// The text with each control character replaced by "?", for copies that people read.
+QString printable(const QString &line);
 
 // Characters from..to (1-based, inclusive), padded with blanks to the full width.
 QString field(const QString &line, int from, int to);

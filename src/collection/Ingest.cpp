@@ -15,7 +15,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSaveFile>
 #include <QSqlQuery>
+#include <QTimeZone>
+
+#include <unistd.h>
 
 using namespace DumpFormats;
 
@@ -60,32 +64,20 @@ private:
     QElapsedTimer m_since;
 };
 
-bool isBlank(const QString &line) { return line.trimmed().isEmpty(); }
+// A line of blanks, or the end-of-file mark that DOS programs leave.
+bool isBlank(const QString &line)
+{
+    const QString t = line.trimmed();
+    return t.isEmpty() || t == QStringLiteral("\x1a");
+}
 
 QString text(const QVariant &value) { return value.isNull() ? QString() : value.toString(); }
 
-// The monthly backup is opened, appended to and closed by each collection, so a copy never
-// depends on the database being reachable.
-bool appendLines(const QString &path, const QStringList &lines)
+// A collector code is stored as text even when the dump names none: an empty text, never NULL,
+// which no per-collector report would ever find.
+QVariant collectorBinding(const QString &code)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += line.toUtf8() + "\r\n";
-    return file.write(bytes) == bytes.size() && file.flush();
-}
-
-bool writeLines(const QString &path, const QStringList &lines)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += line.toUtf8() + "\r\n";
-    return file.write(bytes) == bytes.size();
+    return QVariant(code.isNull() ? QString::fromLatin1("") : code);
 }
 
 struct InsertFailed {
@@ -160,7 +152,7 @@ public:
         m_table.setValue("descricao", e.description);
         m_table.post();
 
-        m_insert.bindValue(":pcoletor", QVariant(touch.storedCollector));
+        m_insert.bindValue(":pcoletor", collectorBinding(touch.storedCollector));
         m_insert.bindValue(":pdata_descarga", QVariant(touch.downloaded));
         m_insert.bindValue(":pdata_toque", touch.touchedBinding);
         m_insert.bindValue(":pbutton", QVariant(touch.identifier));
@@ -178,6 +170,13 @@ public:
     {
         m_table.close();
         m_table.open();
+    }
+
+    // After a failure the working table must not show touches that were not stored.
+    void emptyTable()
+    {
+        m_table.close();
+        TmpDesc::recreate(m_dm);
     }
 
 private:
@@ -236,6 +235,121 @@ private:
     QString m_downloadedText;
 };
 
+
+namespace {
+
+enum class LineKind { Other, Touch, Unreadable };
+
+// Appends text lines (CR LF) to a file, gathered in memory a few thousand lines at a time, so a
+// large dump never stands whole in memory. A writer made with `write` false writes nothing.
+class LineWriter {
+public:
+    LineWriter(const QString &path, bool write) : m_file(path), m_write(write) {}
+    void add(const QByteArray &bytes)
+    {
+        if (!m_write)
+            return;
+        m_pending += bytes;
+        m_pending += "\r\n";
+        if (m_pending.size() > (1 << 20))
+            flush();
+    }
+    void add(const QString &line) { add(line.toUtf8()); }
+    bool flush()
+    {
+        if (!m_write || m_pending.isEmpty())
+            return m_ok;
+        if (!m_file.isOpen() && !m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+            m_ok = false;
+        if (m_ok && m_file.write(m_pending) != m_pending.size())
+            m_ok = false;
+        m_pending.clear();
+        return m_ok;
+    }
+    // Everything written and on disk.
+    bool close()
+    {
+        if (!flush())
+            return false;
+        if (m_file.isOpen()) {
+            m_ok = m_file.flush() && ::fsync(m_file.handle()) == 0;
+            m_file.close();
+        }
+        return m_ok;
+    }
+    QString path() const { return m_file.fileName(); }
+
+private:
+    QFile m_file;
+    bool m_write;
+    bool m_ok = true;
+    QByteArray m_pending;
+};
+
+// What identifies one dump on disk between two attempts: a terminal that writes its file again
+// changes its size or its modification time.
+QString signature(const QString &path)
+{
+    const QFileInfo info(path);
+    return QStringLiteral("%1 %2").arg(info.size()).arg(
+        info.lastModified().toMSecsSinceEpoch());
+}
+
+// The mark left beside a dump once its backup copy is written, so a retry does not copy it again.
+QString copiedMarkPath(const QString &dumpPath) { return dumpPath + QStringLiteral(".copiado"); }
+
+bool alreadyCopied(const QString &dumpPath)
+{
+    QFile mark(copiedMarkPath(dumpPath));
+    return mark.open(QIODevice::ReadOnly) && QString::fromUtf8(mark.readAll()) == signature(dumpPath);
+}
+
+void markCopied(const QString &dumpPath)
+{
+    QSaveFile mark(copiedMarkPath(dumpPath));
+    if (mark.open(QIODevice::WriteOnly)) {
+        mark.write(signature(dumpPath).toUtf8());
+        mark.commit();
+    }
+}
+
+QString native(const QString &path) { return QDir::toNativeSeparators(path); }
+
+// A free name in the backup folder for a dump that is moved aside.
+QString setAsidePath(const QString &dumpPath, const QDateTime &moment)
+{
+    const QString base = Folders::backupFolder() + QFileInfo(dumpPath).fileName() +
+                         QStringLiteral(".separado-") + moment.toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString path = base;
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = base + QStringLiteral("-%1").arg(n);
+    return path;
+}
+
+}  // namespace
+
+// One terminal model as the two passes see it.
+struct Ingest::Model {
+    QString dumpPath;            // the file the terminal left
+    QString storePath;           // read by pass 2; the dump itself except for the Q90
+    QString backupPath;          // the monthly copy
+    bool q90 = false;
+    bool deleteDump = true;      // a complete ingest deletes the dump
+    bool reviewAlways = false;
+    // Lines read as they stand, control characters and all (the Q90 listing's header lines).
+    std::function<bool(int index)> freeText;
+    // Pass 1: the backup lines before the first line, for each line (which also says what the
+    // line is), and after the last one (`anyLine` false for an empty dump).
+    std::function<void(LineWriter &copy)> copyStart;
+    // `readable` false: the line has control characters and is unreadable whatever it holds.
+    std::function<LineKind(int index, const QString &line, bool readable, LineWriter &copy)> copyLine;
+    std::function<void(LineWriter &copy, bool anyLine)> copyEnd;
+    // Between the passes; an error text stops the ingest.
+    std::function<QString()> afterCopy;
+    // Pass 2: true with `touch` filled for a touch line; headers act on the session.
+    std::function<bool(Session &session, int index, const QString &line, Touch &touch)> storeLine;
+};
+
 Ingest::Ingest(TdmzDados &dm, IngestCallbacks callbacks)
     : m_dm(dm), m_callbacks(std::move(callbacks)) {}
 
@@ -251,122 +365,215 @@ bool Ingest::ensureBackupFolder()
     if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
         return true;
     Msg::information(QStringLiteral("Falha ao criar diretório de backup de coletas. Favor criar "
-                                    "manualmente: \"%1\"").arg(QDir::toNativeSeparators(QDir::cleanPath(folder))));
+                                    "manualmente: \"%1\"").arg(native(QDir::cleanPath(folder))));
     return false;
 }
 
 void Ingest::reportFailure(const QString &error, const IngestResult &result, const QString &dumpPath)
 {
     log(error);
-    Msg::error(QStringLiteral("%1\n\nToques gravados: %2 de %3. O arquivo %4 foi mantido.")
+    Msg::error(QStringLiteral("%1\n\nNenhum dos %2 toques desta descarga foi gravado. O arquivo %3 "
+                              "foi mantido para uma nova tentativa.")
                    .arg(error)
-                   .arg(result.stored)
                    .arg(result.touches)
-                   .arg(QDir::toNativeSeparators(dumpPath)));
+                   .arg(native(dumpPath)));
 }
 
-void Ingest::finish(Session &session, IngestResult &result, const QString &dumpPath,
-                    bool deleteDump, bool reviewAlways)
+IngestResult Ingest::run(const QString &path, Model &model)
 {
+    IngestResult result;
+    model.dumpPath = path;
+    if (model.storePath.isEmpty())
+        model.storePath = path;
+    if (!QFileInfo::exists(path))
+        return result;
+    if (!ensureBackupFolder()) {
+        result.failed = true;
+        return result;
+    }
+    const auto readable = [&](int index, const QString &line) {
+        return (model.freeText && model.freeText(index)) || !hasControlCharacters(line) ||
+               isBlank(line);
+    };
+
+    // Pass 1: the backup copy; unreadable lines are copied as read and kept apart.
+    DumpReader reader(path);
+    if (const QString error = reader.open(); !error.isEmpty()) {
+        result.failed = true;
+        log(error);
+        Msg::error(error);
+        return result;
+    }
+    const bool copied = alreadyCopied(path);
+    if (copied)
+        log(QStringLiteral("A cópia de segurança desta descarga já foi gravada numa tentativa "
+                           "anterior."));
+    const QDateTime started = now();
+    LineWriter copy(model.backupPath, !copied);
+    const QString rejectsPath = Folders::backupFolder() + QStringLiteral("ro") +
+                                started.toString(QStringLiteral("yyyyMM")) +
+                                QStringLiteral("-rejeitadas.txt");
+    LineWriter rejects(rejectsPath, !copied);
+    if (model.copyStart)
+        model.copyStart(copy);
+    QString line;
+    QByteArray raw;
+    int index = 0;
+    for (; reader.next(line, raw); ++index) {
+        const bool clean = readable(index, line);
+        const LineKind kind = model.copyLine(index, line, clean, copy);
+        if (kind == LineKind::Touch && clean) {
+            ++result.touches;
+        } else if (kind == LineKind::Unreadable || !clean) {
+            if (result.rejected++ == 0)
+                rejects.add(QStringLiteral("ARQUIVO: %1 LIDO EM: %2").arg(native(path), fullText(started)));
+            rejects.add(raw);
+            copy.add(QStringLiteral("LINHA NÃO GRAVADA: ") + printable(line));
+        }
+    }
+    if (!reader.error().isEmpty()) {
+        result.failed = true;
+        log(reader.error());
+        Msg::error(reader.error());
+        return result;
+    }
+    if (model.copyEnd)
+        model.copyEnd(copy, index > 0);
+    if (result.rejected > 0)
+        rejects.add(QByteArray());
+    if (!copy.close()) {
+        result.failed = true;
+        Msg::error(QStringLiteral("Não foi possível gravar o arquivo de backup %1").arg(native(copy.path())));
+        return result;
+    }
+    if (!rejects.close())
+        log(QStringLiteral("Não foi possível gravar o arquivo %1").arg(native(rejectsPath)));
+    if (!copied)
+        markCopied(path);
+    result.ran = true;
+    if (model.afterCopy) {
+        if (const QString error = model.afterCopy(); !error.isEmpty()) {
+            result.failed = true;
+            Msg::error(error);
+            return result;
+        }
+    }
+
+    // Pass 2: every touch in one transaction.
+    Session session(m_dm, model.q90);
+    QString failure;
+    QString firstRefusal;
+    if (failure = session.open(); failure.isEmpty()) {
+        Sql::Transaction transaction(m_dm.db());
+        DumpReader store(model.storePath);
+        if (!transaction.active())
+            failure = QStringLiteral("Não foi possível iniciar a gravação no banco de dados.");
+        else
+            failure = store.open();
+        try {
+            for (int i = 0; failure.isEmpty() && store.next(line, raw); ++i) {
+                Touch touch;
+                if (!readable(i, line) || !model.storeLine(session, i, line, touch))
+                    continue;
+                try {
+                    session.store(touch);
+                    ++result.stored;
+                } catch (const InsertFailed &e) {
+                    // A lost server refuses everything that follows; a refused row is counted
+                    // so the user hears of every refusal at once.
+                    if (e.connectionLost)
+                        throw;
+                    if (result.refused++ == 0)
+                        firstRefusal = e.text;
+                }
+            }
+            if (failure.isEmpty() && !store.error().isEmpty())
+                failure = store.error();
+            if (failure.isEmpty() && result.refused > 0)
+                failure = QStringLiteral("O banco de dados recusou %1 dos %2 toques. Primeiro erro: %3")
+                              .arg(result.refused).arg(result.touches).arg(firstRefusal);
+            if (failure.isEmpty() && result.stored != result.touches)
+                failure = QStringLiteral("O arquivo %1 mudou durante a gravação.").arg(native(model.storePath));
+            if (failure.isEmpty())
+                transaction.commit();
+        } catch (const InsertFailed &e) {
+            failure = e.text;
+        } catch (const DbError &e) {
+            failure = e.text();
+        }
+    }
+    if (!failure.isEmpty()) {
+        result.failed = true;
+        result.stored = 0;
+        session.emptyTable();
+        reportFailure(failure, result, path);
+        return result;
+    }
     session.reopenTable();
-    if (result.skipped > 0)
-        log(QStringLiteral("Linhas inválidas ignoradas: %1").arg(result.skipped));
-    if (result.failed)
-        return;
-    if (deleteDump && result.stored == result.touches)
-        result.dumpDeleted = QFile::remove(dumpPath);
-    if ((reviewAlways || result.stored > 0) && m_callbacks.showReview) {
+
+    if (result.rejected > 0) {
+        // The readable touches are stored; the file goes where no ingest will read it again.
+        result.setAsidePath = setAsidePath(path, started);
+        QFile::remove(copiedMarkPath(path));
+        if (!QFile::rename(path, result.setAsidePath))
+            result.setAsidePath.clear();
+        const QString kept = result.setAsidePath.isEmpty() ? native(path) : native(result.setAsidePath);
+        log(QStringLiteral("Linhas não gravadas: %1").arg(result.rejected));
+        Msg::warning(QStringLiteral("%1 linha(s) do arquivo %2 não puderam ser lidas e não foram "
+                                    "gravadas; os outros %3 toques foram gravados.\n\nO arquivo foi "
+                                    "guardado em %4 e as linhas não lidas em %5.")
+                         .arg(result.rejected)
+                         .arg(native(path))
+                         .arg(result.stored)
+                         .arg(kept, native(rejectsPath)));
+    } else {
+        QFile::remove(copiedMarkPath(path));
+        if (model.deleteDump)
+            result.dumpDeleted = QFile::remove(path);
+    }
+    if ((model.reviewAlways || result.stored > 0) && m_callbacks.showReview) {
         m_callbacks.showReview();
         result.reviewShown = true;
     }
-}
-
-namespace {
-
-// The dump's lines, or nullopt (with the user told) when it exists but cannot be read.
-std::optional<QStringList> readDump(const QString &path)
-{
-    auto lines = readLines(path);
-    if (!lines)
-        Msg::error(QStringLiteral("Não foi possível ler o arquivo %1").arg(QDir::toNativeSeparators(path)));
-    return lines;
-}
-
-bool writeBackup(const QString &path, const QStringList &lines)
-{
-    if (appendLines(path, lines))
-        return true;
-    Msg::error(QStringLiteral("Não foi possível gravar o arquivo de backup %1")
-                   .arg(QDir::toNativeSeparators(path)));
-    return false;
-}
-
-}  // namespace
-
-void Ingest::storeTouches(IngestResult &result, const QString &path, const QStringList &lines,
-                          bool reviewAlways,
-                          const std::function<bool(Session &, const QString &)> &storeLine)
-{
-    Session session(m_dm, false);
-    if (const QString error = session.open(); !error.isEmpty()) {
-        result.failed = true;
-        reportFailure(error, result, path);
-        return;
-    }
-    try {
-        for (const QString &line : lines)
-            if (storeLine(session, line))
-                ++result.stored;
-    } catch (const DbError &e) {
-        result.failed = true;
-        reportFailure(e.text(), result, path);
-    } catch (const InsertFailed &e) {
-        result.failed = true;
-        reportFailure(e.text, result, path);
-    }
-    finish(session, result, path, true, reviewAlways);
+    return result;
 }
 
 IngestResult Ingest::IngestTerminalDump(const QString &path)
 {
-    IngestResult result;
-    if (!QFileInfo::exists(path) || !ensureBackupFolder())
-        return result;
-    const auto lines = readDump(path);
-    if (!lines)
-        return result;
+    Model model;
+    model.backupPath = backupFilePath(SystemServices::now(), true);
 
     // Pass 1: a backup header wherever the terminal named on the touch lines changes.
-    QStringList backup;
     QDateTime headerTime;
     QString previousTerminal;
-    for (const QString &line : *lines) {
+    bool anyHeader = false;
+    model.copyLine = [&](int, const QString &line, bool readable, LineWriter &copy) {
+        if (!readable)
+            return LineKind::Unreadable;
         if (line.startsWith(u'H')) {
             headerTime = parseTerminalHeader(line).downloaded;
-        } else if (!line.startsWith(u'T') && !isBlank(line)) {
-            const auto touch = parseTerminalTouch(line);
-            if (!touch) {
-                ++result.skipped;
-                continue;
-            }
-            if (touch->terminal != previousTerminal) {
-                if (!backup.isEmpty())
-                    backup << QString();
-                backup << backupHeader(DateTimeText::toText(headerTime), touch->terminal, false);
-                previousTerminal = touch->terminal;
-            }
-            backup << touch->backupLine;
-            ++result.touches;
+            return LineKind::Other;
         }
-    }
-    backup << QString();
-    if (!writeBackup(backupFilePath(SystemServices::now(), true), backup))
-        return result;
-    result.ran = true;
+        if (line.startsWith(u'T') || isBlank(line))
+            return LineKind::Other;
+        const auto touch = parseTerminalTouch(line);
+        if (!touch)
+            return LineKind::Unreadable;
+        if (touch->terminal != previousTerminal) {
+            if (anyHeader)
+                copy.add(QString());
+            copy.add(backupHeader(DateTimeText::toText(headerTime), touch->terminal, false));
+            previousTerminal = touch->terminal;
+            anyHeader = true;
+        }
+        copy.add(touch->backupLine);
+        return LineKind::Touch;
+    };
+    model.copyEnd = [](LineWriter &copy, bool) { copy.add(QString()); };
 
     QString headerTerminal;
     MomentClock clock;
-    storeTouches(result, path, *lines, false, [&](Session &session, const QString &line) {
+    model.storeLine = [&](Session &session, int, const QString &line, Touch &touch) {
         if (line.startsWith(u'H')) {
             const TerminalHeader header = parseTerminalHeader(line);
             headerTerminal = header.terminal;
@@ -380,7 +587,6 @@ IngestResult Ingest::IngestTerminalDump(const QString &path)
         const auto parsed = parseTerminalTouch(line);
         if (!parsed)
             return false;
-        Touch touch;
         touch.identifier = parsed->identifier;
         touch.type = parsed->type;
         touch.storedCollector = headerTerminal;
@@ -388,48 +594,45 @@ IngestResult Ingest::IngestTerminalDump(const QString &path)
         touch.downloaded = clock.now();
         touch.touched = parsed->touched;
         touch.touchedBinding = QVariant(paramText(parsed->touched));
-        session.store(touch);
         return true;
-    });
-    return result;
+    };
+    return run(path, model);
 }
 
 IngestResult Ingest::IngestWatchData(const QString &path)
 {
-    IngestResult result;
-    if (!QFileInfo::exists(path) || !ensureBackupFolder())
-        return result;
-    const auto lines = readDump(path);
-    if (!lines)
-        return result;
     const QDateTime started = now();
+    Model model;
+    model.backupPath = backupFilePath(started, true);
 
     // Pass 1: one header naming the collector of the first line.
-    QStringList backup;
-    backup << backupHeader(started.toString(QStringLiteral("dd/MM/yyyy hh:mm")),
-                           lines->isEmpty() ? QString() : field(lines->first(), 21, 26), false);
     QString collector;
-    for (const QString &line : *lines) {
+    model.copyLine = [&](int index, const QString &line, bool readable, LineWriter &copy) {
+        if (index == 0)
+            copy.add(backupHeader(started.toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+                                  printable(field(line, 21, 26)), false));
+        if (!readable)
+            return LineKind::Unreadable;
         if (line.startsWith(u'H')) {
             collector = watchHeaderCollector(line);
-        } else if (!line.startsWith(u'T') && !isBlank(line)) {
-            const auto touch = parseWatchTouch(line);
-            if (!touch) {
-                ++result.skipped;
-                continue;
-            }
-            backup << fullText(touch->touched) + QStringLiteral(" 000000") + touch->identifier +
-                          u' ' + collector;
-            ++result.touches;
+            return LineKind::Other;
         }
-    }
-    backup << QString();
-    if (!writeBackup(backupFilePath(started, true), backup))
-        return result;
-    result.ran = true;
-
-    collector.clear();
-    storeTouches(result, path, *lines, false, [&](Session &session, const QString &line) {
+        if (line.startsWith(u'T') || isBlank(line))
+            return LineKind::Other;
+        const auto touch = parseWatchTouch(line);
+        if (!touch)
+            return LineKind::Unreadable;
+        copy.add(fullText(touch->touched) + QStringLiteral(" 000000") + touch->identifier + u' ' +
+                 collector);
+        return LineKind::Touch;
+    };
+    model.copyEnd = [&](LineWriter &copy, bool anyLine) {
+        if (!anyLine)
+            copy.add(backupHeader(started.toString(QStringLiteral("dd/MM/yyyy hh:mm")), QString(), false));
+        copy.add(QString());
+        collector.clear();
+    };
+    model.storeLine = [&](Session &session, int, const QString &line, Touch &touch) {
         if (line.startsWith(u'H')) {
             collector = watchHeaderCollector(line);
             session.header(collector);
@@ -442,7 +645,6 @@ IngestResult Ingest::IngestWatchData(const QString &path)
         const auto parsed = parseWatchTouch(line);
         if (!parsed)
             return false;
-        Touch touch;
         touch.identifier = parsed->identifier;
         touch.type = parsed->type;
         touch.storedCollector = collector;
@@ -450,47 +652,41 @@ IngestResult Ingest::IngestWatchData(const QString &path)
         touch.downloaded = started;
         touch.touched = parsed->touched;
         touch.touchedBinding = QVariant(paramText(parsed->touched));
-        session.store(touch);
         return true;
-    });
-    return result;
+    };
+    return run(path, model);
 }
 
 IngestResult Ingest::IngestVigiaFile(const QString &path, const QString &collector)
 {
-    IngestResult result;
-    if (!QFileInfo::exists(path) || !ensureBackupFolder())
-        return result;
-    const auto lines = readDump(path);
-    if (!lines)
-        return result;
+    if (!QFileInfo::exists(path))
+        return {};
     TmpDesc::recreate(m_dm);
     const QDateTime started = now();
+    Model model;
+    model.backupPath = backupFilePath(started, true);
+    model.reviewAlways = true;
 
     // Pass 1: no terminal is named in this file.
-    QStringList backup;
-    backup << backupHeader(DateTimeText::toText(started), QString(), false);
-    for (const QString &line : *lines) {
+    model.copyStart = [&](LineWriter &copy) {
+        copy.add(backupHeader(DateTimeText::toText(started), QString(), false));
+    };
+    model.copyLine = [&](int, const QString &line, bool readable, LineWriter &copy) {
+        if (!readable)
+            return LineKind::Unreadable;
         if (isBlank(line))
-            continue;
+            return LineKind::Other;
         const auto touch = parseVigiaTouch(line);
-        if (!touch) {
-            ++result.skipped;
-            continue;
-        }
-        backup << fullText(touch->touched) + u' ' + touch->field;
-        ++result.touches;
-    }
-    backup << QString();
-    if (!writeBackup(backupFilePath(started, true), backup))
-        return result;
-    result.ran = true;
-
-    storeTouches(result, path, *lines, true, [&](Session &session, const QString &line) {
+        if (!touch)
+            return LineKind::Unreadable;
+        copy.add(fullText(touch->touched) + u' ' + touch->field);
+        return LineKind::Touch;
+    };
+    model.copyEnd = [](LineWriter &copy, bool) { copy.add(QString()); };
+    model.storeLine = [&](Session &, int, const QString &line, Touch &touch) {
         const auto parsed = isBlank(line) ? std::nullopt : parseVigiaTouch(line);
         if (!parsed)
             return false;
-        Touch touch;
         touch.identifier = parsed->identifier;
         touch.type = QStringLiteral("01");
         touch.storedCollector = collector;
@@ -498,111 +694,81 @@ IngestResult Ingest::IngestVigiaFile(const QString &path, const QString &collect
         touch.downloaded = started;
         touch.touched = wholeSeconds(parsed->touched);
         touch.touchedBinding = QVariant(touch.touched);
-        session.store(touch);
         return true;
-    });
-    return result;
+    };
+    return run(path, model);
 }
 
 IngestResult Ingest::ConvertAndIngestQ90Listing(const QString &collector, const QString &listingPath)
 {
-    IngestResult result;
-    if (!QFileInfo::exists(listingPath) || !ensureBackupFolder())
-        return result;
-    const auto listing = readDump(listingPath);
-    if (!listing)
-        return result;
-
     // The conversion: DATA.TMD in the terminal dump's layout, and the backup copy.
     const QDateTime converted = now();
-    QStringList dump;
-    QStringList backup{QString()};
-    for (int i = 0; i < listing->size(); ++i) {
-        const QString &line = listing->at(i);
+    Model model;
+    model.q90 = true;
+    model.deleteDump = false;
+    model.reviewAlways = true;
+    model.backupPath = backupFilePath(converted, false);
+    model.storePath = q90DumpPath();
+    model.freeText = [](int index) { return index < 9; };
+
+    QSaveFile dump(model.storePath);
+    model.copyStart = [&](LineWriter &copy) {
+        copy.add(QString());
+        dump.open(QIODevice::WriteOnly);
+    };
+    const auto write = [&](const QString &line) { dump.write(line.toUtf8() + "\r\n"); };
+    model.copyLine = [&](int index, const QString &line, bool readable, LineWriter &copy) {
+        if (!readable)
+            return LineKind::Unreadable;
         log(line);
-        if (i == 4) {
-            const QString terminal = q90Terminal(line);
-            dump << q90DumpHeader(converted, terminal);
-            backup << backupHeader(fullText(converted), terminal, true);
-        } else if (i >= 9 && !isBlank(line)) {
+        if (index == 4) {
+            const QString terminal = printable(q90Terminal(line));
+            write(q90DumpHeader(converted, terminal));
+            copy.add(backupHeader(fullText(converted), terminal, true));
+        } else if (index >= 9 && !isBlank(line)) {
             const auto touch = parseQ90ListingTouch(line);
-            if (!touch) {
-                ++result.skipped;
-                continue;
-            }
-            dump << q90DumpTouch(*touch);
-            backup << q90BackupTouch(*touch);
+            if (!touch)
+                return LineKind::Unreadable;
+            write(q90DumpTouch(*touch));
+            copy.add(q90BackupTouch(*touch));
+            return LineKind::Touch;
         }
-    }
-    if (!writeBackup(backupFilePath(converted, false), backup))
-        return result;
-    log(QString());
-    log(QStringLiteral("Fim da comunicação"));
-    dump << QStringLiteral("T 000");
-    const QString dumpPath = q90DumpPath();
-    if (!writeLines(dumpPath, dump)) {
-        Msg::error(QStringLiteral("Não foi possível gravar o arquivo %1").arg(QDir::toNativeSeparators(dumpPath)));
-        return result;
-    }
-    QFile::remove(q90ScratchPath());
+        return LineKind::Other;
+    };
+    model.afterCopy = [&]() -> QString {
+        log(QString());
+        log(QStringLiteral("Fim da comunicação"));
+        write(QStringLiteral("T 000"));
+        if (!dump.commit())
+            return QStringLiteral("Não foi possível gravar o arquivo %1").arg(native(model.storePath));
+        QFile::remove(q90ScratchPath());
+        return {};
+    };
 
     // Pass 2 on DATA.TMD, under the collector the user chose.
-    const auto lines = readDump(dumpPath);
-    if (!lines)
-        return result;
-    for (const QString &line : *lines)
-        if (!line.startsWith(u'H') && !line.startsWith(u'T') && parseTerminalTouch(line))
-            ++result.touches;
-    result.ran = true;
-
-    Session session(m_dm, true);
-    if (const QString error = session.open(); !error.isEmpty()) {
-        result.failed = true;
-        log(error);
-        return result;
-    }
-    try {
-        QDateTime downloaded = converted;
-        int sequence = 0;
-        for (const QString &line : *lines) {
-            if (line.startsWith(u'H')) {
-                if (const QDateTime stamp = parseTerminalHeader(line).downloaded; stamp.isValid())
-                    downloaded = stamp;
-                session.header(collector);
-                continue;
-            }
-            if (line.startsWith(u'T') || isBlank(line))
-                continue;
-            const auto parsed = parseTerminalTouch(line);
-            if (!parsed)
-                continue;
-            Touch touch;
-            touch.sequencial = QStringLiteral("%1").arg(++sequence, 6, 10, QChar(u'0'));
-            touch.identifier = parsed->identifier;
-            touch.type = parsed->type;
-            touch.storedCollector = collector;
-            touch.shownCollector = collector;
-            touch.downloaded = downloaded;
-            touch.touched = parsed->touched;
-            touch.touchedBinding = QVariant(parsed->touched);
-            try {
-                session.store(touch);
-                ++result.stored;
-            } catch (const InsertFailed &e) {
-                // A record the server refuses is reported and the next one tried; a server
-                // that is gone would refuse them all, so the ingest ends there.
-                if (e.connectionLost)
-                    throw;
-                Msg::error(e.text);
-            }
+    QDateTime downloaded = converted;
+    int sequence = 0;
+    model.storeLine = [&](Session &session, int, const QString &line, Touch &touch) {
+        if (line.startsWith(u'H')) {
+            if (const QDateTime stamp = parseTerminalHeader(line).downloaded; stamp.isValid())
+                downloaded = stamp;
+            session.header(collector);
+            return false;
         }
-    } catch (const InsertFailed &e) {
-        result.failed = true;
-        reportFailure(e.text, result, dumpPath);
-    } catch (const DbError &e) {
-        result.failed = true;
-        log(e.text());
-    }
-    finish(session, result, dumpPath, false, true);
-    return result;
+        if (line.startsWith(u'T') || isBlank(line))
+            return false;
+        const auto parsed = parseTerminalTouch(line);
+        if (!parsed)
+            return false;
+        touch.sequencial = QStringLiteral("%1").arg(++sequence, 6, 10, QChar(u'0'));
+        touch.identifier = parsed->identifier;
+        touch.type = parsed->type;
+        touch.storedCollector = collector;
+        touch.shownCollector = collector;
+        touch.downloaded = downloaded;
+        touch.touched = parsed->touched;
+        touch.touchedBinding = QVariant(parsed->touched);
+        return true;
+    };
+    return run(listingPath, model);
 }

@@ -18,19 +18,31 @@ struct IngestCallbacks {
 struct IngestResult {
     bool ran = false;          // the dump was there and the backup folder could be made
     int touches = 0;           // touch lines read from the dump
-    int stored = 0;            // collection records inserted
-    int skipped = 0;           // lines that are neither header, trailer, blank nor a touch
-    bool failed = false;       // a database error ended the ingest before its end
+    int stored = 0;            // collection records inserted (and committed)
+    int rejected = 0;          // lines that could not be read as a touch; never stored
+    int refused = 0;           // touches the database refused (then nothing was stored)
+    bool failed = false;       // nothing of the dump could be stored (database, file or backup)
     bool dumpDeleted = false;
+    QString setAsidePath;      // where a dump with unreadable lines was moved
     bool reviewShown = false;
+
+    // Every touch of the dump is in the database: only then may a terminal be erased, and only
+    // then does a command report success.
+    bool complete() const { return ran && !failed && rejected == 0; }
 };
 
 // The one way touches enter the database. For each dump: a copy of its touches appended to the
 // monthly backup file, then one collection record in desctot and one row of the working table
 // tmpdesc per touch, each attributed to the route and collaborator in force at it.
 //
-// A dump is deleted only when every one of its touches was stored; when an insert fails the
-// user is told how many were and that the file was kept, and what was stored stays.
+// A dump is stored whole or not at all: its records go in one transaction, so a failure leaves
+// nothing of it in the database, the dump stays where it was, and running the ingest again
+// stores each touch exactly once. The backup copy is written once per dump: a retry of the same
+// file (same size and modification time) does not copy it again. A line that cannot be read as
+// a touch is never stored and never thrown away: it goes to the backup as read and to the
+// month's file of rejected lines, the readable touches are stored, and the dump is moved aside
+// into the backup folder so that it is not ingested again. Only a complete ingest deletes the
+// dump.
 class Ingest {
 public:
     explicit Ingest(TdmzDados &dm, IngestCallbacks callbacks = {});
@@ -52,17 +64,11 @@ public:
 
 private:
     class Session;
-    struct Dump;
+    struct Model;
 
     void log(const QString &line) const;
-    // Pass 2 of the dumps whose touches all go the same way: `storeLine` stores the touch of
-    // one line (true when it did) until the end or the first failure; the dump goes only when
-    // every touch was stored.
-    void storeTouches(IngestResult &result, const QString &path, const QStringList &lines,
-                      bool reviewAlways,
-                      const std::function<bool(Session &, const QString &)> &storeLine);
-    void finish(Session &session, IngestResult &result, const QString &dumpPath,
-                bool deleteDump, bool reviewAlways);
+    // Both passes over `path` for one model; pass 2 reads `storePath` (DATA.TMD for the Q90).
+    IngestResult run(const QString &path, Model &model);
     void reportFailure(const QString &error, const IngestResult &result, const QString &dumpPath);
 
     TdmzDados &m_dm;

@@ -11,7 +11,7 @@ TfmComunica::Ingestor q90Ingestor(std::function<void()> showReview)
     ingestor.ensureBackupFolder = [] { return Ingest::ensureBackupFolder(); };
     ingestor.convertAndIngest = [showReview](const QString &collector,
                                              const std::function<void(const QString &)> &log) {
-        Ingest(*TdmzDados::instance(), {log, showReview}).ConvertAndIngestQ90Listing(collector);
+        return Ingest(*TdmzDados::instance(), {log, showReview}).ConvertAndIngestQ90Listing(collector).complete();
     };
     return ingestor;
 }

@@ -320,8 +320,10 @@ void TfmComunicacao::btColetarclick()
                 break;
             const IngestResult stored = Ingest(*dm, callbacks).IngestTerminalDump(path);
             // The terminal's post-download step may clear it: only once every touch is safe.
-            if (stored.ran && !stored.failed)
+            if (stored.complete())
                 lumet->afterDownload(port(), portName());
+            else
+                log(QString::fromUtf8("O coletor não foi apagado."));
             break;
         }
         case Vigia: {
@@ -353,9 +355,11 @@ void TfmComunicacao::btColetarclick()
                 break;
             const IngestResult stored = Ingest(*dm, callbacks).IngestWatchData(path);
             // The terminal's memory is erased only when the whole download was stored.
-            if (stored.ran && !stored.failed && config().readBool("COM", "CLEAR", false)) {
-                if (watch->AwakenTX(port(), portName()) == 1 &&
-                    watch->DeleteData(port(), portName()) != 1)
+            if (config().readBool("COM", "CLEAR", false)) {
+                if (!stored.complete())
+                    log(QString::fromUtf8("O coletor não foi apagado."));
+                else if (watch->AwakenTX(port(), portName()) == 1 &&
+                         watch->DeleteData(port(), portName()) != 1)
                     Msg::information(QStringLiteral("Falha ao apagar dados"));
             }
             break;
@@ -369,11 +373,11 @@ void TfmComunicacao::btColetarclick()
 
 // --- Vigia Bastão ---
 
-void TfmComunicacao::ingestVigiaFile()
+IngestResult TfmComunicacao::ingestVigiaFile()
 {
     IngestCallbacks callbacks{[this](const QString &line) { log(line); },
                               [this] { showReview(); }};
-    Ingest(*TdmzDados::instance(), callbacks)
+    return Ingest(*TdmzDados::instance(), callbacks)
         .IngestVigiaFile(DumpFormats::vigiaFilePath(), m_collector);
 }
 
@@ -384,8 +388,13 @@ void TfmComunicacao::collectVigia()
         Msg::error(QStringLiteral("Instale o MVIGIA.EXE antes de coletar os dados!"));
         return;
     }
-    // A file left by an earlier run is stored before the program can overwrite it.
-    ingestVigiaFile();
+    // A file left by an earlier run is stored before the program can overwrite it; one that
+    // cannot be stored ends the command, so nothing overwrites it or erases the terminal.
+    const bool leftOver = QFileInfo::exists(DumpFormats::vigiaFilePath());
+    if (leftOver && ingestVigiaFile().failed) {
+        log(QString::fromUtf8("A coleta não foi feita: o arquivo anterior não foi gravado."));
+        return;
+    }
     log(QStringLiteral("Coletando dados..."));
     int exitCode;
     {
@@ -397,10 +406,15 @@ void TfmComunicacao::collectVigia()
     else if (exitCode != 0)
         Msg::error(QString::fromUtf8("O programa do coletor terminou com erro (código %1).")
                        .arg(exitCode));
-    ingestVigiaFile();
+    const IngestResult stored = ingestVigiaFile();
     log(QStringLiteral("Acao executada"));
     log({});
     log({});
+    // Erasing is offered only for a download that ran to its end and is stored whole.
+    if (exitCode != 0 || !stored.complete()) {
+        log(QString::fromUtf8("O coletor não foi apagado."));
+        return;
+    }
     if (Msg::confirm(QStringLiteral("Deseja apagar os registros?")))
         eraseVigia(QStringLiteral("Acao executada"));
 }

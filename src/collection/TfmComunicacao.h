@@ -1,5 +1,7 @@
 #pragma once
 
+#include "collection/Ingest.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -68,7 +70,7 @@ private:
     int port() const;
     QString portName() const;
     void collectVigia();
-    void ingestVigiaFile();
+    IngestResult ingestVigiaFile();
     // Writes the erase or clock script; its path.
     QString writeScript(bool erase);
     void eraseVigia(const QString &doneText);

@@ -360,11 +360,38 @@ private Q_SLOTS:
         ScriptedMessageService msgs;
         dialogs.expect("TfmListaColetores", pickCollector("VB0001"));
         msgs.expect(Kind::Error, QString::fromUtf8("O programa do coletor terminou com erro (código 1)."));
-        msgs.expectConfirm("Deseja apagar os registros?", false);
+        TfmComunicacao d;
+        d.setModel(TfmComunicacao::Vigia);
+        d.btColetarclick();
+        // A download that ended in error is never followed by the offer to erase.
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(stored(), 0);
+        QVERIFY(d.mDescarga->toPlainText().contains(QString::fromUtf8("O coletor não foi apagado.")));
+        QVERIFY(!d.busy());
+    }
+
+    void vigiaAfterAFailedIngestNeitherRunsTheProgramNorErases()
+    {
+        Terminal vigia(TerminalSimulator::Kind::Vigia, dm->programFolder());
+        vigia.setMemory(round());
+        const QByteArray leftover = "000000A00001 09/12/2026 08:00\r\n";
+        QVERIFY(TerminalSimulator::writeLines(DumpFormats::vigiaFilePath(), {"000000A00001 09/12/2026 08:00"}));
+        tdb->exec("create trigger desctot_refuse before insert on desctot for each row "
+                  "signal sqlstate '45000' set message_text = 'recusado'");
+        ScriptedDialogRunner dialogs;
+        ScriptedMessageService msgs;
+        dialogs.expect("TfmListaColetores", pickCollector("VB0001"));
+        msgs.expect(Kind::Error, "");
         TfmComunicacao d;
         d.setModel(TfmComunicacao::Vigia);
         d.btColetarclick();
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        // The program never ran, so the file that was not stored is still the one left over.
+        QVERIFY(calls.made.isEmpty());
+        QFile file(DumpFormats::vigiaFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), leftover);
         QCOMPARE(stored(), 0);
         QVERIFY(!d.busy());
     }

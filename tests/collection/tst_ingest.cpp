@@ -12,6 +12,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using Kind = MessageService::Kind;
 
 namespace {
@@ -280,21 +282,36 @@ private Q_SLOTS:
         write(file, crlf({"000000BBB002 05/11/2008 08:15", "xxxxxxCCC003 31/02/2008 08:15",
                           "", "12345678CCC003 garbage"}) + "000000CCC003 05/11/2008 09:00");
         ScriptedMessageService msgs;
+        msgs.expect(Kind::Warning, "2 linha(s) do arquivo " + file + " não puderam ser lidas e não "
+                                   "foram gravadas; os outros 2 toques foram gravados.\n\nO arquivo "
+                                   "foi guardado em " + backup("NOVOS.TXT.separado-20081105-102030") +
+                                   " e as linhas não lidas em " + backup("ro200811-rejeitadas.txt") + ".");
         const IngestResult result = makeIngest().IngestVigiaFile(file, "VIG01");
-        QVERIFY(msgs.done());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QCOMPARE(result.stored, 2);
-        QCOMPARE(result.skipped, 2);
+        QCOMPARE(result.rejected, 2);
+        QVERIFY(!result.complete());
         QVERIFY(dm->config().readBool("OPERACAO", "CRIOUDESCARGA", false));
         QCOMPARE(readAll(backup("ro200811.txt")),
                  crlf({"DATA DA COLETA: 05/11/2008 10:20:30   TERMINAL: 000000",
-                       "05/11/2008 08:15:00 000000BBB002", "05/11/2008 09:00:00 000000CCC003", ""}));
+                       "05/11/2008 08:15:00 000000BBB002",
+                       "LINHA NÃO GRAVADA: xxxxxxCCC003 31/02/2008 08:15",
+                       "LINHA NÃO GRAVADA: 12345678CCC003 garbage",
+                       "05/11/2008 09:00:00 000000CCC003", ""}));
+        QCOMPARE(readAll(backup("ro200811-rejeitadas.txt")),
+                 crlf({"ARQUIVO: " + file + " LIDO EM: 05/11/2008 10:20:30",
+                       "xxxxxxCCC003 31/02/2008 08:15", "12345678CCC003 garbage", ""}));
         QCOMPARE(records(), QStringList({
             "VIG01|2008-11-05 10:20:30|2008-11-05 08:15:00|BBB002|01|0|1",
             "VIG01|2008-11-05 10:20:30|2008-11-05 09:00:00|CCC003|01|0|1"}));
         QCOMPARE(workingRows(), QStringList({
             "|VIG01|05/11/2008 10:20:30|BBB002|05/11/2008 08:15:00|01|JOSE DA SILVA",
             "|VIG01|05/11/2008 10:20:30|CCC003|05/11/2008 09:00:00|01|PORTARIA PRINCIPAL D"}));
+        // Set aside whole, where no collection reads it again.
         QVERIFY(!QFile::exists(file));
+        QCOMPARE(result.setAsidePath, backup("NOVOS.TXT.separado-20081105-102030"));
+        QCOMPARE(readAll(result.setAsidePath), crlf({"000000BBB002 05/11/2008 08:15",
+                 "xxxxxxCCC003 31/02/2008 08:15", "", "12345678CCC003 garbage"}) + "000000CCC003 05/11/2008 09:00");
         QCOMPARE(reviews, 1);
     }
 
@@ -356,30 +373,46 @@ private Q_SLOTS:
         QCOMPARE(workingRows().size(), 2);
     }
 
-    void damagedDumpsNeverStopTheIngest()
+    void unreadableLinesAreKeptAndTheDumpSetAside()
     {
         const QString dump = env->programFolder() + "DATALM.TMD";
-        QByteArray bytes = "H 2008110510\n";                          // cut header
-        bytes += lumetTouch("20081104220000", "AAA001").toUtf8() + "\n";  // LF only
-        bytes += " 2008\r\n";                                          // cut touch
-        bytes += QByteArray("\x01\xff\xfe garbage \x00 bytes\r\n", 21);
-        bytes += " 20081399250000 02 000000BBB002\r\n";                // impossible date
-        bytes += "\r\n   \r\n";                                         // blank lines
-        bytes += lumetTouch("20081104220100", "CCC003").toUtf8();      // no final newline
+        QByteArray bytes = "H 20081105101500 00 LUM01\n";                    // LF only
+        bytes += lumetTouch("20081104220000", "AAA001").toUtf8() + "\n";
+        bytes += " 2008\r\n";                                                // cut touch
+        bytes += QByteArray("\x01\xff\xfe garbage \x00 bytes\r\n", 21);      // binary
+        bytes += " 20081399250000 02 000000BBB002\r\n";                      // impossible date
+        bytes += QByteArray(" 20081104220000 02 000000CC\x00""003\r\n", 33);  // NUL in the code
+        bytes += "\r\n   \r\n\x1a\r\n";                                      // blank, DOS end mark
+        bytes += lumetTouch("20081104220100", "CCC003").toUtf8();            // no final newline
         write(dump, bytes);
         ScriptedMessageService msgs;
+        msgs.expect(Kind::Warning, "");
         IngestResult result = makeIngest().IngestTerminalDump(dump);
-        QVERIFY(msgs.done());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY2(msgs.shown().first().contains(": 4 linha(s) do arquivo " + dump),
+                 qPrintable(msgs.shown().first()));
         QCOMPARE(result.stored, 2);
-        QCOMPARE(result.skipped, 3);
-        QVERIFY(logLines.contains("Linhas inválidas ignoradas: 3"));
+        QCOMPARE(result.rejected, 4);
+        QVERIFY(!result.complete());
         QCOMPARE(records().size(), 2);
+        QVERIFY(logLines.contains("Linhas não gravadas: 4"));
+        // The dump is moved aside byte for byte; the rejected lines are kept as read.
+        QVERIFY(!QFile::exists(dump));
+        QCOMPARE(readAll(result.setAsidePath), bytes);
+        const QByteArray rejected = readAll(backup("ro200811-rejeitadas.txt"));
+        QVERIFY(rejected.contains(QByteArray("\r\n\x01\xff\xfe garbage \x00 bytes\r\n", 23)));
+        QVERIFY(rejected.contains(QByteArray("CC\x00""003\r\n", 8)));
+        // No control character reaches the copy people read.
+        const QByteArray copy = readAll(backup("ro200811.txt"));
+        for (char c : copy)
+            QVERIFY2(c == '\r' || c == '\n' || uchar(c) >= 0x20, qPrintable(QString::number(uchar(c))));
+        QVERIFY(copy.contains("LINHA NÃO GRAVADA: ?"));
 
         // An empty dump stores nothing and shows no review; a missing one does nothing at all.
         reviews = 0;
         write(dump, "");
         result = makeIngest().IngestTerminalDump(dump);
-        QVERIFY(result.ran);
+        QVERIFY(result.complete());
         QCOMPARE(result.touches, 0);
         QCOMPARE(reviews, 0);
         QFile::remove(backup("ro200811.txt"));
@@ -389,7 +422,81 @@ private Q_SLOTS:
         QVERIFY(msgs.done());
     }
 
-    void failedInsertKeepsTheDump()
+    void aDumpOfAnotherModelStoresNothingAndIsNeverDeleted()
+    {
+        const QString dump = env->programFolder() + "watch.dat";
+        const QByteArray bytes = crlf({"H 20081105101500 00 LUM01", lumetTouch("20081104220000", "AAA001")});
+        write(dump, bytes);
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Warning, "");
+        const IngestResult result = makeIngest().IngestWatchData(dump);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(result.stored, 0);
+        QCOMPARE(result.rejected, 1);
+        QVERIFY(!result.complete());
+        QCOMPARE(readAll(result.setAsidePath), bytes);
+        QVERIFY(records().isEmpty());
+    }
+
+    void lineEndsAndEncodingsOfEveryKind()
+    {
+        const QStringList lines{"H 20081105101500 00 LUM01", lumetTouch("20081104220000", "AAA001"),
+                                lumetTouch("20081104220100", "CCC003"), "T 000"};
+        const QString dump = env->programFolder() + "DATALM.TMD";
+        const QString text = lines.join("\r\n") + "\r\n";
+        QByteArray utf16le("\xff\xfe", 2), utf16be("\xfe\xff", 2);
+        for (QChar c : text) {
+            utf16le += char(c.unicode() & 0xff);
+            utf16le += char(c.unicode() >> 8);
+            utf16be += char(c.unicode() >> 8);
+            utf16be += char(c.unicode() & 0xff);
+        }
+        const QList<QByteArray> forms{lines.join('\r').toUtf8() + '\r', utf16le, utf16be,
+                                      "\xef\xbb\xbf" + crlf(lines)};
+        int expected = 0;
+        for (const QByteArray &bytes : forms) {
+            write(dump, bytes);
+            ScriptedMessageService msgs;
+            const IngestResult result = makeIngest().IngestTerminalDump(dump);
+            QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+            QCOMPARE(result.rejected, 0);
+            QCOMPARE(result.stored, 2);
+            QVERIFY(result.complete() && result.dumpDeleted);
+            expected += 2;
+            QCOMPARE(records().size(), expected);
+            QCOMPARE(records().last().section('|', 3, 3), QString("CCC003"));
+        }
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        // A device or a FIFO given as the dump is refused at once: nothing hangs, nothing is
+        // stored, nothing is deleted.
+        const QString fifo = env->root() + "fifo.tmd";
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString &path : {QString("/dev/zero"), QString("/dev/null"), fifo}) {
+            ScriptedMessageService msgs;
+            msgs.expect(Kind::Error, path + " não é um arquivo comum e não foi lido.");
+            const IngestResult result = makeIngest().IngestTerminalDump(path);
+            QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+            QVERIFY(result.failed && !result.complete());
+            QVERIFY(QFileInfo::exists(path));
+        }
+        QVERIFY(records().isEmpty());
+    }
+
+    void touchesBeforeTheFirstHeaderKeepAnEmptyCollector()
+    {
+        const QString dump = env->programFolder() + "DATALM.TMD";
+        write(dump, crlf({lumetTouch("20081104220000", "AAA001"), "H 20081105101500 00 LUM01",
+                          lumetTouch("20081104220100", "CCC003")}));
+        ScriptedMessageService msgs;
+        QVERIFY(makeIngest().IngestTerminalDump(dump).complete());
+        QCOMPARE(tdb->scalar("select count(*) from desctot where coletor = ''").toInt(), 1);
+        QCOMPARE(tdb->scalar("select count(*) from desctot where coletor is null").toInt(), 0);
+    }
+
+    void aRefusedTouchStoresNothingAndTheRetryStoresEachOnce()
     {
         tdb->exec("create trigger desctot_refuse before insert on desctot for each row "
                   "if new.button = 'DEAD01' then signal sqlstate '45000' set message_text = "
@@ -399,30 +506,85 @@ private Q_SLOTS:
                           lumetTouch("20081104220100", "DEAD01"),
                           lumetTouch("20081104220200", "CCC003")}));
         ScriptedMessageService msgs;
-        msgs.expect(Kind::Error, "Erro no banco de dados: recusado\n\nToques gravados: 1 de 3. "
-                                 "O arquivo " + dump + " foi mantido.");
+        msgs.expect(Kind::Error, "O banco de dados recusou 1 dos 3 toques. Primeiro erro: Erro no "
+                                 "banco de dados: recusado\n\nNenhum dos 3 toques desta descarga foi "
+                                 "gravado. O arquivo " + dump + " foi mantido para uma nova tentativa.");
         IngestResult result = makeIngest().IngestTerminalDump(dump);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
-        QVERIFY(result.failed);
-        QCOMPARE(records().size(), 1);
+        QVERIFY(result.failed && !result.complete());
+        QVERIFY(records().isEmpty());
+        QVERIFY(workingRows().isEmpty());
         QVERIFY(QFile::exists(dump));
         QCOMPARE(reviews, 0);
+        const QByteArray copy = readAll(backup("ro200811.txt"));
 
-        // The Q90 reports the refused record and goes on with the next.
-        const QString listing = env->root() + "q90.tmd";
-        write(listing, crlf({"", "", "", "", "ID COLETOR .....: 12345678", "", "", "", "",
-                             "04/11/08 22:30 0DEAD1", "05/11/08 07:05 ABCDEF"}));
+        // Once the server takes them, each touch is stored once and the copy is not doubled.
         tdb->exec("drop trigger desctot_refuse");
+        result = makeIngest().IngestTerminalDump(dump);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(result.complete());
+        QCOMPARE(records().size(), 3);
+        QCOMPARE(readAll(backup("ro200811.txt")), copy);
+        QVERIFY(!QFile::exists(dump));
+        QVERIFY(!QFile::exists(dump + ".copiado"));
+        QCOMPARE(reviews, 1);
+    }
+
+    void q90RefusalsAreReportedOnceWithTheirCount()
+    {
+        const QString listing = env->root() + "q90.tmd";
+        QStringList lines{"", "", "", "", "ID COLETOR .....: 12345678", "", "", "", ""};
+        for (int i = 0; i < 40; ++i)
+            lines << QString("04/11/08 22:%1 0DEAD1").arg(i, 2, 10, QChar('0'));
+        lines << "05/11/08 07:05 ABCDEF";
+        write(listing, crlf(lines));
         tdb->exec("create trigger desctot_refuse before insert on desctot for each row "
                   "if new.button = 'FDEAD1' then signal sqlstate '45000' set message_text = "
                   "'recusado'; end if");
-        msgs.expect(Kind::Error, "Erro no banco de dados: recusado");
-        result = makeIngest().ConvertAndIngestQ90Listing("Q9001", listing);
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Error, "O banco de dados recusou 40 dos 41 toques. Primeiro erro: Erro no "
+                                 "banco de dados: recusado\n\nNenhum dos 41 toques desta descarga foi "
+                                 "gravado. O arquivo " + listing + " foi mantido para uma nova tentativa.");
+        IngestResult result = makeIngest().ConvertAndIngestQ90Listing("Q9001", listing);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
-        QVERIFY(!result.failed);
-        QCOMPARE(result.stored, 1);
-        QCOMPARE(records().last().section('|', 3, 3), QString("FBCDEF"));
-        QCOMPARE(reviews, 1);
+        QVERIFY(result.failed);
+        QVERIFY(records().isEmpty());
+        QVERIFY(QFile::exists(listing));
+        QCOMPARE(reviews, 0);
+        tdb->exec("drop trigger desctot_refuse");
+        result = makeIngest().ConvertAndIngestQ90Listing("Q9001", listing);
+        QVERIFY(result.complete());
+        QCOMPARE(records().size(), 41);
+    }
+
+    void aConnectionLostMidIngestStoresNothing()
+    {
+        const QString dump = env->programFolder() + "DATALM.TMD";
+        write(dump, crlf({"H 20081105101500 00 LUM01", lumetTouch("20081104220000", "AAA001"),
+                          "H 20081105101500 00 LUM02", lumetTouch("20081104220100", "CCC003")}));
+        // The server drops the ingest's connection between two touches; the client's
+        // reconnection must not let the rest be committed on their own.
+        const QVariant id = Sql::scalar(dm->db(), "select connection_id()");
+        bool killed = false;
+        Ingest ingest(*dm, {[&](const QString &line) {
+                                if (line.startsWith("Coletor: LUM02") && !killed) {
+                                    killed = true;
+                                    tdb->exec("kill " + id.toString());
+                                }
+                            },
+                            [] {}});
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Error, "");
+        const IngestResult result = ingest.IngestTerminalDump(dump);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(killed);
+        QVERIFY(result.failed);
+        QVERIFY(records().isEmpty());
+        QVERIFY(QFile::exists(dump));
+        // The shared connection works again, outside any transaction.
+        QVERIFY(makeIngest().IngestTerminalDump(dump).complete());
+        QCOMPARE(records().size(), 2);
+        QCOMPARE(Sql::scalar(dm->db(), "select @@autocommit").toInt(), 1);
     }
 
     void backupFolderThatCannotBeMadeStopsEverything()

@@ -274,7 +274,7 @@ private Q_SLOTS:
         TfmComunica carrier;
         carrier.setPortName(sim.slavePath());
         carrier.setIngestor({[] { return true; },
-                             [&ingested](const QString &, const auto &) { ingested = true; }});
+                             [&ingested](const QString &, const auto &) { return ingested = true; }});
         carrier.btColetaQ90Click();
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QCOMPARE(carrier.downloadOutcome(), Q90Download::Outcome::InterfaceFailure);

@@ -69,12 +69,12 @@ class TestQ90Serial : public QObject {
     const QDateTime now{QDate(2026, 12, 9), QTime(18, 30, 5)};
 
     // Runs one download to its end.
-    Q90Download::Outcome download(bool clear = false)
+    Q90Download::Outcome download(bool erase = false)
     {
-        Q90Download d({sim->slavePath(), 1200, clear});
+        Q90Download d({sim->slavePath(), 1200});
         QSignalSpy finished(&d, &Q90Download::finished);
-        d.start();
-        if (!finished.wait(120000))
+        erase ? d.startErase() : d.start();
+        if (finished.isEmpty() && !finished.wait(120000))
             return Q90Download::Outcome::Running;
         return d.outcome();
     }
@@ -193,7 +193,7 @@ private Q_SLOTS:
     {
         ScriptedMessageService msgs;
         msgs.expect(Kind::Error, kInterfaceMissing);
-        Q90Download d({env->root() + "no-such-port", 1200, false});
+        Q90Download d({env->root() + "no-such-port", 1200});
         QSignalSpy finished(&d, &Q90Download::finished);
         d.start();
         QVERIFY(finished.wait(60000));
@@ -239,8 +239,7 @@ private Q_SLOTS:
         ScriptedMessageService msgs;
         msgs.expect(Kind::Error, QStringLiteral("Bloco Descarga < 514"));
         msgs.expect(Kind::Warning, QString::fromUtf8("A memória do coletor tem *"));
-        dm->config().writeBool("COM", "CLEAR", true);
-        QCOMPARE(download(true), Q90Download::Outcome::Incomplete);
+        QCOMPARE(download(), Q90Download::Outcome::Incomplete);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         // One full pass, nothing erased. The short block's touches are lost, and the two after
         // it, whose hour marker was in that block, are not given the 06 h of the last one read.
@@ -262,14 +261,14 @@ private Q_SLOTS:
         msgs.expect(Kind::Warning, QString::fromUtf8(
                                        "A memória do coletor tem 10 dos 25 registros informados. "
                                        "Os registros lidos foram gravados e o coletor não foi apagado."));
-        QCOMPARE(download(true), Q90Download::Outcome::Incomplete);
+        QCOMPARE(download(), Q90Download::Outcome::Incomplete);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QCOMPARE(sim->counters().blockReads, 32);
         QCOMPARE(sim->counters().erases, 0);
         QCOMPARE(readLines(Q90Download::listingPath()).size(), 9 + 10);
     }
 
-    void clearErasesAfterACompleteDownloadAndTheBlockLogRolls()
+    void theEraseIsARunOfItsOwnAndTheBlockLogRolls()
     {
         sim->load(touches(5));
         QFile old(Q90Download::blockLogPath());
@@ -278,21 +277,72 @@ private Q_SLOTS:
         old.close();
         ScriptedMessageService msgs;
         msgs.expect(Kind::Information, kSuccess);
-        QCOMPARE(download(true), Q90Download::Outcome::Succeeded);
+        QCOMPARE(download(), Q90Download::Outcome::Succeeded);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
-        QCOMPARE(sim->counters().erases, 1);
-        QCOMPARE(sim->records(), 0);
+        // The download alone never erases: that waits until its touches are stored.
+        QCOMPARE(sim->counters().erases, 0);
         QCOMPARE(readLines(Q90Download::oldBlockLogPath()), QStringList{"previous"});
         const QStringList blocks = readLines(Q90Download::blockLogPath());
         QCOMPARE(blocks.size(), 4);
         QCOMPARE(blocks[0], QStringLiteral("0020"));
         QVERIFY(blocks[1].startsWith("0086091226") && blocks[1].size() == 514);
         QCOMPARE(blocks[2], QStringLiteral("Tam : 514"));
-        QCOMPARE(readLines(Q90Download::requestLogPath()).mid(2),
-                 (QStringList{"00000000I0001 ", ""}));
+        QCOMPARE(download(true), Q90Download::Outcome::Succeeded);
+        QCOMPARE(sim->counters().erases, 1);
+        QCOMPARE(sim->records(), 0);
         // The erased terminal has nothing left.
         msgs.expect(Kind::Error, QString::fromUtf8("Não há registros para serem descarregados."));
         QCOMPARE(download(), Q90Download::Outcome::NoRecords);
+    }
+
+    void clearErasesOnlyOnceEveryTouchIsStored()
+    {
+        TestDatabase tdb;
+        tdb.exec("insert into coletor (codigo_coletor, nome_coletor) values ('Q7', 'PORTARIA')");
+        tdb.exec("create trigger desctot_refuse before insert on desctot for each row "
+                 "signal sqlstate '45000' set message_text = 'recusado'");
+        QVERIFY(dm->connectTo(tdb.params()).isEmpty());
+        dm->config().writeBool("COM", "CLEAR", true);
+        sim->load(touches(5));
+        QStringList log;
+        const auto collect = [&] {
+            TfmComunica carrier([&log](const QString &line) { log << line; });
+            carrier.setPortName(sim->slavePath());
+            carrier.setCollector("Q7");
+            carrier.setIngestor(q90Ingestor({}));
+            carrier.btColetaQ90Click();
+            return carrier.collected();
+        };
+
+        // The server refuses: nothing stored, the terminal kept, the listing kept and marked.
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Information, kSuccess);
+        msgs.expect(Kind::Error, "");
+        QVERIFY(!collect());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(sim->counters().erases, 0);
+        QCOMPARE(sim->records(), 5);
+        QVERIFY(Q90Download::listingPending());
+        QCOMPARE(tdb.scalar("select count(*) from desctot").toInt(), 0);
+        QVERIFY(log.contains("O coletor nao foi apagado."));
+
+        // No download may replace a listing that was not stored.
+        msgs.expect(Kind::Error, "");
+        QCOMPARE(download(), Q90Download::Outcome::ListingNotStored);
+        QVERIFY(QFileInfo::exists(Q90Download::listingPath()));
+
+        // With the server back, the next collection stores the pending listing first, then
+        // downloads, stores and erases.
+        tdb.exec("drop trigger desctot_refuse");
+        sim->load(touches(3));
+        msgs.expect(Kind::Information, kSuccess);
+        QVERIFY(collect());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(!Q90Download::listingPending());
+        QCOMPARE(tdb.scalar("select count(*) from desctot").toInt(), 5 + 3);
+        QCOMPARE(sim->counters().erases, 1);
+        QCOMPARE(sim->records(), 0);
+        dm->disconnect();
     }
 
     void torvelctlDownloadsAndPrintsTheWorkingTable()

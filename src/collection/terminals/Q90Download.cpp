@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -69,6 +70,15 @@ Q90Download::~Q90Download()
 
 void Q90Download::start()
 {
+    m_eraseOnly = false;
+    if (listingPending()) {
+        Msg::error(QString::fromUtf8("A descarga anterior do coletor (%1) ainda não foi gravada no "
+                                     "banco de dados e não será apagada. Grave-a antes de uma nova "
+                                     "descarga.")
+                       .arg(QDir::toNativeSeparators(listingPath())));
+        finish(Outcome::ListingNotStored);
+        return;
+    }
     QFile::remove(listingPath());
     m_outcome = Outcome::Running;
     m_failures = 0;
@@ -81,6 +91,42 @@ void Q90Download::start()
     m_bytesWritten = m_bytesRead = 0;
     send(Step::Status, Q90::statusRequest(), kFirstLimit);
 }
+
+void Q90Download::startErase()
+{
+    m_eraseOnly = true;
+    m_outcome = Outcome::Running;
+    m_failures = 0;
+    m_bytesWritten = m_bytesRead = 0;
+    setProgress(QStringLiteral("Q90 - Apagando a memória do coletor..."));
+    send(Step::Erase, Q90::eraseRequest(), kBlockLimit);
+}
+
+namespace {
+QString pendingMarkPath() { return Q90Download::listingPath() + QStringLiteral(".pendente"); }
+}  // namespace
+
+void Q90Download::markListingPending(const QString &collector)
+{
+    QSaveFile mark(pendingMarkPath());
+    if (mark.open(QIODevice::WriteOnly)) {
+        mark.write(collector.toUtf8());
+        mark.commit();
+    }
+}
+
+bool Q90Download::listingPending()
+{
+    return QFileInfo::exists(pendingMarkPath()) && QFileInfo::exists(listingPath());
+}
+
+QString Q90Download::pendingCollector()
+{
+    QFile mark(pendingMarkPath());
+    return mark.open(QIODevice::ReadOnly) ? QString::fromUtf8(mark.readAll()) : QString();
+}
+
+void Q90Download::clearListingPending() { QFile::remove(pendingMarkPath()); }
 
 bool Q90Download::openPort()
 {
@@ -261,11 +307,6 @@ void Q90Download::completed()
 {
     setProgress(QStringLiteral("Q90 - Descarregando... 100%"));
     saveListing();
-    if (m_settings.clear) {
-        m_failures = 0;
-        send(Step::Erase, Q90::eraseRequest(), kBlockLimit);
-        return;
-    }
     Msg::information(QStringLiteral("Descarga efetuada com sucesso."));
     finish(Outcome::Succeeded);
 }
@@ -277,7 +318,7 @@ void Q90Download::handleErase(const QByteArray &payload)
         attemptFailed();
         return;
     }
-    Msg::information(QStringLiteral("Descarga efetuada com sucesso."));
+    setProgress(QStringLiteral("Memória do coletor apagada."));
     finish(Outcome::Succeeded);
 }
 

@@ -10,7 +10,8 @@
 #include <memory>
 
 // The Q90 download over the serial line, step by step: the status request, the blocks of the
-// record memory, the listing q90.tmd, the erase when CLEAR is set. It runs on the events of the
+// record memory, the listing q90.tmd; and, as a run of its own, the erase of the terminal's
+// memory, which the collection asks for (CLEAR) only once the listing's touches are stored. It runs on the events of the
 // port and of its 50 ms watchdog; every prompt goes through the message service. The window
 // TfmComQ90 shows it; torvelctl runs it in an event loop of its own.
 //
@@ -21,12 +22,12 @@
 class Q90Download : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { Running, Succeeded, NoRecords, InterfaceFailure, TerminalFailure, Incomplete };
+    enum class Outcome { Running, Succeeded, NoRecords, InterfaceFailure, TerminalFailure, Incomplete,
+                         ListingNotStored };
 
     struct Settings {
         QString portName;   // PORTACOM: "COM1" (a serial port of this machine) or a device path
         int baud = 1200;
-        bool clear = false; // CLEAR: erase the terminal after a complete download
     };
 
     explicit Q90Download(Settings settings, QObject *parent = nullptr);
@@ -36,9 +37,19 @@ public:
     static void setTickInterval(int ms);
     static int tickInterval();
 
-    // Deletes q90.tmd, clears the counters and sends the status request.
+    // Deletes q90.tmd, clears the counters and sends the status request. A listing whose
+    // touches were not stored yet is never deleted: the download then ends at once with
+    // ListingNotStored.
     void start();
+    // Erases the terminal's memory.
+    void startErase();
 
+    // A listing is pending from the moment it is written until its touches are stored: a mark
+    // beside q90.tmd holds the collector it was downloaded for.
+    static void markListingPending(const QString &collector);
+    static bool listingPending();
+    static QString pendingCollector();
+    static void clearListingPending();
     Outcome outcome() const { return m_outcome; }
     bool running() const { return m_outcome == Outcome::Running; }
     const Q90::Status &status() const { return m_status; }
@@ -93,6 +104,7 @@ private:
     bool m_heardAnything = false;
     bool m_logRequests = false;
     bool m_firstBlock = true;
+    bool m_eraseOnly = false;
     Q90::Status m_status;
     uint16_t m_address = 0;
     int m_blocks = 0;

@@ -21,7 +21,6 @@ TfmComQ90::TfmComQ90(const QString &portName, QWidget *parent)
     const IniFile &config = TdmzDados::instance()->config();
     Q90Download::Settings settings;
     settings.portName = portName.isEmpty() ? config.readString("COM", "PORTACOM", "COM1") : portName;
-    settings.clear = config.readBool("COM", "CLEAR", false);
     m_download = std::make_unique<Q90Download>(settings);
 
     setWindowTitle(QStringLiteral("Comunicando..."));

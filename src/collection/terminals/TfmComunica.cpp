@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -241,22 +242,69 @@ void TfmComunica::btColetaQ90Click()
         return;
     }
     m_busy = true;
+    m_collected = false;
+    m_outcome = Q90Download::Outcome::Running;
     try {
         if (m_ingestor.ensureBackupFolder && !m_ingestor.ensureBackupFolder()) {
             m_busy = false;
             return;
+        }
+        // A listing left unstored by an earlier collection may hold touches the terminal has
+        // since written over: it is stored before anything can replace it.
+        if (Q90Download::listingPending()) {
+            log(QStringLiteral("Gravando a descarga anterior, que ainda nao foi gravada..."));
+            if (!storeListing(Q90Download::pendingCollector())) {
+                log(QStringLiteral("A nova descarga nao foi feita."));
+                m_busy = false;
+                return;
+            }
         }
         QFile::remove(QDir::current().absoluteFilePath(QStringLiteral("Q90.TMD")));
         QFile::remove(Q90Download::listingPath());
         runSerialDownload();
         m_busy = false;
         log(QString());
-        if (QFileInfo::exists(Q90Download::listingPath()) && m_ingestor.convertAndIngest)
-            m_ingestor.convertAndIngest(m_collector, [this](const QString &line) { log(line); });
+        if (QFileInfo::exists(Q90Download::listingPath()) && m_ingestor.convertAndIngest) {
+            Q90Download::markListingPending(m_collector);
+            const bool stored = storeListing(m_collector);
+            m_collected = stored && m_outcome == Q90Download::Outcome::Succeeded;
+            // The terminal is erased only once every touch it gave is in the database.
+            if (TdmzDados::instance()->config().readBool("COM", "CLEAR", false)) {
+                if (m_collected)
+                    eraseTerminal();
+                else
+                    log(QStringLiteral("O coletor nao foi apagado."));
+            }
+        }
     } catch (...) {
         // What went wrong has been shown where it happened; the command just ends.
     }
     m_busy = false;
+}
+
+bool TfmComunica::storeListing(const QString &collector)
+{
+    const bool stored = m_ingestor.convertAndIngest &&
+                        m_ingestor.convertAndIngest(collector, [this](const QString &line) { log(line); });
+    if (stored)
+        Q90Download::clearListingPending();
+    return stored;
+}
+
+void TfmComunica::eraseTerminal()
+{
+    Q90Download erase({m_portName, 1200});
+    QEventLoop loop;
+    connect(&erase, &Q90Download::finished, &loop, &QEventLoop::quit);
+    connect(&erase, &Q90Download::progress, this, [this](const QString &text) { log(plainText(text)); });
+    BusyCursor busy;
+    erase.startErase();
+    if (erase.running())
+        loop.exec();
+    if (erase.outcome() != Q90Download::Outcome::Succeeded) {
+        m_collected = false;
+        log(QStringLiteral("O coletor nao foi apagado."));
+    }
 }
 
 void TfmComunica::runSerialDownload()
@@ -268,8 +316,7 @@ void TfmComunica::runSerialDownload()
         m_outcome = window.download().outcome();
         return;
     }
-    const IniFile &config = TdmzDados::instance()->config();
-    Q90Download download({m_portName, 1200, config.readBool("COM", "CLEAR", false)});
+    Q90Download download({m_portName, 1200});
     QEventLoop loop;
     connect(&download, &Q90Download::finished, &loop, &QEventLoop::quit);
     connect(&download, &Q90Download::progress, this, [this](const QString &text) {

@@ -37,10 +37,11 @@ class TfmComunica : public QObject {
     Q_OBJECT
 public:
     // What a collection needs from the collection layer above: the backup folder (false when
-    // it cannot be made; the user has been told) and ConvertAndIngestQ90Listing.
+    // it cannot be made; the user has been told) and ConvertAndIngestQ90Listing (true when
+    // every touch of the listing was stored).
     struct Ingestor {
         std::function<bool()> ensureBackupFolder;
-        std::function<void(const QString &collector, const std::function<void(const QString &)> &log)>
+        std::function<bool(const QString &collector, const std::function<void(const QString &)> &log)>
             convertAndIngest;
     };
 
@@ -66,6 +67,8 @@ public:
     int result() const { return m_result; }
     // How the last serial download ended.
     Q90Download::Outcome downloadOutcome() const { return m_outcome; }
+    // The last collection downloaded the terminal and stored every touch it gave.
+    bool collected() const { return m_collected; }
 
     // À-Ä, Ç, È-Ë, Ì-Ï, Ò-Õ, Ù-Ü and their lower-case forms made plain.
     static QString plainText(const QString &text);
@@ -81,6 +84,8 @@ private:
     void runStatus(Q90Library &library);
     void runClock(Q90Library &library);
     void runSerialDownload();
+    bool storeListing(const QString &collector);
+    void eraseTerminal();
     void log(const QString &line);
 
     std::function<void(const QString &)> m_log;
@@ -91,5 +96,6 @@ private:
     QStringList m_memo;
     bool m_busy = false;
     int m_result = 0;
+    bool m_collected = false;
     Q90Download::Outcome m_outcome = Q90Download::Outcome::Running;
 };

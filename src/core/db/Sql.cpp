@@ -75,15 +75,38 @@ bool isConnectionLost(const QSqlError &error)
            error.type() == QSqlError::ConnectionError;
 }
 
+namespace {
+
+bool run(const QSqlDatabase &db, const char *sql)
+{
+    QSqlQuery query(db);
+    return query.exec(QString::fromLatin1(sql));
+}
+
+QVariant connectionId(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("select connection_id()")) || !query.next())
+        return {};
+    return query.value(0);
+}
+
+}  // namespace
+
 Transaction::Transaction(const QSqlDatabase &db, bool begin) : m_db(db)
 {
-    m_active = begin && m_db.transaction();
+    if (!begin)
+        return;
+    m_connectionId = connectionId(m_db);
+    m_active = m_connectionId.isValid() && run(m_db, "set autocommit = 0");
 }
 
 Transaction::~Transaction()
 {
-    if (m_active)
-        m_db.rollback();
+    if (!m_active)
+        return;
+    run(m_db, "rollback");
+    run(m_db, "set autocommit = 1");
 }
 
 void Transaction::commit()
@@ -91,11 +114,20 @@ void Transaction::commit()
     if (!m_active)
         return;
     m_active = false;
-    if (!m_db.commit()) {
-        const QString error = describe(m_db.lastError());
-        m_db.rollback();
+    if (connectionId(m_db) != m_connectionId) {
+        run(m_db, "rollback");
+        run(m_db, "set autocommit = 1");
+        throw DbError(QStringLiteral("A conexão com o servidor de dados foi perdida durante a "
+                                     "gravação; nada foi gravado."));
+    }
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("commit"))) {
+        const QString error = describe(query.lastError());
+        run(m_db, "rollback");
+        run(m_db, "set autocommit = 1");
         throw DbError(error);
     }
+    run(m_db, "set autocommit = 1");
 }
 
 }  // namespace Sql

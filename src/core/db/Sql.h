@@ -59,18 +59,27 @@ bool isConnectionLost(const QSqlError &error);
 
 // A transaction around the statements of one operation, rolled back unless committed, so a
 // failure part-way leaves nothing of it behind. `begin` false makes it a no-op.
+//
+// The session runs with autocommit off for the transaction's life rather than with START
+// TRANSACTION: should the server drop the transaction (a deadlock, a restart that the client's
+// reconnection hides), later statements still wait for the commit instead of being committed
+// one by one, and commit() refuses when the connection is no longer the one the transaction
+// began on, so a half-stored operation is never reported as done.
 class Transaction {
 public:
     explicit Transaction(const QSqlDatabase &db, bool begin = true);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
-    // Throws DbError when the server refuses the commit (everything is then rolled back).
+    bool active() const { return m_active; }
+    // Throws DbError when the server refuses the commit or the connection was replaced
+    // (everything is then rolled back).
     void commit();
 
 private:
     QSqlDatabase m_db;
     bool m_active = false;
+    QVariant m_connectionId;
 };
 
 }  // namespace Sql
