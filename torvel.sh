@@ -23,10 +23,12 @@ mkdir -p "$home"
 
 ctl="$build/src/cli/torvelctl"
 [ -f "$home/TORVEL.TXT" ] || cp "$root/docs/TORVEL.TXT" "$home/TORVEL.TXT"
-# The Vigia Bastão program: the bundled simulator unless a real one was installed.
-if [ ! -f "$home/mvigia" ] || [ -f "$home/.mvigia-simulador" ]; then
-  cp "$build/tools/mvigia" "$home/mvigia" && touch "$home/.mvigia-simulador"
-fi
+# The Vigia Bastão simulator lives apart from where the real program is installed, and runs
+# only when the simulators are chosen (TORVEL.INI, COM/SIMULADORES; --demo sets it). A copy an
+# older launcher put in the program folder's own place is taken away.
+if [ -f "$home/.mvigia-simulador" ]; then rm -f "$home/mvigia" "$home/.mvigia-simulador"; fi
+mkdir -p "$home/simuladores"
+cp "$build/tools/mvigia" "$home/simuladores/mvigia"
 
 bundled=0
 if [ -z "${TORVEL_EXTERNAL_DB:-}" ]; then

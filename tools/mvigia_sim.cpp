@@ -16,9 +16,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    const QString folder = qEnvironmentVariableIsSet("TORVEL_HOME")
-                               ? Folders::programFolder()
-                               : QCoreApplication::applicationDirPath();
+    // Installed as the simulator, it lives in the program folder's `simuladores`.
+    QDir own(QCoreApplication::applicationDirPath());
+    if (own.dirName() == QLatin1String("simuladores"))
+        own.cdUp();
+    const QString folder = qEnvironmentVariableIsSet("TORVEL_HOME") ? Folders::programFolder()
+                                                                      : own.absolutePath();
     TerminalSimulator::Terminal terminal(TerminalSimulator::Kind::Vigia, folder);
     if (args.size() < 2) {
         std::fprintf(stderr, "uso: mvigia 1 0|1|2 USB\n");

@@ -1,6 +1,7 @@
 #include "collection/Demo.h"
 
 #include "collection/terminals/TerminalSimulators.h"
+#include "platform/IniFile.h"
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
 
@@ -173,6 +174,12 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
     Terminal vigiaTerminal(Kind::Vigia, dm.programFolder());
     vigiaTerminal.setConnected(true);
     vigiaTerminal.setMemory(nightRound(at(night, 22, 1), {1, 2, 6, 7, 12}, {5, 10, 20, 25, 30}));
+
+    // The demonstration collects from the simulated terminals, by choice and visibly so.
+    dm.config().writeBool(QStringLiteral("COM"), QStringLiteral("SIMULADORES"), true);
+    if (dm.config().readString(QStringLiteral("CONFIG"), QStringLiteral("INSTALACAO"), {}).isEmpty())
+        dm.config().writeString(QStringLiteral("CONFIG"), QStringLiteral("INSTALACAO"),
+                                QStringLiteral("INDUSTRIA MODELO LTDA"));
     return true;
 }
 

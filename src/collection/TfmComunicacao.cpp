@@ -51,6 +51,27 @@ bool usable(const QString &problem)
 
 }  // namespace
 
+// A simulated terminal says so in the log every time it answers, so nobody takes its touches
+// for a real terminal's.
+template <class Component>
+bool TfmComunicacao::ready(const Component &component)
+{
+    if (!usable(component.problem()))
+        return false;
+    noteSimulator(component.simulator());
+    return true;
+}
+
+void TfmComunicacao::noteSimulator(const QString &name)
+{
+    if (!name.isEmpty())
+        log(QString::fromUtf8("Atenção: quem responde é o %1, não um coletor real.").arg(name));
+}
+
+namespace {
+
+}  // namespace
+
 void TfmComunicacao::setQ90Commands(Q90Commands commands) { q90() = std::move(commands); }
 
 TfmComunicacao::TfmComunicacao(QWidget *parent) : QDialog(parent)
@@ -183,7 +204,7 @@ void TfmComunicacao::btStatusclick()
         break;
     case Lumet: {
         auto lumet = Terminals::createLumet(config());
-        if (!usable(lumet->problem()))
+        if (!ready(*lumet))
             break;
         log(QString::fromUtf8("Consultando o coletor..."));
         BusyCursor busy;
@@ -197,7 +218,7 @@ void TfmComunicacao::btStatusclick()
         break;
     case VigiaNovo: {
         auto watch = Terminals::createWatch(config());
-        if (!usable(watch->problem()))
+        if (!ready(*watch))
             break;
         log(QString::fromUtf8("Consultando o coletor..."));
         BusyCursor busy;
@@ -231,7 +252,7 @@ void TfmComunicacao::btEnviaDHclick()
         break;
     case Lumet: {
         auto lumet = Terminals::createLumet(config());
-        if (!usable(lumet->problem()))
+        if (!ready(*lumet))
             break;
         BusyCursor busy;
         const int result = lumet->setClock(port(), portName(),
@@ -241,12 +262,13 @@ void TfmComunicacao::btEnviaDHclick()
         break;
     }
     case Vigia: {
-        auto vigia = Terminals::createVigia(TdmzDados::instance()->programFolder());
+        auto vigia = Terminals::createVigia(TdmzDados::instance()->programFolder(), config());
         if (!vigia->isInstalled()) {
             Msg::error(QStringLiteral("Instale o MVIGIA.EXE antes de enviar data/hora!"));
             break;
         }
-        const QString script = writeScript(false);
+        noteSimulator(vigia->simulator());
+        const QString script = writeScript(false, vigia->path());
         log(QStringLiteral("Enviando data/hora..."));
         vigia->startScript(script);
         log(QStringLiteral("Acao executada"));
@@ -257,7 +279,7 @@ void TfmComunicacao::btEnviaDHclick()
     }
     case VigiaNovo: {
         auto watch = Terminals::createWatch(config());
-        if (!usable(watch->problem()))
+        if (!ready(*watch))
             break;
         BusyCursor busy;
         if (watch->AwakenTX(port(), portName()) == 1) {
@@ -307,7 +329,7 @@ void TfmComunicacao::btColetarclick()
             if (!Ingest::ensureBackupFolder())
                 break;
             auto lumet = Terminals::createLumet(config());
-            if (!usable(lumet->problem()))
+            if (!ready(*lumet))
                 break;
             const QString path = DumpFormats::lumetDumpPath();
             log(QStringLiteral("Aguardando a descarga do coletor..."));
@@ -336,7 +358,7 @@ void TfmComunicacao::btColetarclick()
         }
         case VigiaNovo: {
             auto watch = Terminals::createWatch(config());
-            if (!usable(watch->problem()))
+            if (!ready(*watch))
                 break;
             BusyCursor busy;
             log(QStringLiteral("Aguardando a descarga do coletor..."));
@@ -383,11 +405,12 @@ IngestResult TfmComunicacao::ingestVigiaFile()
 
 void TfmComunicacao::collectVigia()
 {
-    auto vigia = Terminals::createVigia(TdmzDados::instance()->programFolder());
+    auto vigia = Terminals::createVigia(TdmzDados::instance()->programFolder(), config());
     if (!vigia->isInstalled()) {
         Msg::error(QStringLiteral("Instale o MVIGIA.EXE antes de coletar os dados!"));
         return;
     }
+    noteSimulator(vigia->simulator());
     // A file left by an earlier run is stored before the program can overwrite it; one that
     // cannot be stored ends the command, so nothing overwrites it or erases the terminal.
     const bool leftOver = QFileInfo::exists(DumpFormats::vigiaFilePath());
@@ -419,10 +442,11 @@ void TfmComunicacao::collectVigia()
         eraseVigia(QStringLiteral("Acao executada"));
 }
 
-QString TfmComunicacao::writeScript(bool erase)
+QString TfmComunicacao::writeScript(bool erase, const QString &program)
 {
-    const QString folder = TdmzDados::instance()->programFolder();
-    const QString path = folder + "exec.sh";
+    const QString path = TdmzDados::instance()->programFolder() + "exec.sh";
+    // The script runs the program from its own folder: the installed one or the simulator's.
+    const QString folder = QFileInfo(program).absolutePath();
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         const QString say = erase ? QStringLiteral("  Preparando para apagar os dados")
@@ -441,8 +465,8 @@ QString TfmComunicacao::writeScript(bool erase)
 
 void TfmComunicacao::eraseVigia(const QString &doneText)
 {
-    auto vigia = Terminals::createVigia(TdmzDados::instance()->programFolder());
-    const QString script = writeScript(true);
+    auto vigia = Terminals::createVigia(TdmzDados::instance()->programFolder(), config());
+    const QString script = writeScript(true, vigia->path());
     if (!vigia->isInstalled()) {
         Msg::error(QStringLiteral("Instale o MVIGIA.EXE antes de coletar os dados!"));
         return;

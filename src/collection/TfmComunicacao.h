@@ -71,8 +71,11 @@ private:
     QString portName() const;
     void collectVigia();
     IngestResult ingestVigiaFile();
+    template <class Component>
+    bool ready(const Component &component);
+    void noteSimulator(const QString &name);
     // Writes the erase or clock script; its path.
-    QString writeScript(bool erase);
+    QString writeScript(bool erase, const QString &program);
     void eraseVigia(const QString &doneText);
     void showReview();
 

@@ -441,6 +441,64 @@ private Q_SLOTS:
         QCOMPARE(stored(), 0);
     }
 
+    void simulatorsAnswerOnlyWhenChosenAndSaySo()
+    {
+        Terminals::setLumetFactory({});
+        Terminals::setWatchFactory({});
+        Terminals::setVigiaFactory({});
+        Terminal lumet(TerminalSimulator::Kind::Lumet, dm->programFolder());
+        lumet.setConnected(true);
+        lumet.setMemory(round());
+        TfmComunicacao d;
+        ScriptedMessageService msgs;
+        // Nothing configured: no terminal answers, and the user is told what to configure.
+        d.setModel(TfmComunicacao::Lumet);
+        msgs.expect(Kind::Error, QString::fromUtf8("Nenhuma biblioteca do coletor Lumet foi configurada. "
+                                                   "Informe o caminho da biblioteca do fabricante na "
+                                                   "chave LUMETDRV da seção COM do TORVEL.INI."));
+        d.btColetarclick();
+        d.setModel(TfmComunicacao::VigiaNovo);
+        msgs.expect(Kind::Error, QString::fromUtf8("Nenhuma biblioteca do coletor Vigia Bastão Novo foi*"));
+        d.btStatusclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QCOMPARE(stored(), 0);
+        QCOMPARE(lumet.memory().size(), round().size());
+
+        // Chosen: the simulator answers and the log names it.
+        dm->config().writeBool("COM", "SIMULADORES", true);
+        d.setModel(TfmComunicacao::Lumet);
+        ScriptedDialogRunner dialogs;
+        dialogs.expect("TfmDescarga", closeReview());
+        d.btColetarclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(d.mDescarga->toPlainText().contains(
+            QString::fromUtf8("Atenção: quem responde é o simulador do Lumet, não um coletor real.")));
+        QCOMPARE(stored(), round().size());
+    }
+
+    void vigiaSimulatorNeverStandsForTheRealProgram()
+    {
+        Terminals::setVigiaFactory({});
+        IniFile &ini = dm->config();
+        const QString folder = dm->programFolder();
+        QDir().mkpath(folder + "simuladores");
+        QVERIFY(TerminalSimulator::writeLines(folder + "simuladores/mvigia", {"#!/bin/sh"}));
+        // Not chosen: the program folder's own program, which is not installed.
+        auto vigia = Terminals::createVigia(folder, ini);
+        QVERIFY(!vigia->isInstalled());
+        QVERIFY(vigia->simulator().isEmpty());
+        // Chosen: the simulator, named as such.
+        ini.writeBool("COM", "SIMULADORES", true);
+        vigia = Terminals::createVigia(folder, ini);
+        QVERIFY(vigia->isInstalled());
+        QVERIFY(vigia->simulator().startsWith(QString::fromUtf8("simulador do Vigia Bastão")));
+        // A real program installed always wins.
+        QVERIFY(TerminalSimulator::writeLines(folder + "mvigia", {"#!/bin/sh"}));
+        vigia = Terminals::createVigia(folder, ini);
+        QCOMPARE(vigia->path(), folder + "mvigia");
+        QVERIFY(vigia->simulator().isEmpty());
+    }
+
     void logDoubleClickEmptiesIt()
     {
         TfmComunicacao d;

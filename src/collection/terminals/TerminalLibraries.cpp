@@ -20,10 +20,40 @@ std::function<std::unique_ptr<LumetLibrary>()> g_lumet;
 std::function<std::unique_ptr<WatchLibrary>()> g_watch;
 std::function<std::unique_ptr<VigiaProgram>()> g_vigia;
 
-bool usesSimulator(const QString &setting)
+bool namesSimulator(const QString &setting)
 {
-    return setting.isEmpty() || setting.compare(QLatin1String("simulador"), Qt::CaseInsensitive) == 0;
+    return setting.compare(QLatin1String("simulador"), Qt::CaseInsensitive) == 0;
 }
+
+QString notConfigured(const QString &model, const QString &key)
+{
+    return QString::fromUtf8("Nenhuma biblioteca do coletor %1 foi configurada. Informe o caminho da "
+                             "biblioteca do fabricante na chave %2 da seção COM do TORVEL.INI.")
+        .arg(model, key);
+}
+
+// What a model without any component answers: nothing, and why.
+class MissingLumet : public LumetLibrary {
+public:
+    int isAnswering(int, const QString &) override { return -1; }
+    int download(int, const QString &, const QString &) override { return -1; }
+    int afterDownload(int, const QString &) override { return -1; }
+    int setClock(int, const QString &, const QString &) override { return -1; }
+    QString problem() const override { return notConfigured(QStringLiteral("Lumet"), QStringLiteral("LUMETDRV")); }
+};
+
+class MissingWatch : public WatchLibrary {
+public:
+    int AwakenTX(int, const QString &) override { return 0; }
+    int InquirID(int, const QString &) override { return 0; }
+    int SetWatchTime(int, const QString &, int, int, int, int, int, int) override { return 0; }
+    int GetWatchData(int, const QString &) override { return 0; }
+    int DeleteData(int, const QString &) override { return 0; }
+    QString problem() const override
+    {
+        return notConfigured(QString::fromUtf8("Vigia Bastão Novo"), QStringLiteral("WMDLL"));
+    }
+};
 
 QString cannotLoad(const QString &path, const QString &why)
 {
@@ -132,8 +162,11 @@ private:
 // The program folder's `mvigia`, run as a process.
 class ProgramVigia : public VigiaProgram {
 public:
-    explicit ProgramVigia(const QString &folder) : m_path(Folders::withSeparator(folder) + "mvigia")
+    explicit ProgramVigia(const QString &path, bool simulated = false)
+        : m_path(path), m_simulated(simulated) {}
+    QString simulator() const override
     {
+        return m_simulated ? QString::fromUtf8("simulador do Vigia Bastão (%1)").arg(m_path) : QString();
     }
     bool isInstalled() const override { return QFileInfo(m_path).isFile(); }
     int runAndWait(const QStringList &arguments) override
@@ -159,6 +192,7 @@ public:
 
 private:
     QString m_path;
+    bool m_simulated;
 };
 
 }  // namespace
@@ -174,9 +208,11 @@ std::unique_ptr<LumetLibrary> createLumet(const IniFile &config)
 {
     if (g_lumet)
         return g_lumet();
-    const QString setting = config.readString("COM", "LUMETDRV", {});
-    if (usesSimulator(setting))
+    const QString setting = config.readString("COM", "LUMETDRV", {}).trimmed();
+    if (namesSimulator(setting) || (setting.isEmpty() && simulatorsChosen(config)))
         return TerminalSimulator::lumet(Folders::programFolder());
+    if (setting.isEmpty())
+        return std::make_unique<MissingLumet>();
     return std::make_unique<VendorLumet>(setting);
 }
 
@@ -184,18 +220,27 @@ std::unique_ptr<WatchLibrary> createWatch(const IniFile &config)
 {
     if (g_watch)
         return g_watch();
-    const QString setting = config.readString("COM", "WMDLL", {});
-    if (usesSimulator(setting))
+    const QString setting = config.readString("COM", "WMDLL", {}).trimmed();
+    if (namesSimulator(setting) || (setting.isEmpty() && simulatorsChosen(config)))
         return TerminalSimulator::watch(Folders::programFolder());
+    if (setting.isEmpty())
+        return std::make_unique<MissingWatch>();
     return std::make_unique<VendorWatch>(setting);
 }
 
-std::unique_ptr<VigiaProgram> createVigia(const QString &programFolder)
+std::unique_ptr<VigiaProgram> createVigia(const QString &programFolder, const IniFile &config)
 {
     if (g_vigia)
         return g_vigia();
-    return std::make_unique<ProgramVigia>(programFolder);
+    const QString folder = Folders::withSeparator(programFolder);
+    const QString real = folder + QStringLiteral("mvigia");
+    const QString simulated = folder + QStringLiteral("simuladores/mvigia");
+    if (!QFileInfo(real).isFile() && simulatorsChosen(config) && QFileInfo(simulated).isFile())
+        return std::make_unique<ProgramVigia>(simulated, true);
+    return std::make_unique<ProgramVigia>(real);
 }
+
+bool simulatorsChosen(const IniFile &config) { return config.readBool("COM", "SIMULADORES", false); }
 
 void setLumetFactory(std::function<std::unique_ptr<LumetLibrary>()> f) { g_lumet = std::move(f); }
 void setWatchFactory(std::function<std::unique_ptr<WatchLibrary>()> f) { g_watch = std::move(f); }

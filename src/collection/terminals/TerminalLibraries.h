@@ -27,6 +27,8 @@ public:
     virtual int setClock(int port, const QString &portName, const QString &dateTime) = 0;  // 5
     // Why the library cannot be used (not found, a missing function); empty when it can.
     virtual QString problem() const { return {}; }
+    // The simulator's name when a simulated terminal answers instead of a real one.
+    virtual QString simulator() const { return {}; }
 };
 
 // The Vigia Bastão Novo library. Results 1 mean success.
@@ -41,6 +43,7 @@ public:
     virtual int GetWatchData(int port, const QString &portName) = 0;
     virtual int DeleteData(int port, const QString &portName) = 0;
     virtual QString problem() const { return {}; }
+    virtual QString simulator() const { return {}; }
 };
 
 // The Vigia Bastão program, `mvigia` in the program folder.
@@ -57,6 +60,7 @@ public:
     virtual bool startScript(const QString &path) = 0;
     // The program's path.
     virtual QString path() const = 0;
+    virtual QString simulator() const { return {}; }
 };
 
 namespace Terminals {
@@ -65,12 +69,17 @@ namespace Terminals {
 // or not a number.
 int portNumber(const QString &portName);
 
-// COM/LUMETDRV and COM/WMDLL: empty or "simulador" for the bundled simulators, else the path
-// of the vendor's shared library. The Vigia Bastão program is always the program folder's
-// `mvigia`; the bundled simulator is installed there by the launcher.
+// COM/LUMETDRV and COM/WMDLL name the vendor's shared library; "simulador" chooses the bundled
+// simulator. Left empty, the simulators answer only when COM/SIMULADORES is on (the
+// demonstration sets it): a workstation with no library configured must never report a
+// collection from a terminal that is not there. Without either, the library's problem() says
+// which key to set. The Vigia Bastão program is the program folder's `mvigia`; its simulator
+// lives in `simuladores/mvigia` and runs only with SIMULADORES on and no real program installed.
 std::unique_ptr<LumetLibrary> createLumet(const IniFile &config);
 std::unique_ptr<WatchLibrary> createWatch(const IniFile &config);
-std::unique_ptr<VigiaProgram> createVigia(const QString &programFolder);
+std::unique_ptr<VigiaProgram> createVigia(const QString &programFolder, const IniFile &config);
+// COM/SIMULADORES.
+bool simulatorsChosen(const IniFile &config);
 
 // Replaces the factories (tests install recording fakes); empty restores the defaults.
 void setLumetFactory(std::function<std::unique_ptr<LumetLibrary>()> factory);

@@ -216,6 +216,7 @@ public:
 private:
     QString m_program;
     Terminal m_terminal;
+    QString simulator() const override { return QStringLiteral("simulador do Lumet"); }
 };
 
 class WatchSimulator : public WatchLibrary {
@@ -252,6 +253,7 @@ public:
 private:
     QString m_program;
     Terminal m_terminal;
+    QString simulator() const override { return QString::fromUtf8("simulador do Vigia Bastão Novo"); }
 };
 
 }  // namespace
