@@ -13,6 +13,13 @@
 
 namespace Bench {
 
+// The password argument: "-" takes it from TORVEL_DB_PASSWORD, so it is never seen in the
+// process list.
+inline QString password(const QString &argument)
+{
+    return argument == QLatin1String("-") ? qEnvironmentVariable("TORVEL_DB_PASSWORD") : argument;
+}
+
 inline double median(std::vector<double> v)
 {
     if (v.empty())

@@ -239,7 +239,7 @@ int main(int argc, char *argv[])
     const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 3;
     const Bench::Folders dir;
 
-    ConnectionParams server{args[1], args[2].toInt(), args[3], args[4], {}};
+    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
     const QString database = args[5] + "_consistency";
     ConsoleMessageService console;
     MessageService::install(&console);

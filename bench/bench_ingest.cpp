@@ -1,6 +1,9 @@
-// Ingest of a Lumet dump (backup copy, registry lookups, working table, one insert per touch)
-// against the floor: the same rows inserted with one prepared insert each and nothing else, on
-// the same server in the same run. Sizes: a full terminal (4,000 touches) and 50,000 touches.
+// Ingest of a Lumet dump (backup copy, registry lookups, working table, one insert per touch,
+// the whole dump in one transaction) against two floors measured on the same server in the same
+// run: the same rows inserted with one prepared insert each in autocommit (how the ingest
+// stored them before it became all-or-nothing), and the same rows as multi-row inserts of 500
+// in one transaction (the fastest a client can store them). Sizes: a full terminal (4,000
+// touches) and 50,000 touches.
 //
 // Usage: bench_ingest HOST PORT USER PASSWORD DATABASE [RUNS]
 // A scratch database DATABASE_ingest is created with the schema and dropped at the end.
@@ -137,6 +140,41 @@ double baseline(const QSqlDatabase &db, const std::vector<Row> &rows)
     return timer.nsecsElapsed() / 1e9;
 }
 
+double multiRowBaseline(const QSqlDatabase &db, const std::vector<Row> &rows)
+{
+    Sql::exec(db, "delete from desctot");
+    QElapsedTimer timer;
+    timer.start();
+    const QDateTime downloaded = QDateTime::currentDateTime();
+    Sql::Transaction transaction(db);
+    constexpr size_t kBatch = 500;
+    for (size_t from = 0; from < rows.size(); from += kBatch) {
+        const size_t count = std::min(kBatch, rows.size() - from);
+        QString sql = QStringLiteral("insert into desctot (coletor, data_descarga, data_toque, button, "
+                                     "tipo_button, codigo_roteiro, codigo_func) values ");
+        for (size_t i = 0; i < count; ++i)
+            sql += i ? QStringLiteral(",(?,?,?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?,?,?)");
+        QSqlQuery insert(db);
+        insert.prepare(sql);
+        for (size_t i = 0; i < count; ++i) {
+            const Row &r = rows[from + i];
+            insert.addBindValue(QStringLiteral("LUM01"));
+            insert.addBindValue(downloaded);
+            insert.addBindValue(r.touched.toString("yyyy/MM/dd hh:mm:ss"));
+            insert.addBindValue(r.identifier);
+            insert.addBindValue(QStringLiteral("02"));
+            insert.addBindValue(QString::number(r.route));
+            insert.addBindValue(QString::number(r.func));
+        }
+        if (!insert.exec()) {
+            std::fprintf(stderr, "multi-row insert failed: %s\n", qPrintable(Sql::describe(insert.lastError())));
+            return -1;
+        }
+    }
+    transaction.commit();
+    return timer.nsecsElapsed() / 1e9;
+}
+
 double ingest(TdmzDados &dm, const std::vector<Row> &rows)
 {
     Sql::exec(dm.db(), "delete from desctot");
@@ -168,7 +206,7 @@ int main(int argc, char *argv[])
     const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 5;
     const Bench::Folders dir;
 
-    ConnectionParams server{args[1], args[2].toInt(), args[3], args[4], {}};
+    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
     const QString database = args[5] + "_ingest";
     ConsoleMessageService console;
     MessageService::install(&console);
@@ -186,24 +224,28 @@ int main(int argc, char *argv[])
         const std::vector<Row> warmUp = makeRows(2000);
         baseline(dm.db(), warmUp);
         ingest(dm, warmUp);
-        std::printf("ingest of a Lumet dump, median of %d runs (baseline: the same rows, one "
-                    "prepared insert each)\n", runs);
+        std::printf("ingest of a Lumet dump, median of %d runs (baselines: the same rows, one "
+                    "prepared insert each in autocommit; multi-row inserts of 500 in one "
+                    "transaction)\n", runs);
         for (int touches : {4000, 50000}) {
             const std::vector<Row> rows = makeRows(touches);
-            std::vector<double> ours, floor;
+            std::vector<double> ours, bare, multi;
             for (int run = 0; run < runs; ++run) {
-                floor.push_back(baseline(dm.db(), rows));
+                bare.push_back(baseline(dm.db(), rows));
+                multi.push_back(multiRowBaseline(dm.db(), rows));
                 ours.push_back(ingest(dm, rows));
             }
             if (*std::min_element(ours.begin(), ours.end()) < 0 ||
-                *std::min_element(floor.begin(), floor.end()) < 0) {
+                *std::min_element(bare.begin(), bare.end()) < 0 ||
+                *std::min_element(multi.begin(), multi.end()) < 0) {
                 status = 1;
                 continue;
             }
-            const double a = Bench::median(ours), b = Bench::median(floor);
-            std::printf("%6d touches: ingest %8.0f touches/s (%.2f s), baseline %8.0f touches/s "
+            const double a = Bench::median(ours), b = Bench::median(bare), m = Bench::median(multi);
+            std::printf("%6d touches: ingest %8.0f touches/s (%.2f s); bare inserts %8.0f touches/s "
+                        "(%.2f s), ratio %.2f; multi-row in one transaction %8.0f touches/s "
                         "(%.2f s), ratio %.2f\n",
-                        touches, touches / a, a, touches / b, b, a / b);
+                        touches, touches / a, a, touches / b, b, a / b, touches / m, m, a / m);
             std::fflush(stdout);
         }
         Sql::exec(dm.db(), "drop database `" + database + "`");

@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
         ini.open(QIODevice::WriteOnly);
         ini.write(QStringLiteral("[CONFIG]\nCNFBD=1\n[BANCO]\nHostName=%1\nport=%2\nUser=%3\n"
                                  "Password=%4\nDatabase=%5\n")
-                      .arg(a[3], a[4], a[5], a[6], a[7])
+                      .arg(a[3], a[4], a[5], Bench::password(a[6]), a[7])
                       .toUtf8());
     }
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

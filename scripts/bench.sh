@@ -14,8 +14,10 @@ ctl="$build/src/cli/torvelctl"
 TORVEL_DB_PASSWORD=$pw "$ctl" create-database torvel_bench --host 127.0.0.1 --port "$port" \
   --user torvel >/dev/null 2>&1
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-"$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${RUNS:-15}"
-"$build/bench/bench_ingest" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${INGEST_RUNS:-5}"
-"$build/bench/bench_consistency" 127.0.0.1 "$port" torvel "$pw" torvel_bench "${CONSISTENCY_RUNS:-3}"
+# The benchmarks read the password from the environment ("-" as their password argument).
+export TORVEL_DB_PASSWORD=$pw
+"$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel - torvel_bench "${RUNS:-15}"
+"$build/bench/bench_ingest" 127.0.0.1 "$port" torvel - torvel_bench "${INGEST_RUNS:-5}"
+"$build/bench/bench_consistency" 127.0.0.1 "$port" torvel - torvel_bench "${CONSISTENCY_RUNS:-3}"
 # The Q90 serial download at 1200 baud against the simulator (about 95 s for 2000 records).
 "$build/bench/bench_q90" "${Q90_RECORDS:-2000}" 1200
