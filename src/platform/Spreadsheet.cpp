@@ -8,6 +8,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
@@ -25,13 +27,29 @@ QString safeName(const QString &title)
     return name.isEmpty() ? QStringLiteral("Planilha") : name.left(60);
 }
 
+// Whether the desktop has a program for .xlsx files: xdg-open itself starts happily and then
+// fails out of sight when nothing is associated with the type.
+bool desktopOpensSpreadsheets()
+{
+    const QString mime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() || mime.isEmpty())
+        return false;
+    QProcess query;
+    query.start(mime, {QStringLiteral("query"), QStringLiteral("default"),
+                       QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")});
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return false;
+    }
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
 bool openWithDesktop(const QString &path)
 {
     if (g_opener)
         return g_opener(path);
-    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
-        return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return desktopOpensSpreadsheets() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 }  // namespace
 
@@ -57,8 +75,6 @@ bool Spreadsheet::create(const QString &title)
 {
     const QString dir = folder();
     if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable())
-        return false;
-    if (opensFiles() && !g_opener && QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
         return false;
     // Readable and unique: the report's title and the moment, numbered when that is taken.
     const QString stem = dir + safeName(title) + '-' +
@@ -104,10 +120,8 @@ bool Spreadsheet::finish()
         return false;
     const QByteArray path = QFile::encodeName(m_path);
     lxw_workbook *book = workbook_new(path.constData());
-    if (!book) {
-        QFile::remove(m_path);
+    if (!book)
         return false;
-    }
     lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
     // One format per distinct look.
     QHash<QString, lxw_format *> formats;
@@ -137,11 +151,22 @@ bool Spreadsheet::finish()
         worksheet_write_string(sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), text.constData(),
                                formatFor(it.value()));
     }
-    if (workbook_close(book) != LXW_NO_ERROR) {
-        QFile::remove(m_path);
+    if (workbook_close(book) != LXW_NO_ERROR)
         return false;
-    }
+    m_created = false;
+    // The file is there whatever happens next; with no program to open it the user is told
+    // where it is.
     if (opensFiles() && !openWithDesktop(m_path))
-        return false;
+        Msg::information(QString::fromUtf8("A planilha foi gravada em:\n%1\n\nNão há neste computador "
+                                           "um programa para abri-la; abra o arquivo num programa "
+                                           "de planilhas.")
+                             .arg(QDir::toNativeSeparators(m_path)));
     return true;
+}
+
+Spreadsheet::~Spreadsheet()
+{
+    // A report that failed after starting its spreadsheet leaves no empty file behind.
+    if (m_created)
+        QFile::remove(m_path);
 }

@@ -10,19 +10,26 @@
 // create, show, add a workbook, then cell values, fonts, alignment and column widths. Cells are
 // collected and written as a real .xlsx file (libxlsxwriter) when the report finishes, in the
 // folder Planilhas under My Documents with a readable, unique name; the desktop's spreadsheet
-// program then opens it. Every value is text, formatted by the report.
+// program then opens it, and where the desktop has none the user is told the file's full path.
+// Every value is text, formatted by the report. A spreadsheet dropped before finish() removes
+// its reserved file.
 //
 // Setting CONFIG/ABRIRPLANILHA=0 in TORVEL.INI (or TORVEL_NO_SPREADSHEET_PROGRAM=1 in the
 // environment) writes the file without opening it, for tests and batch use.
 class Spreadsheet {
 public:
+    Spreadsheet() = default;
+    ~Spreadsheet();
+    Spreadsheet(const Spreadsheet &) = delete;
+    Spreadsheet &operator=(const Spreadsheet &) = delete;
+
     // The message every caller shows when the spreadsheet cannot be produced.
     static QString failureMessage();
     // Shows that message (an error box), the same for every report.
     static void showFailure();
 
-    // "Create the application": checks that a file can be written and a program can open it.
-    // False (nothing written) when either fails.
+    // "Create the application": reserves the file. False (nothing written) when the folder
+    // cannot be written.
     bool create(const QString &title);
     void show() {}
     void addWorkbook() {}
@@ -36,8 +43,8 @@ public:
     void setHorizontalAlignment(int row, int column, int alignment);
     void setColumnWidth(int column, int width);
 
-    // Writes the file and opens it; false (and the file removed) when it could not be written
-    // or opened.
+    // Writes the file and opens it (or says where it is); false (and the file removed) when it
+    // could not be written.
     bool finish();
 
     QString fileName() const { return m_path; }

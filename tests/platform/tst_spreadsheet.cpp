@@ -1,0 +1,118 @@
+#include "XlsxReader.h"
+#include "platform/MessageService.h"
+#include "platform/Spreadsheet.h"
+#include "platform/SystemServices.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Kind = MessageService::Kind;
+
+// The spreadsheet writer, checked on the files a user would get.
+class TestSpreadsheet : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QStringList filesWritten() const
+    {
+        return QDir(Spreadsheet::folder()).entryList(QDir::Files);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        qputenv("TORVEL_HOME", dir.filePath("home").toUtf8());
+        qputenv("TORVEL_DOCUMENTS", dir.filePath("docs").toUtf8());
+        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
+        QDir(Spreadsheet::folder()).removeRecursively();
+    }
+
+    void cleanup()
+    {
+        Spreadsheet::setOpener({});
+        SystemServices::setClock({});
+    }
+
+    void cellsReadBack()
+    {
+        SystemServices::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(11, 0, 0)); });
+        Spreadsheet a;
+        QVERIFY(a.create(QString::fromUtf8("Consistência")));
+        a.show();
+        a.addWorkbook();
+        a.setValue(1, 1, QString::fromUtf8("Consistência"));
+        a.setFontSize(1, 1, 16);
+        a.setValue(4, 2, QString::fromUtf8("Funcionário"));
+        a.setFontStyle(4, 2, "bold");
+        a.setHorizontalAlignment(4, 2, 2);
+        a.setValue(6, 1, " ");
+        a.setColumnWidth(1, 20);
+        QVERIFY(a.finish());
+        QVERIFY(a.fileName().startsWith(Spreadsheet::folder()));
+        QVERIFY(a.fileName().endsWith("-2026-12-09-110000.xlsx"));
+        const XlsxReader x(a.fileName());
+        QVERIFY(x.ok());
+        QCOMPARE(x.text("A1"), QString::fromUtf8("Consistência"));
+        QCOMPARE(x.text("B4"), QString::fromUtf8("Funcionário"));
+        QCOMPARE(x.text("A6"), QString(" "));
+        QVERIFY(!x.has("A5"));
+        QVERIFY(qAbs(x.width(1) - 20.0) < 1.0);  // Excel pads widths by a fraction
+        QVERIFY(x.styles().contains("<b/>"));
+        QVERIFY(x.styles().contains("<sz val=\"16\"/>"));
+        QVERIFY(x.styles().contains("horizontal=\"left\""));
+
+        // A second report in the same second gets its own workbook.
+        Spreadsheet b;
+        QVERIFY(b.create(QString::fromUtf8("Consistência")));
+        b.setValue(1, 1, "outra");
+        QVERIFY(b.finish());
+        QVERIFY(a.fileName() != b.fileName());
+        QCOMPARE(XlsxReader(a.fileName()).text("A1"), QString::fromUtf8("Consistência"));
+    }
+
+    void withoutAProgramTheFileIsWrittenAndItsPathTold()
+    {
+        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "0");
+        Spreadsheet::setOpener([](const QString &) { return false; });
+        Spreadsheet t;
+        QVERIFY(t.create("X"));
+        t.setValue(1, 1, "a");
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Information, "");
+        QVERIFY(t.finish());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(msgs.shown().first().contains(t.fileName()));
+        QCOMPARE(XlsxReader(t.fileName()).text("A1"), QString("a"));
+
+        // With a program, it opens the file and says nothing.
+        QString opened;
+        Spreadsheet::setOpener([&](const QString &path) { opened = path; return true; });
+        Spreadsheet u;
+        QVERIFY(u.create("Y"));
+        QVERIFY(u.finish());
+        QVERIFY(msgs.done());
+        QCOMPARE(opened, u.fileName());
+    }
+
+    void aFolderThatCannotBeWrittenFailsAndNothingEmptyStays()
+    {
+        qputenv("TORVEL_DOCUMENTS", "/proc/nao-pode");
+        Spreadsheet s;
+        QVERIFY(!s.create("X"));
+        qputenv("TORVEL_DOCUMENTS", dir.filePath("docs").toUtf8());
+        QCOMPARE(Spreadsheet::failureMessage(), QString::fromUtf8("Não foi possível imprimir no Excel"));
+
+        // A report that stops after starting its spreadsheet leaves no empty file.
+        {
+            Spreadsheet abandoned;
+            QVERIFY(abandoned.create("Abandonada"));
+            QCOMPARE(filesWritten().size(), 1);
+        }
+        QVERIFY(filesWritten().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSpreadsheet)
+#include "tst_spreadsheet.moc"
