@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTimeZone>
 
@@ -326,6 +327,70 @@ QString setAsidePath(const QString &dumpPath, const QDateTime &moment)
     return path;
 }
 
+// The touches of one download that an earlier download of the same collector already holds
+// (same identifier, same moment): a terminal that was not erased gives them again. They are
+// stored, as they were touched, and counted so the user knows. Keys are gathered while storing;
+// the earlier touches are read once per collector over the download's time span, and only rows
+// stored before this download began count.
+class RepeatCount {
+public:
+    void begin(const QSqlDatabase &db)
+    {
+        m_db = db;
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("select coalesce(max(cod), 0) from desctot")) && q.next())
+            m_lastBefore = q.value(0).toLongLong();
+    }
+    void add(const QString &collector, const QString &identifier, const QDateTime &touched)
+    {
+        Span &span = m_spans[collector];
+        span.keys.insert(key(identifier, touched.date(), touched.time()));
+        if (!span.first.isValid() || touched < span.first)
+            span.first = touched;
+        if (!span.last.isValid() || touched > span.last)
+            span.last = touched;
+    }
+    // Throws DbError.
+    int count() const
+    {
+        int repeated = 0;
+        for (auto it = m_spans.cbegin(); it != m_spans.cend(); ++it) {
+            QSqlQuery q = Sql::exec(m_db,
+                                    QStringLiteral("select button, data_toque from desctot where "
+                                                   "coletor = :c and data_toque between :a and :b "
+                                                   "and cod <= :m"),
+                                    {{"c", collectorBinding(it.key())},
+                                     {"a", paramText(it->first)},
+                                     {"b", paramText(it->last)},
+                                     {"m", m_lastBefore}});
+            QSet<QString> seen;
+            while (q.next()) {
+                const QDateTime t = q.value(1).toDateTime();
+                const QString k = key(q.value(0).toString(), t.date(), t.time());
+                if (it->keys.contains(k) && !seen.contains(k)) {
+                    seen.insert(k);
+                    ++repeated;
+                }
+            }
+        }
+        return repeated;
+    }
+
+private:
+    static QString key(const QString &identifier, const QDate &date, const QTime &time)
+    {
+        return identifier.trimmed() + u'|' + date.toString(Qt::ISODate) + u' ' +
+               time.toString(QStringLiteral("hh:mm:ss"));
+    }
+    struct Span {
+        QSet<QString> keys;
+        QDateTime first, last;
+    };
+    QSqlDatabase m_db;
+    qlonglong m_lastBefore = 0;
+    QHash<QString, Span> m_spans;
+};
+
 }  // namespace
 
 // One terminal model as the two passes see it.
@@ -465,6 +530,8 @@ IngestResult Ingest::run(const QString &path, Model &model)
     QString firstRefusal;
     if (failure = session.open(); failure.isEmpty()) {
         Sql::Transaction transaction(m_dm.db());
+        RepeatCount repeats;
+        repeats.begin(m_dm.db());
         DumpReader store(model.storePath);
         if (!transaction.active())
             failure = QStringLiteral("Não foi possível iniciar a gravação no banco de dados.");
@@ -478,6 +545,7 @@ IngestResult Ingest::run(const QString &path, Model &model)
                 try {
                     session.store(touch);
                     ++result.stored;
+                    repeats.add(touch.storedCollector, touch.identifier, touch.touched);
                 } catch (const InsertFailed &e) {
                     // A lost server refuses everything that follows; a refused row is counted
                     // so the user hears of every refusal at once.
@@ -495,6 +563,8 @@ IngestResult Ingest::run(const QString &path, Model &model)
             if (failure.isEmpty() && result.stored != result.touches)
                 failure = QStringLiteral("O arquivo %1 mudou durante a gravação.").arg(native(model.storePath));
             if (failure.isEmpty())
+                result.repeated = repeats.count();
+            if (failure.isEmpty())
                 transaction.commit();
         } catch (const InsertFailed &e) {
             failure = e.text;
@@ -510,6 +580,14 @@ IngestResult Ingest::run(const QString &path, Model &model)
         return result;
     }
     session.reopenTable();
+    if (result.repeated > 0) {
+        m_dm.downloadNote = QString::fromUtf8("%1 dos %2 toques repetem uma descarga anterior deste "
+                                              "coletor (o coletor não tinha sido apagado) e foram "
+                                              "gravados de novo.")
+                                .arg(result.repeated)
+                                .arg(result.stored);
+        log(m_dm.downloadNote);
+    }
 
     if (result.rejected > 0) {
         // The readable touches are stored; the file goes where no ingest will read it again.

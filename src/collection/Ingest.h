@@ -21,6 +21,7 @@ struct IngestResult {
     int stored = 0;            // collection records inserted (and committed)
     int rejected = 0;          // lines that could not be read as a touch; never stored
     int refused = 0;           // touches the database refused (then nothing was stored)
+    int repeated = 0;          // stored touches that an earlier download of the collector holds
     bool failed = false;       // nothing of the dump could be stored (database, file or backup)
     bool dumpDeleted = false;
     QString setAsidePath;      // where a dump with unreadable lines was moved

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QStyle>
@@ -85,7 +86,11 @@ TfmDescarga::TfmDescarga(QWidget *parent) : QDialog(parent)
     buttons->addWidget(btConsistir);
     buttons->addWidget(btRetorna);
 
+    lbAviso = new QLabel;
+    lbAviso->setWordWrap(true);
+    lbAviso->setStyleSheet(QStringLiteral("QLabel { color: #8a4b00; font-weight: bold; }"));
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lbAviso);
     layout->addWidget(dbgDescarga, 1);
     layout->addLayout(buttons);
     resize(820, 480);
@@ -93,6 +98,8 @@ TfmDescarga::TfmDescarga(QWidget *parent) : QDialog(parent)
     TdmzDados *dm = TdmzDados::instance();
     if (!dm->config().readBool("OPERACAO", "CRIOUDESCARGA", false))
         TmpDesc::recreate(*dm);
+    lbAviso->setText(dm->downloadNote);
+    lbAviso->setVisible(!dm->downloadNote.isEmpty());
     m_table = std::make_unique<LocalTable>(dm->tempFolder(), QString::fromLatin1(TmpDesc::kName));
     load();
 }

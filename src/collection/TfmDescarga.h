@@ -9,6 +9,7 @@ class LocalTable;
 class QAction;
 class QMenu;
 class QPushButton;
+class QLabel;
 class QTableWidget;
 
 // "Dados da última coleta": the touches of the last download with what each identifier is;
@@ -25,6 +26,7 @@ public:
     explicit TfmDescarga(QWidget *parent = nullptr);
     ~TfmDescarga() override;
 
+    QLabel *lbAviso = nullptr;
     QTableWidget *dbgDescarga = nullptr;
     QPushButton *btConsistir = nullptr;
     QPushButton *btRetorna = nullptr;

@@ -19,6 +19,7 @@ bool recreate(TdmzDados &dm)
     if (!table.create(fields()))
         return false;
     table.close();
+    dm.downloadNote.clear();
     dm.config().writeBool(QStringLiteral("OPERACAO"), QStringLiteral("CRIOUDESCARGA"), true);
     return true;
 }

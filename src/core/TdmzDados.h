@@ -57,6 +57,9 @@ public:
     // Set when a location is saved; the locations window clears it when it opens and, when set
     // at closing, refreshes the location names copied into route stops.
     bool locationSaved = false;
+    // What the review window says above the last download's touches (how many repeat an
+    // earlier download); emptied with the working table.
+    QString downloadNote;
 
     // Reads EXCEL of section CONFIG into the spreadsheet flag.
     void readSpreadsheetFlag();

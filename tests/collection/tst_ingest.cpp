@@ -485,6 +485,35 @@ private Q_SLOTS:
         QVERIFY(records().isEmpty());
     }
 
+    void touchesAnEarlierDownloadHeldAreStoredAndCounted()
+    {
+        const QString dump = env->programFolder() + "DATALM.TMD";
+        const QStringList first{"H 20081105101500 00 LUM01", lumetTouch("20081104220000", "AAA001"),
+                                lumetTouch("20081104220100", "CCC003")};
+        write(dump, crlf(first));
+        ScriptedMessageService msgs;
+        IngestResult result = makeIngest().IngestTerminalDump(dump);
+        QCOMPARE(result.repeated, 0);
+        QVERIFY(dm->downloadNote.isEmpty());
+        // The terminal was not erased: the next download gives the two again, and one new.
+        QVERIFY(TmpDesc::recreate(*dm));
+        write(dump, crlf(first + QStringList{lumetTouch("20081104230000", "BBB002")}));
+        // Another collector's touch at the same moment is no repeat.
+        tdb->exec("insert into desctot (coletor, data_descarga, data_toque, button) values "
+                  "('LUM02', '2008-11-05 10:00:00', '2008-11-04 23:00:00', 'BBB002')");
+        result = makeIngest().IngestTerminalDump(dump);
+        QVERIFY(msgs.done());
+        QVERIFY(result.complete());
+        QCOMPARE(result.stored, 3);
+        QCOMPARE(result.repeated, 2);
+        const QString note = QString::fromUtf8("2 dos 3 toques repetem uma descarga anterior deste "
+                                               "coletor (o coletor não tinha sido apagado) e foram "
+                                               "gravados de novo.");
+        QCOMPARE(dm->downloadNote, note);
+        QVERIFY(logLines.contains(note));
+        QCOMPARE(records().size(), 6);
+    }
+
     void touchesBeforeTheFirstHeaderKeepAnEmptyCollector()
     {
         const QString dump = env->programFolder() + "DATALM.TMD";
