@@ -18,7 +18,10 @@ home=${TORVEL_HOME:-$HOME/.local/share/torvel}
 export TORVEL_HOME=$home
 mkdir -p "$home"
 
+say() { echo "torvel: $*" >&2; }
+say "verificando os pacotes necessários..."
 "$root/scripts/deps.sh"
+say "compilando (a primeira vez leva alguns minutos)..."
 "$root/scripts/build.sh" --target torvel torvelctl mvigia torvel-carregar-terminal >/dev/null
 
 ctl="$build/src/cli/torvelctl"
@@ -40,6 +43,7 @@ fi
 
 if [ "$bundled" = 1 ]; then
   dbdir="$home/mariadb"
+  say "iniciando o banco de dados em $dbdir..."
   port=$("$root/scripts/mariadb.sh" start "$dbdir")
   trap '"$root/scripts/mariadb.sh" stop "$dbdir"' EXIT
   "$ctl" ini-set BANCO HostName 127.0.0.1
@@ -61,15 +65,18 @@ if [ "$bundled" = 1 ]; then
     exit 1
   fi
   if ! printf 'use `%s`\n' "$db" | "$root/scripts/mariadb.sh" sql "$dbdir" >/dev/null 2>&1; then
+    say "criando o banco de dados $db..."
     "$ctl" create-database "$db" >/dev/null
   fi
 fi
 
 if [ "$demo" = 1 ]; then
+  say "instalando a empresa de demonstração..."
   "$ctl" demo || true
 fi
 
 cd "$home"
 status=0
+say "abrindo o Torvel."
 "$build/src/app/torvel" ${args[@]+"${args[@]}"} || status=$?
 exit $status

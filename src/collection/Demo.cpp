@@ -17,11 +17,16 @@ struct Place {
 };
 
 const Place kPlaces[] = {
-    {"PORTARIA PRINCIPAL", "A10001"}, {"GUARITA NORTE", "A10002"},    {"ESTACIONAMENTO", "A10003"},
-    {"ALMOXARIFADO", "A10004"},       {"REFEITORIO", "A10005"},       {"GALPAO 1", "A10006"},
-    {"GALPAO 2", "A10007"},           {"CASA DE MAQUINAS", "A10008"}, {"SUBESTACAO", "A10009"},
-    {"ADMINISTRACAO", "A1000A"},      {"CAIXA D'AGUA", "A1000B"},     {"PORTAO DOS FUNDOS", "A1000C"},
+    {"PORTARIA PRINCIPAL", "F20001"}, {"GUARITA NORTE", "F20002"},    {"ESTACIONAMENTO", "F20003"},
+    {"ALMOXARIFADO", "F20004"},       {"REFEITORIO", "F20005"},       {"GALPAO 1", "F20006"},
+    {"GALPAO 2", "F20007"},           {"CASA DE MAQUINAS", "F20008"}, {"SUBESTACAO", "F20009"},
+    {"ADMINISTRACAO", "F2000A"},      {"CAIXA D'AGUA", "F2000B"},     {"PORTAO DOS FUNDOS", "F2000C"},
 };
+
+// Every identifier of the company starts with F: the Q90 keeps the last five digits of a touch
+// and stores them after an F, so these are the codes a Q90 gives back as they are.
+const QString kNightReference = QStringLiteral("F30001");
+const QString kDayReference = QStringLiteral("F30002");
 
 // Night round: six checkpoints; day round: five.
 const int kNight[] = {1, 2, 3, 6, 7, 12};
@@ -34,17 +39,16 @@ QDateTime at(const QDate &day, int hour, int minute, int second = 0)
 
 QString code(int place) { return QString::fromLatin1(kPlaces[place - 1].code); }
 
-// One night round from `start`: the collaborator's identifier, the reference, then the stops
-// every `step` minutes, with the reference again at the end.
+// One night round from `start`: the collaborator's identifier, the reference that opens the
+// round, then the stops at the given minutes. The next round's reference closes it.
 QList<TerminalSimulator::Touch> nightRound(const QDateTime &start, const QList<int> &stops,
                                            const QList<int> &minutes)
 {
     QList<TerminalSimulator::Touch> touches;
     touches.append({QStringLiteral("F10001"), start.addSecs(-120)});
-    touches.append({QStringLiteral("E10001"), start});
+    touches.append({kNightReference, start});
     for (int i = 0; i < stops.size(); ++i)
         touches.append({code(stops[i]), start.addSecs(60 * minutes[i])});
-    touches.append({QStringLiteral("E10001"), start.addSecs(60 * (minutes.last() + 6))});
     return touches;
 }
 
@@ -77,8 +81,8 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
                        {"d", registered}});
         }
         const std::pair<const char *, const char *> events[] = {
-            {"E10001", "INICIO RONDA NOTURNA"}, {"E10002", "INICIO RONDA DIURNA"},
-            {"E10003", "OCORRENCIA"}};
+            {"F30001", "INICIO RONDA NOTURNA"}, {"F30002", "INICIO RONDA DIURNA"},
+            {"F30003", "OCORRENCIA"}};
         for (const auto &[c, name] : events) {
             button(QString::fromLatin1(c), "E", minute++);
             Sql::exec(db,
@@ -96,8 +100,8 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
                       {{"n", QString::fromLatin1(name)}, {"b", QString::fromLatin1(c)}, {"d", registered}});
         }
         // Free identifiers, ready to be given to new checkpoints.
-        button(QStringLiteral("A1000D"), "", minute++);
-        button(QStringLiteral("A1000E"), "", minute++);
+        button(QStringLiteral("F2000D"), "", minute++);
+        button(QStringLiteral("F2000E"), "", minute++);
         for (const auto &[c, name] : {std::pair{"00001", "VIGILANTE"}, {"00002", "PORTEIRO"},
                                       {"00003", "SUPERVISOR"}})
             Sql::exec(db, QStringLiteral("insert into funcao (codigo, descricao) values (:c, :n)"),
@@ -124,8 +128,8 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
                            {"l", stops[i]}, {"n", QString::fromUtf8(kPlaces[stops[i] - 1].name)}});
             return id;
         };
-        const int night = route("RONDA NOTURNA", "E10001", "22:00:00", "23:00:00", kNight, 6);
-        const int dayRoute = route("RONDA DIURNA", "E10002", "08:00:00", "09:00:00", kDay, 5);
+        const int night = route("RONDA NOTURNA", "F30001", "22:00:00", "23:00:00", kNight, 6);
+        const int dayRoute = route("RONDA DIURNA", "F30002", "08:00:00", "09:00:00", kDay, 5);
 
         const std::tuple<const char *, const char *, int> collectors[] = {
             {"LUMET1", "COLETOR LUMET", night}, {"000101", "COLETOR VIGIA BASTAO NOVO", dayRoute},
@@ -160,11 +164,10 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
 
     // A day round for the Vigia Bastão Novo, leaving late.
     QList<TerminalSimulator::Touch> watch{{QStringLiteral("F10002"), at(day, 8, 10)},
-                                          {QStringLiteral("E10002"), at(day, 8, 14)}};
+                                          {kDayReference, at(day, 8, 14)}};
     int m = 0;
     for (int stop : kDay)
         watch.append({code(stop), at(day, 8, 18 + 6 * m++)});
-    watch.append({QStringLiteral("E10002"), at(day, 8, 50)});
     Terminal watchTerminal(Kind::Watch, dm.programFolder());
     watchTerminal.setIdentifier(QStringLiteral("000101"));
     watchTerminal.setConnected(true);
@@ -174,6 +177,14 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
     Terminal vigiaTerminal(Kind::Vigia, dm.programFolder());
     vigiaTerminal.setConnected(true);
     vigiaTerminal.setMemory(nightRound(at(night, 22, 1), {1, 2, 6, 7, 12}, {5, 10, 20, 25, 30}));
+
+    // The Q90 simulator's memory, for `torvel-q90sim --toques`: a night round with a late
+    // interval.
+    QStringList q90;
+    for (const TerminalSimulator::Touch &t : nightRound(at(night, 22, 3), {1, 2, 3, 6, 7, 12},
+                                                        {4, 9, 14, 19, 40, 45}))
+        q90 << t.code + u' ' + t.touched.toString(QStringLiteral("dd/MM/yyyy hh:mm"));
+    TerminalSimulator::writeLines(dm.programFolder() + QStringLiteral("simuladores/q90-toques.txt"), q90);
 
     // The demonstration collects from the simulated terminals, by choice and visibly so.
     dm.config().writeBool(QStringLiteral("COM"), QStringLiteral("SIMULADORES"), true);

@@ -5,6 +5,9 @@
 #include "collection/TfmComunicacao.h"
 #include "collection/terminals/TerminalSimulators.h"
 #include "core/TdmzDados.h"
+#include "platform/IniFile.h"
+#include "platform/LocalTable.h"
+#include "reports/ConsistencyAnalysis.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 
@@ -57,9 +60,38 @@ private Q_SLOTS:
         d.setModel(TfmComunicacao::Lumet);
         d.btColetarclick();
         QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
-        QCOMPARE(tdb.scalar("select count(*) from desctot where coletor = 'LUMET1'").toInt(), 28);
+        QCOMPARE(tdb.scalar("select count(*) from desctot where coletor = 'LUMET1'").toInt(), 25);
         QCOMPARE(tdb.scalar("select count(*) from desctot where button = 'BEEF01'").toInt(), 1);
         QVERIFY(tdb.scalar("select count(*) from desctot where codigo_roteiro > 0").toInt() > 0);
+
+        // The night judged as a supervisor would: three rounds and their deliberate faults, no
+        // empty round made of a closing reference (each would show six false "Não visitado").
+        ConsistencyInputs in;
+        in.collector = "LUMET1";
+        in.periodGiven = true;
+        in.periodStart = "08/12/2026 00:00";
+        in.periodEnd = "09/12/2026 23:59";
+        ScriptedMessageService msgs;
+        const ConsistencyResult result = ConsistencyAnalysis(dm).run(in);
+        QVERIFY(result.produced() && result.inconsistent);
+        LocalTable temp(dm.tempFolder(), "temp");
+        QVERIFY(temp.open());
+        QStringList cycles, remarks;
+        for (const QVariantList &row : temp.rows()) {
+            const QString first = row.value(1).toString();
+            if (first.startsWith("CICLO"))
+                cycles << first;
+            else if (first.startsWith("- "))
+                remarks << first;
+        }
+        QCOMPARE(cycles.size(), 3);
+        QCOMPARE(remarks, (QStringList{QString::fromUtf8("- Ocorreu Inversão"),
+                                       QString::fromUtf8("- Não Visitados: 1"),
+                                       QString::fromUtf8("- Não Programados: 1"),
+                                       QString::fromUtf8("- Ocorreu Inversão")}));
+        QVERIFY(QFile::exists(env.programFolder() + "simuladores/q90-toques.txt"));
+        QCOMPARE(dm.config().readString("CONFIG", "INSTALACAO", {}), QString("INDUSTRIA MODELO LTDA"));
+        QVERIFY(dm.config().readBool("COM", "SIMULADORES", false));
     }
 
     void mvigiaSimulatorAndTheLoadingCommand()
