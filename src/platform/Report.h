@@ -6,24 +6,38 @@
 #include <QStringList>
 #include <functional>
 
-class QPainter;
+class QFontMetricsF;
 class QPagedPaintDevice;
-class QPrinter;
+class QPaintDevice;
 class QWidget;
 
 // The banded report engine every printed report and listing uses. A definition names the
 // bands; the data set is its rows, printed in order, one detail band each, on A4 portrait:
 // - page header on every page: the title centred, the installation name at the left, the
-//   printing date-time and "Página N" at the right, a rule beneath;
-// - title band (lines of text) on the first page only;
+//   printing date-time and "Página N" at the right, a rule beneath; a long title or
+//   installation name wraps within its own room, so neither runs over the other;
+// - title band (lines of text, wrapped) on the first page only;
 // - column headings on the first page or on every page;
-// - detail band per row; text that does not fit its column is cut, never drawn over the next;
+// - detail band per row; a printed report never loses a value (see the layout below);
 // - summary band (lines) after the last row, and an optional page footer with the number of
 //   rows printed so far.
+//
+// Column layout: each column is as wide as what it holds, its heading and its widest value
+// measured with the report's font (or its declared `widest` sample, if wider). When that does
+// not fit the page, the font of headings and rows shrinks, down to `minimumFontScale` of its
+// size; when it still does not fit, the text columns wrap their values onto more lines (the
+// row grows taller). Columns marked `keepWhole` get their full width first and are never
+// wrapped: dates, times, verdicts, numbers.
 struct ReportColumn {
     QString heading;
-    double width;  // share of the printable width; the shares are normalised
+    // Share of the room left over once every column has what it holds.
+    double width = 1;
     Qt::Alignment alignment = Qt::AlignLeft;
+    // The widest text the column has to hold, whatever the rows of this printing hold: e.g.
+    // "00/00/0000 00:00:00" keeps every date-time column of a report equally wide.
+    QString widest;
+    // Never wrapped: dates, times, verdicts, numbers.
+    bool keepWhole = false;
 };
 
 struct ReportDefinition {
@@ -35,15 +49,29 @@ struct ReportDefinition {
     bool shadeAlternateRows = false;
     bool pageBreakPerRow = false;
     bool printWhenEmpty = false;
-    // A left-aligned text runs on over the empty cells to its right before it is cut (cycle
-    // headers and summary lines of a report whose other columns are empty on those rows).
+    // A left-aligned text runs on over the empty cells to its right (cycle headers and summary
+    // lines of a report whose other columns are empty on those rows). A text with nothing to
+    // its right may run on to the right margin, so it does not widen its column.
     bool spillIntoEmptyColumns = false;
     QStringList summaryLines;
     // "Registros impressos: N" at the foot of every page.
     bool countInFooter = false;
     QDateTime printedAt;  // the page header's date-time; now when invalid
+    // How far the font of headings and rows may shrink before text columns wrap.
+    double minimumFontScale = 0.7;
     // A row drawn in bold (e.g. group headings), by row index.
     std::function<bool(int row)> boldRow;
+    // A row that never ends a page: it goes to the next page with the row after it (a group
+    // heading stays with the first row of its group).
+    std::function<bool(int row)> keepWithNext;
+};
+
+// Where the columns went on a page: the font scale of headings and rows, and each column's
+// left edge and width in device pixels.
+struct ReportLayout {
+    double fontScale = 1;
+    QList<double> left;
+    QList<double> width;
 };
 
 class ReportRenderer {
@@ -59,10 +87,17 @@ public:
     // Nothing is shown for an empty report.
     void preview(QWidget *parent) const;
 
-    // The longest leading part of `text` that fits `width` pixels in `metrics`.
-    static QString cut(const QString &text, const class QFontMetricsF &metrics, double width);
+    // The column layout on an A4 portrait page of `device`.
+    ReportLayout layout(QPagedPaintDevice *device) const;
+
+    // `text` broken into lines of at most `width` pixels in `metrics`: at blanks where it can,
+    // inside a word only when the word alone is wider than `width`. A line break in the text
+    // always breaks. Nothing is dropped but the blanks at a break.
+    static QStringList wrap(const QString &text, const QFontMetricsF &metrics, double width);
 
 private:
+    ReportLayout layoutOn(QPaintDevice *device, double areaLeft, double areaWidth) const;
+
     ReportDefinition m_def;
     QList<QStringList> m_rows;
 };

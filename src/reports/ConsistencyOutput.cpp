@@ -179,13 +179,27 @@ TfmRelConsist::TfmRelConsist(const QString &installation, const QString &lineA,
     m_definition.title = QString::fromUtf8("Consistência");
     m_definition.installation = installation;
     m_definition.titleLines = {lineA, lineB};
-    // Shares of the width: the expected location also carries the cycle headers and the
-    // summaries, which run on over the empty cells beside them.
-    const double widths[] = {20, 13, 13, 13, 15, 13, 13};
+    // Names wrap when the page is short of room; verdicts, date-times and times never do.
+    // Cycle headers and summaries live in the first column and run on over the empty cells
+    // beside them.
     const QStringList titles = headings();
     for (int c = 0; c < titles.size(); ++c)
-        m_definition.columns.append({titles.at(c), widths[c]});
+        m_definition.columns.append({titles.at(c)});
+    for (int c = 4; c < 7; ++c)
+        m_definition.columns[c].keepWhole = true;
+    m_definition.columns[5].widest = QStringLiteral("00/00/0000 00:00:00");
     m_definition.spillIntoEmptyColumns = true;
+    // A cycle header, and the title of a list of names, always has its first line below it.
+    const QList<QStringList> data = m_rows;
+    m_definition.boldRow = [data](int row) {
+        return data.at(row).value(0).startsWith(QLatin1String("CICLO"));
+    };
+    m_definition.keepWithNext = [data](int row) {
+        const QString first = data.at(row).value(0);
+        return first.startsWith(QLatin1String("CICLO")) ||
+               first.startsWith(QString::fromUtf8("- Não Visitados")) ||
+               first.startsWith(QString::fromUtf8("- Não Programados"));
+    };
 }
 
 QStringList TfmRelConsist::headings()

@@ -32,7 +32,8 @@ bool CondenseCycles(LocalTable &table);
 bool AppendFunctionTotals(LocalTable &table, LocalTable &totals, int sumOfQuantities);
 
 // The printed consistency report: page header "Consistência", line A and line B with the
-// seven column headings on the first page, one detail line per working-table row.
+// seven column headings on the first page, one detail band per working-table row. Cycle
+// headers are bold and never end a page.
 class TfmRelConsist {
 public:
     TfmRelConsist(const QString &installation, const QString &lineA, const QString &lineB,

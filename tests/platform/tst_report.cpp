@@ -1,26 +1,16 @@
-#include "XlsxReader.h"
+#include "PdfWords.h"
 #include "platform/Report.h"
-#include "platform/Spreadsheet.h"
-#include "platform/SystemServices.h"
 
 #include <QFontMetricsF>
-#include <QProcess>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The report engine and the spreadsheet writer, checked on the files a user would get.
+// The report engine, checked on the PDF files a user would get.
 class TestReport : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-
-    static QString pdfText(const QString &path)
-    {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), {"-layout", path, "-"});
-        p.waitForFinished(30000);
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
 
     static ReportDefinition definition()
     {
@@ -36,9 +26,11 @@ class TestReport : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
+        // TORVEL_KEEP_REPORTS keeps the PDFs written here, to look at them.
+        dir.setAutoRemove(!qEnvironmentVariableIsSet("TORVEL_KEEP_REPORTS"));
+        if (!dir.autoRemove())
+            qInfo() << "reports kept in" << dir.path();
         qputenv("TORVEL_HOME", dir.filePath("home").toUtf8());
-        qputenv("TORVEL_DOCUMENTS", dir.filePath("docs").toUtf8());
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
     }
 
     void pagesCarryHeaderTitleAndEveryRowInOrder()
@@ -78,74 +70,206 @@ private Q_SLOTS:
         QVERIFY(ReportRenderer(d, {}).writePdf(dir.filePath("empty.pdf")));
     }
 
-    void longTextIsCutAtItsColumn()
+    // Every column filled with the longest texts it holds, with a long title, installation
+    // name and title line: each value reads whole in its own column, none runs into the next,
+    // and the page header's parts do not run over each other.
+    void everyValueIsPrintedWholeInItsColumn()
     {
-        const QString longText = QString("X").repeated(300);
-        const QString path = dir.filePath("cut.pdf");
-        QVERIFY(ReportRenderer(definition(), {{longText, "PORTARIA", "DATA"}}).writePdf(path));
+        const QStringList headings = {"DATA DO TOQUE", QString::fromUtf8("FUNCIONÁRIO"), "LOCAL",
+                                      "EVENTO", QString::fromUtf8("OCORRÊNCIA"), "TEMPO (min)"};
+        ReportDefinition d = definition();
+        d.title = "Consistência das Rondas Noturnas por Coletor";
+        d.installation = QString::fromUtf8(
+            "VIGILÂNCIA E SEGURANÇA PATRIMONIAL ALFA BETA GAMA LTDA FILIAL SÃO BERNARDO DO CAMPO");
+        d.titleLines = {QString::fromUtf8(
+            "Coletor: COL01 - COLETOR DA PORTARIA PRINCIPAL     Período: 01/12/2026 00:00 a "
+            "31/12/2026 23:59     Tempo entre Ciclos: Min: 0 Max: 30     Empresa: ALFA BETA GAMA "
+            "SERVICOS     Roteiro: RONDA DA MADRUGADA NO PATIO     Funcionário: MARIA")};
+        d.columns.clear();
+        for (const QString &h : headings)
+            d.columns.append({h});
+        d.columns[0].keepWhole = true;
+        d.columns[0].widest = "00/00/0000 00:00:00";
+        d.columns[4].keepWhole = true;
+        d.columns[5].keepWhole = true;
+        d.headingsOnEveryPage = true;
+        const QStringList verdicts = {QString::fromUtf8("BEEF01 não cadastrada"),
+                                      QString::fromUtf8("HORÁRIO DIVERGENTE"),
+                                      QString::fromUtf8("Não visitado"), ""};
+        QList<QStringList> rows;
+        for (int r = 0; r < 70; ++r) {
+            const QString n = QStringLiteral("%1").arg(r, 3, 10, QChar('0'));
+            rows << QStringList{QStringLiteral("08/12/2026 12:%1:%2").arg(r % 60, 2, 10, QChar('0')).arg(r % 7, 2, 10, QChar('0')),
+                                "MARIA APARECIDA DOS SANTOS OLIVEIRA R" + n,
+                                "PORTAO DOS FUNDOS DO ESTACIONAMENTO B" + n,
+                                "VERIFICACAO DE CADEADOS E LUZES DOS E" + n,
+                                verdicts.at(r % verdicts.size()),
+                                r % 2 ? QString::fromUtf8("Atrasado 1.234,56") : QString()};
+            QCOMPARE(rows.last().at(1).size(), 40);
+            QCOMPARE(rows.last().at(2).size(), 40);
+            QCOMPARE(rows.last().at(3).size(), 40);
+        }
+        const QString path = dir.filePath("whole.pdf");
+        QVERIFY(ReportRenderer(d, rows).writePdf(path));
+        const QList<PdfWord> words = pdfWords(path);
+        const int pages = words.isEmpty() ? 0 : words.last().page;
+        QVERIFY(pages >= 2);
+
+        const PdfHeadings first = pdfHeadings(words, headings, 1);
+        QVERIFY2(first.left.size() == headings.size(), "a heading is cut or missing");
+        const QStringList columns = pdfColumnTexts(words, first.left);
+        for (const QStringList &row : rows)
+            for (int c = 0; c < row.size(); ++c)
+                QVERIFY2(columns[c].contains(row[c]), qPrintable(headings[c] + ": " + row[c]));
+        // Below the headings of every page, no word runs past its column.
+        const double right = 595.3 - 12 * 72 / 25.4;
+        for (int page = 1; page <= pages; ++page) {
+            const PdfHeadings h = pdfHeadings(words, headings, page);
+            QVERIFY2(h.left == first.left, qPrintable(QString::number(page)));
+            for (const PdfWord &w : words) {
+                if (w.page != page || w.y0 <= h.y)
+                    continue;
+                qsizetype c = h.left.size() - 1;
+                while (c > 0 && w.x0 < h.left[c] - 1)
+                    --c;
+                const double end = c + 1 < h.left.size() ? h.left[c + 1] : right;
+                QVERIFY2(w.x1 <= end + 1, qPrintable(w.text));
+            }
+        }
+        // Date-times, verdicts and times stay on one line.
+        const QString layout = pdfText(path);
+        for (const QStringList &row : rows)
+            for (int c : {0, 4, 5})
+                QVERIFY2(layout.contains(row[c]), qPrintable(row[c]));
+        QVERIFY(layout.simplified().contains(d.titleLines.first().simplified()));
+
+        // The page header: the installation name and the title read whole, apart.
+        const auto titleLine = std::find_if(words.begin(), words.end(),
+                                            [](const PdfWord &w) { return w.text == "Coletor:"; });
+        QVERIFY(titleLine != words.end());
+        QList<PdfWord> installation, title;
+        for (const PdfWord &w : words) {
+            if (w.page != 1 || w.y0 >= titleLine->y0)
+                continue;
+            if (d.installation.split(' ').contains(w.text))
+                installation << w;
+            else if (d.title.split(' ').contains(w.text))
+                title << w;
+        }
+        auto joined = [](QList<PdfWord> list) {
+            return pdfColumnTexts(list, {0}).first();
+        };
+        QCOMPARE(joined(installation), d.installation);
+        QCOMPARE(joined(title), d.title);
+        for (const PdfWord &a : installation)
+            for (const PdfWord &b : title)
+                QVERIFY2(a.x1 <= b.x0 || b.x1 <= a.x0 || a.y1 <= b.y0 || b.y1 <= a.y0,
+                         qPrintable(a.text + " / " + b.text));
+    }
+
+    // A group heading never ends a page; without keep-with-next these groups leave one there.
+    void groupHeadingNeverEndsAPage()
+    {
+        QList<QStringList> rows;
+        for (int g = 1; rows.size() < 400; ++g) {
+            rows << QStringList{QStringLiteral("GRUPO %1").arg(g)};
+            for (int i = 1; i <= 1 + g % 9; ++i)
+                rows << QStringList{QStringLiteral("ITEM %1.%2").arg(g).arg(i), "PORTARIA", "X"};
+        }
+        ReportDefinition d = definition();
+        d.spillIntoEmptyColumns = true;
+        d.countInFooter = true;
+        auto headingEndsAPage = [&](const ReportDefinition &def, const QString &name) {
+            const QString path = dir.filePath(name);
+            if (!ReportRenderer(def, rows).writePdf(path))
+                return QString("<no pdf>");
+            const QString text = pdfText(path);
+            int items = 0;
+            for (const QString &page : text.split('\f', Qt::SkipEmptyParts)) {
+                QStringList lines = page.split('\n', Qt::SkipEmptyParts);
+                lines.removeIf([](const QString &l) {
+                    return l.trimmed().isEmpty() || l.contains("Registros impressos");
+                });
+                if (!lines.isEmpty() && lines.last().trimmed().startsWith("GRUPO"))
+                    return lines.last().trimmed();
+                items += int(page.count("ITEM "));
+            }
+            const int expected = int(std::count_if(rows.begin(), rows.end(), [](const QStringList &r) {
+                return r.first().startsWith("ITEM");
+            }));
+            return items == expected ? QString() : QString("<rows lost>");
+        };
+        QVERIFY(!headingEndsAPage(d, "loose.pdf").isEmpty());
+        d.keepWithNext = [&rows](int r) { return rows.at(r).first().startsWith("GRUPO"); };
+        d.boldRow = d.keepWithNext;
+        QCOMPARE(headingEndsAPage(d, "kept.pdf"), QString());
+    }
+
+    // The font shrinks first, within its limit; past that, text columns wrap and the columns
+    // kept whole keep their width.
+    void fontShrinksBeforeTextColumnsWrap()
+    {
+        QPdfWriter writer(dir.filePath("layout.pdf"));
+        writer.setResolution(300);
+        ReportDefinition d = definition();
+        const QString date = "08/12/2026 12:34:56";
+
+        const ReportLayout roomy = ReportRenderer(d, {{"PATIO", "PORTARIA", date}}).layout(&writer);
+        QCOMPARE(roomy.fontScale, 1.0);
+        const double page = roomy.left.last() + roomy.width.last() - roomy.left.first();
+
+        // About a fifth too wide at the base size: a smaller font, nothing wrapped.
+        const QFontMetricsF base(QFont("DejaVu Sans", 8), &writer);
+        QString wide;
+        while (base.horizontalAdvance(wide) < 0.6 * page)
+            wide += "ABCDEFGHIJ ";
+        const ReportRenderer shrunk(d, {{wide, wide.left(wide.size() / 2), date}});
+        const ReportLayout tight = shrunk.layout(&writer);
+        QVERIFY2(tight.fontScale < 1 && tight.fontScale >= d.minimumFontScale,
+                 qPrintable(QString::number(tight.fontScale)));
+        QVERIFY(shrunk.writePdf(dir.filePath("shrunk.pdf")));
+        QVERIFY(pdfText(dir.filePath("shrunk.pdf")).contains(wide.trimmed()));
+
+        // Far too wide: the smallest font, the names wrap, the date-time keeps its width.
+        d.columns[2].keepWhole = true;
+        d.columns[2].widest = "00/00/0000 00:00:00";
+        const QList<QStringList> rows = {{wide + wide, wide + wide, date}};
+        const ReportRenderer report(d, rows);
+        const ReportLayout crowded = report.layout(&writer);
+        QCOMPARE(crowded.fontScale, d.minimumFontScale);
+        const QString path = dir.filePath("crowded.pdf");
+        QVERIFY(report.writePdf(path));
         const QString text = pdfText(path);
-        QVERIFY(text.contains("PORTARIA"));
-        QVERIFY(!text.contains(longText));
-        QFont f;
-        QFontMetricsF m(f);
-        const QString cut = ReportRenderer::cut("ABCDEFGHIJ", m, m.horizontalAdvance("ABCD") + 0.5);
-        QCOMPARE(cut, QString("ABCD"));
-        QCOMPARE(ReportRenderer::cut("AB", m, 1000), QString("AB"));
+        QVERIFY(text.contains(date));
+        QVERIFY(!text.contains(rows[0][0].trimmed()));
+        const QList<PdfWord> words = pdfWords(path);
+        const QStringList columns =
+            pdfColumnTexts(words, pdfHeadings(words, {"ESPERADO", "REALIZADO", "DATA"}, 1).left);
+        QVERIFY(columns.value(0).contains(rows[0][0].simplified()));
+        QVERIFY(columns.value(1).contains(rows[0][1].simplified()));
     }
 
-    void spreadsheetCellsReadBack()
+    void wrapBreaksAtBlanksAndLosesNothing()
     {
-        SystemServices::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(11, 0, 0)); });
-        Spreadsheet a;
-        QVERIFY(a.create(QString::fromUtf8("Consistência")));
-        a.show();
-        a.addWorkbook();
-        a.setValue(1, 1, QString::fromUtf8("Consistência"));
-        a.setFontSize(1, 1, 16);
-        a.setValue(4, 2, QString::fromUtf8("Funcionário"));
-        a.setFontStyle(4, 2, "bold");
-        a.setHorizontalAlignment(4, 2, 2);
-        a.setValue(6, 1, " ");
-        a.setColumnWidth(1, 20);
-        QVERIFY(a.finish());
-        QVERIFY(a.fileName().startsWith(Spreadsheet::folder()));
-        QVERIFY(a.fileName().endsWith("-2026-12-09-110000.xlsx"));
-        const XlsxReader x(a.fileName());
-        QVERIFY(x.ok());
-        QCOMPARE(x.text("A1"), QString::fromUtf8("Consistência"));
-        QCOMPARE(x.text("B4"), QString::fromUtf8("Funcionário"));
-        QCOMPARE(x.text("A6"), QString(" "));
-        QVERIFY(!x.has("A5"));
-        QVERIFY(qAbs(x.width(1) - 20.0) < 1.0);  // Excel pads widths by a fraction
-        QVERIFY(x.styles().contains("<b/>"));
-        QVERIFY(x.styles().contains("<sz val=\"16\"/>"));
-        QVERIFY(x.styles().contains("horizontal=\"left\""));
-
-        // A second report in the same second gets its own workbook.
-        Spreadsheet b;
-        QVERIFY(b.create(QString::fromUtf8("Consistência")));
-        b.setValue(1, 1, "outra");
-        QVERIFY(b.finish());
-        QVERIFY(a.fileName() != b.fileName());
-        QCOMPARE(XlsxReader(a.fileName()).text("A1"), QString::fromUtf8("Consistência"));
-        SystemServices::setClock({});
-    }
-
-    void spreadsheetThatCannotBeWrittenOrOpened()
-    {
-        qputenv("TORVEL_DOCUMENTS", "/proc/nao-pode");
-        Spreadsheet s;
-        QVERIFY(!s.create("X"));
-        qputenv("TORVEL_DOCUMENTS", dir.filePath("docs").toUtf8());
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "0");
-        Spreadsheet::setOpener([](const QString &) { return false; });
-        Spreadsheet t;
-        QVERIFY(t.create("X"));
-        t.setValue(1, 1, "a");
-        QVERIFY(!t.finish());
-        Spreadsheet::setOpener({});
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        QCOMPARE(Spreadsheet::failureMessage(), QString::fromUtf8("Não foi possível imprimir no Excel"));
+        QFont f("DejaVu Sans", 8);
+        const QFontMetricsF m(f);
+        const double width = m.horizontalAdvance("PORTAO DOS");
+        QCOMPARE(ReportRenderer::wrap("PORTAO DOS FUNDOS", m, width), QStringList({"PORTAO DOS", "FUNDOS"}));
+        // A text that fits keeps its own spacing; an indent stays on the first line.
+        QCOMPARE(ReportRenderer::wrap("A  -  B ", m, 1000), QStringList({"A  -  B "}));
+        QCOMPARE(ReportRenderer::wrap("   - VIGILANCIA PATRIMONIAL", m, m.horizontalAdvance("   - VIGILANCIA")),
+                 QStringList({"   - VIGILANCIA", "PATRIMONIAL"}));
+        // A word wider than the line is broken inside it, never dropped; a character outside
+        // the basic plane stays whole.
+        const QString word = "ABCDEFGHIJKLMNOPQRSTUVWXYZ" + QString::fromUtf8("😀") + "0123456789";
+        const QStringList broken = ReportRenderer::wrap(word, m, m.horizontalAdvance("ABCDEFG"));
+        QVERIFY(broken.size() > 3);
+        QCOMPARE(broken.join(QString()), word);
+        for (const QString &piece : broken)
+            QVERIFY(!piece.isEmpty() && !piece.back().isHighSurrogate());
+        QCOMPARE(ReportRenderer::wrap("X", m, 0.1), QStringList({"X"}));
+        QCOMPARE(ReportRenderer::wrap("UM\nDOIS", m, 1000), QStringList({"UM", "DOIS"}));
+        QCOMPARE(ReportRenderer::wrap("", m, 10), QStringList({""}));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "ConsistencyScenario.h"
+#include "PdfWords.h"
 #include "TestEnvironment.h"
 #include "XlsxReader.h"
 #include "platform/IniFile.h"
@@ -8,7 +9,6 @@
 #include "reports/ConsistencyOutput.h"
 
 #include <QPrintPreviewDialog>
-#include <QProcess>
 #include <QtTest>
 
 using Kind = MessageService::Kind;
@@ -24,12 +24,52 @@ class TestConsistencyOutput : public QObject {
     std::unique_ptr<Scenario> sc;
     const QDateTime now{QDate(2026, 12, 9), QTime(14, 30, 0)};
 
-    static QString pdfText(const QString &path)
+    // Every value of `rows` reads whole in the PDF: in its column's text, or on one line when
+    // it runs on over the empty cells beside it. The first fault found, or nothing.
+    static QString valueLost(const QString &path, const QList<QStringList> &rows)
     {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), {"-layout", path, "-"});
-        p.waitForFinished(30000);
-        return QString::fromUtf8(p.readAllStandardOutput());
+        const QList<PdfWord> words = pdfWords(path);
+        const PdfHeadings headings = pdfHeadings(words, TfmRelConsist::headings(), 1);
+        if (headings.left.size() != 7)
+            return "<no headings>";
+        const QStringList columns = pdfColumnTexts(words, headings.left);
+        QStringList lines = pdfText(path).split('\n');
+        for (QString &line : lines)
+            line = line.simplified();
+        for (const QStringList &row : rows)
+            for (int c = 0; c < row.size(); ++c) {
+                const QString value = row[c].simplified();
+                if (value.isEmpty() || columns.value(c).contains(value))
+                    continue;
+                if (std::none_of(lines.begin(), lines.end(),
+                                 [&](const QString &l) { return l.contains(value); }))
+                    return TfmRelConsist::headings().at(c) + ": " + row[c];
+            }
+        return {};
+    }
+
+    // The first page whose last line is a cycle header, or nothing.
+    static QString headerEndingAPage(const QString &path)
+    {
+        const QStringList pages = pdfText(path).split('\f', Qt::SkipEmptyParts);
+        for (int p = 0; p < pages.size(); ++p) {
+            QStringList lines = pages.at(p).split('\n');
+            lines.removeIf([](const QString &l) { return l.trimmed().isEmpty(); });
+            if (!lines.isEmpty() && lines.last().trimmed().startsWith("CICLO"))
+                return QStringLiteral("page %1: ").arg(p + 1) + lines.last().trimmed();
+        }
+        return {};
+    }
+
+    // TORVEL_KEEP_REPORTS=folder keeps a copy of a PDF written here, to look at its pages.
+    static void keep(const QString &path)
+    {
+        const QString folder = qEnvironmentVariable("TORVEL_KEEP_REPORTS");
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            QFile::remove(folder + '/' + QFileInfo(path).fileName());
+            QFile::copy(path, folder + '/' + QFileInfo(path).fileName());
+        }
     }
 
     // A working table with these rows, "Col1|Col2|...", numbered from 1.
@@ -353,6 +393,107 @@ private Q_SLOTS:
             QVERIFY2(found > at || (i == 1 && found >= 0), qPrintable(QString::number(i)));
             at = found;
         }
+    }
+
+    // Every column holding the longest texts the analysis writes into it: names at their
+    // field width, unregistered identifiers, verdicts, full date-times, long cycle headers and
+    // summaries, a long installation name and header lines. Nothing is cut, and no page ends
+    // with a cycle header.
+    void printedReportKeepsEveryValueWhole()
+    {
+        const QString name40 = "PORTAO DOS FUNDOS DO ESTACIONAMENTO B%1";
+        const QString staff40 = "MARIA APARECIDA DOS SANTOS OLIVEIRA R%1";
+        const QString event30 = "INICIO DA RONDA NOTURNA E%1";
+        QList<QStringList> rows;
+        for (int cycle = 1; cycle <= 14; ++cycle) {
+            auto n = [&](int i) { return QStringLiteral("%1").arg(cycle * 10 + i, 3, 10, QChar('0')); };
+            auto at = [&](int i) {
+                return QStringLiteral("08/12/2026 %1:%2:59").arg(cycle + 9, 2, 10, QChar('0')).arg(i * 7 % 60, 2, 10, QChar('0'));
+            };
+            rows << QStringList{""}
+                 << QStringList{QString::fromUtf8("CICLO %1 - RONDA NOTURNA DO CONDOMINIO RESIDENCIAL A  -  "
+                                                  "Duração (min): Mínimo: 120 Máximo: 240").arg(cycle)}
+                 << QStringList{"-", "", event30.arg(n(0)), "", "", at(0)}
+                 << QStringList{"", "", "", "", QString::fromUtf8("HORÁRIO DIVERGENTE")};
+            for (int i = 1; i <= cycle % 5 + 1; ++i)
+                rows << QStringList{name40.arg(n(i)), "", "", name40.arg(n(i + 5)), QString::fromUtf8("Inversão"),
+                                    at(i), QString::fromUtf8("Adiantado 1.234,56")}
+                     << QStringList{"", staff40.arg(n(i)), "", "", "", at(i)}
+                     << QStringList{"", "", "", "", QString::fromUtf8("BEEF%1 não cadastrada").arg(n(i)), at(i)}
+                     << QStringList{"", "", "", "   - VIGILANCIA PATRIMONIAL ARMADA " + n(i), "00012"};
+            rows << QStringList{name40.arg(n(9)), "", "", "", QString::fromUtf8("Não visitado")}
+                 << QStringList{QString::fromUtf8("- Não Visitados: 1")}
+                 << QStringList{"", name40.arg(n(9))}
+                 << QStringList{QString::fromUtf8("- Tempo Gasto p/ realização do ciclo: 002:00 h  -  Atrasado: 001:15 h")};
+        }
+        const QString lineA = QString::fromUtf8(
+            "Coletor: COL01 - COLETOR DA PORTARIA PRINCIPAL B     Período: 01/12/2026 00:00 a "
+            "31/12/2026 23:59     Tempo entre Ciclos: Min: 0 Max: 30");
+        const QString lineB = QString::fromUtf8(
+            "Empresa: ALFA BETA GAMA SERVICOS DE SEGURANCA     Roteiro: RONDA NOTURNA DO "
+            "CONDOMINIO RESIDENCIAL A    Funcionário: MARIA APARECIDA DOS SANTOS OLIVEIRA     ");
+        const TfmRelConsist report(QString::fromUtf8("VIGILÂNCIA E SEGURANÇA PATRIMONIAL ALFA BETA "
+                                                     "GAMA LTDA FILIAL SÃO BERNARDO"),
+                                   lineA, lineB, rows);
+        const QString path = env->root() + "consistencia-cheia.pdf";
+        QVERIFY(report.writePdf(path));
+        keep(path);
+        const QString lost = valueLost(path, rows);
+        QVERIFY2(lost.isEmpty(), qPrintable(lost));
+        const QString text = pdfText(path).simplified();
+        QVERIFY(text.contains(lineA.simplified()));
+        QVERIFY(text.contains(lineB.simplified()));
+        QVERIFY(text.contains(QString::fromUtf8("VIGILÂNCIA E SEGURANÇA PATRIMONIAL")));
+        QVERIFY(text.split(' ').contains(QString::fromUtf8("FUNCIONÁRIO")));
+        const QString ending = headerEndingAPage(path);
+        QVERIFY2(ending.isEmpty(), qPrintable(ending));
+    }
+
+    // A download as the analysis reports it, with names at their field width: read back whole.
+    void reportOfAFilledScenario()
+    {
+        const QStringList stops = {"PORTAO DOS FUNDOS DO ESTACIONAMENTO SUL",
+                                   "GUARITA PRINCIPAL DA ENTRADA DE VEICULOS",
+                                   "CASA DE MAQUINAS DOS ELEVADORES DO BLOCO",
+                                   "SUBSOLO DOIS JUNTO AO DEPOSITO DE LIXO B"};
+        const QString ref = sc->route({.name = "RONDA NOTURNA DO BLOCO",
+                                       .stops = stops, .departure = "22:00:00",
+                                       .checkOrder = true, .timeBetween = true,
+                                       .standardLimits = true, .standardMin = "2",
+                                       .standardMax = "10", .checkDuration = true,
+                                       .durationMin = "20", .durationMax = "40"});
+        const QString ana = sc->collaborator("ANA CAROLINA DE ALBUQUERQUE CAVALCANTI S");
+        const QString jose = sc->collaborator("JOSE ROBERTO DOS SANTOS FILHO OLIVEIRA J");
+        auto at = [](int minutes) {
+            return QTime(22, 0).addSecs(minutes * 60).toString("hh:mm:ss");
+        };
+        int t = 0;
+        for (int cycle = 0; cycle < 6; ++cycle) {
+            sc->touch(ref, at(t += cycle == 0 ? 0 : 30));
+            sc->touch(cycle % 2 ? jose : ana, at(t += 1));
+            sc->touch(sc->location(stops[cycle % 2 ? 1 : 0]), at(t += 1));
+            sc->touch(sc->location(stops[cycle % 2 ? 0 : 1]), at(t += 12));
+            if (cycle % 3 == 1)
+                sc->touch("BEEF01", at(t += 1));
+            sc->touch(sc->location(stops[2]), at(t += 1));
+        }
+        const ConsistencyResult result = analyse();
+        QVERIFY(result.produced());
+        env->writeIni(QString::fromUtf8("[CONFIG]\nINSTALACAO=VIGILÂNCIA E SEGURANÇA PATRIMONIAL "
+                                        "ALFA BETA GAMA LTDA\n"));
+        ConsistencyOutput out(*dm, Scenario::download(), {.synthetic = false}, result);
+        out.completeRows();
+        const QList<QStringList> rows = out.rows();
+        QVERIFY(std::any_of(rows.begin(), rows.end(), [](const QStringList &r) {
+            return r.contains(QString::fromUtf8("BEEF01 não cadastrada"));
+        }));
+        const QString path = env->root() + "consistencia-cenario.pdf";
+        QVERIFY(out.report().writePdf(path));
+        keep(path);
+        const QString lost = valueLost(path, rows);
+        QVERIFY2(lost.isEmpty(), qPrintable(lost));
+        const QString ending = headerEndingAPage(path);
+        QVERIFY2(ending.isEmpty(), qPrintable(ending));
     }
 
     void spreadsheetLayout()
