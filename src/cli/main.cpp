@@ -1,5 +1,6 @@
 // torvelctl: the engines without windows, for scripts and batch jobs.
 #include "cli/CliContext.h"
+#include "core/TorvelApplication.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -28,6 +29,8 @@ int main(int argc, char *argv[])
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
+        // Whatever Qt itself writes into a report (page texts, defaults) is in Portuguese.
+        TorvelApplication::installQtTranslations();
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -12,15 +12,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -35,19 +38,40 @@ QComboBox *portList()
     return list;
 }
 
-void selectExactly(QComboBox *list, const QString &name)
+// Shows `stored` selected, adding it to the list when the machine does not list it: a port
+// that is unplugged today, or a path typed earlier, must survive a mere look at the settings.
+void showStored(QComboBox *list, const QString &stored)
 {
-    int index = -1;
-    for (int i = 0; i < list->count(); ++i)
-        if (list->itemText(i) == name) {
-            index = i;
-            break;
-        }
-    if (index < 0 && list->count() > 0)
-        index = 0;
-    list->setCurrentIndex(index);
-    if (index < 0)
+    if (stored.isEmpty()) {
+        list->setCurrentIndex(-1);
         list->setEditText({});
+        return;
+    }
+    int index = list->findText(stored, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        list->insertItem(0, stored);
+        index = 0;
+    }
+    list->setCurrentIndex(index);
+}
+
+// The kernel's 1-Wire bus masters under `root`, by number (w1_bus_master1 is bus 1). Read here
+// rather than through the reader's driver, which lives in a layer above this dialog.
+QStringList oneWireBuses(const QString &root)
+{
+    static const QRegularExpression master(QStringLiteral("^w1_bus_master(\\d+)$"));
+    QList<int> numbers;
+    const QStringList entries = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        const QRegularExpressionMatch m = master.match(entry);
+        if (m.hasMatch())
+            numbers << m.captured(1).toInt();
+    }
+    std::sort(numbers.begin(), numbers.end());
+    QStringList names;
+    for (int n : numbers)
+        names << QString::number(n);
+    return names;
 }
 
 QString digitsOf(const QString &text)
@@ -76,6 +100,8 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
 {
     setWindowTitle(QStringLiteral("Configurações Gerais"));
     pcPaginas = new QTabWidget;
+    // All three tabs always in view: with scroll arrows the last one hid behind them.
+    pcPaginas->setUsesScrollButtons(false);
 
     // Banco de Dados
     tsBanco = new QWidget;
@@ -124,6 +150,8 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
     // DS9
     tsDS9 = new QWidget;
     cbPortaDS9 = portList();
+    cbPortaDS9->setToolTip(QString::fromUtf8(
+        "Número do barramento 1-Wire do leitor (w1_bus_masterN do sistema)"));
     edInicio = new QLineEdit;
     edTamanho = new QLineEdit;
     auto *ds9Form = new QFormLayout(tsDS9);
@@ -169,11 +197,15 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
 void TfmConfigCom::FormCreate()
 {
     IniFile &ini = TdmzDados::instance()->config();
-    const QStringList ports = SystemServices::serialPorts();
-    cbPortaCom->addItems(ports);
-    cbPortaDS9->addItems(ports);
-    selectExactly(cbPortaCom, ini.readString("COM", "PORTACOM", "COM1"));
-    selectExactly(cbPortaDS9, "COM" + QString::number(ini.readInteger("DS9", "PORTA", 1)));
+    cbPortaCom->addItems(SystemServices::serialPorts());
+    showStored(cbPortaCom, ini.readString("COM", "PORTACOM", "COM1"));
+    // On this system the reader's "port" is the number of a 1-Wire bus master.
+    const QString w1Root = ini.readString("DS9", "W1ROOT").trimmed();
+    cbPortaDS9->addItems(oneWireBuses(w1Root.isEmpty() ? QStringLiteral("/sys/bus/w1/devices")
+                                                       : w1Root));
+    showStored(cbPortaDS9, QString::number(ini.readInteger("DS9", "PORTA", 1)));
+    m_loadedPortaCom = cbPortaCom->currentText();
+    m_loadedPortaDS9 = cbPortaDS9->currentText();
 
     edDatabase->setText(ini.readString("BANCO", "Database", "torvel"));
     edHostName->setText(ini.readString("BANCO", "HostName", "localhost"));
@@ -229,14 +261,18 @@ void TfmConfigCom::btConfirmaclick()
         return;
     IniFile &ini = TdmzDados::instance()->config();
     if (m_mode == Mode::Normal) {
-        ini.writeString("COM", "PORTACOM", cbPortaCom->currentText());
+        // A port is written only when the user chose another one: confirming the dialog for
+        // some other setting must not rewrite a port that was typed by hand into the file.
+        if (cbPortaCom->currentText() != m_loadedPortaCom)
+            ini.writeString("COM", "PORTACOM", cbPortaCom->currentText().trimmed());
         ini.writeBool("COM", "ACERTARELOGIO", ckAcertaRelogio->isChecked());
         ini.writeBool("COM", "CLEAR", ckLimpar->isChecked());
         ini.writeString("COM", "Q90BAUD", edBaud->text());
         ini.writeString(Settings::kInstallationSection, Settings::kInstallationKey,
                         edInstalacao->text().trimmed());
     }
-    ini.writeString("DS9", "PORTA", digitsOf(cbPortaDS9->currentText()));
+    if (cbPortaDS9->currentText() != m_loadedPortaDS9)
+        ini.writeString("DS9", "PORTA", digitsOf(cbPortaDS9->currentText()));
     ini.writeString("DS9", "INICIO", edInicio->text());
     ini.writeString("DS9", "TAMANHO", edTamanho->text());
     ini.writeBool("CONFIG", "EXCEL", ckExcel->isChecked());

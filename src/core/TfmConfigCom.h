@@ -57,4 +57,7 @@ private:
     void setStatus(const QString &text);
     bool connectDatabase();
     Mode m_mode;
+    // The ports as shown when the dialog opened; an unchanged list leaves its key alone.
+    QString m_loadedPortaCom;
+    QString m_loadedPortaDS9;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Artwork.h"
 #include "core/TdmzDados.h"
+#include "core/TfmAjuda.h"
 #include "core/TfmConfigCom.h"
 #include "core/TfmSenha.h"
 #include "core/TfmSobre.h"
@@ -167,13 +168,23 @@ void TfmQ90ini::buildTiles()
         button->setIconSize(QSize(48, 48));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
-        button->setMinimumSize(150, 100);
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         connect(button, &QToolButton::clicked, this, [this, handler] { run(handler); });
-        grid->addWidget(button, index / 4, index % 4);
+        // Centred in its cell at its own size: a tile stretched with the window would draw
+        // the caption far below the icon.
+        grid->addWidget(button, index / 4, index % 4, Qt::AlignCenter);
         m_tiles << button;
         ++index;
     }
+    // One size for every tile, enough for the longest caption.
+    QSize tileSize(150, 100);
+    for (QToolButton *t : std::as_const(m_tiles))
+        tileSize = tileSize.expandedTo(t->sizeHint() + QSize(16, 8));
+    for (QToolButton *t : std::as_const(m_tiles))
+        t->setFixedSize(tileSize);
+    for (int row = 0; row < grid->rowCount(); ++row)
+        grid->setRowStretch(row, 1);
+    for (int column = 0; column < grid->columnCount(); ++column)
+        grid->setColumnStretch(column, 1);
     setCentralWidget(panel);
 }
 
@@ -310,8 +321,10 @@ void TfmQ90ini::Configuraes1Click()
 
 void TfmQ90ini::TORVEL1Click()
 {
-    // A missing help file or viewer is not reported.
-    SystemServices::openDocument(TdmzDados::instance()->programFolder() + "TORVEL.TXT");
+    // Our own window: a desktop without a text viewer still shows the help. A missing file
+    // is said in the window itself, with no message box.
+    TfmAjuda help(TdmzDados::instance()->programFolder() + "TORVEL.TXT", this);
+    DialogRunner::exec(&help);
 }
 
 void TfmQ90ini::bringToFront()

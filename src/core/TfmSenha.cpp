@@ -42,8 +42,11 @@ const char *const kFlags[] = {"cadastros", "relatorios", "configuracoes", "utili
 TfmSenha::TfmSenha(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Controle de Rotas"));
-    // No window buttons: the dialog ends through its own commands.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // Neither minimise nor maximise. The close box is asked for on purpose: with no window
+    // function named at all, Qt lets an X11 window manager offer every one of them. Closing
+    // is the same as "Cancela".
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     edLogin = upperCaseField(10);
     edSenha = upperCaseField(10);
     edSenha->setEchoMode(QLineEdit::Password);
@@ -70,6 +73,9 @@ TfmSenha::TfmSenha(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
+    // A fixed size as well: a window manager that ignores the hints still has nothing to
+    // maximise.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     setMinimumWidth(320);
 
     connect(btconfirma, &QPushButton::clicked, this, &TfmSenha::btconfirmaclick);

@@ -3,7 +3,9 @@
 #include "core/db/Sql.h"
 #include "platform/MessageService.h"
 
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 TorvelApplication::TorvelApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
@@ -26,6 +28,27 @@ void TorvelApplication::setUp()
     QCoreApplication::setApplicationName(QStringLiteral("torvel"));
     QCoreApplication::setOrganizationName(QStringLiteral("torvel"));
     QCoreApplication::setApplicationVersion(QStringLiteral("5.0.3"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Torvel - Controle de Rondas"));
+    // No application display name: on Linux Qt appends it to every window title
+    // ("Lista de Locais — Torvel - Controle de Rondas"). The main window carries the
+    // program's title itself.
+    QGuiApplication::setDesktopFileName(QStringLiteral("torvel"));
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    installQtTranslations();
+}
+
+bool TorvelApplication::installQtTranslations()
+{
+    static QTranslator *installed = nullptr;
+    if (installed)
+        return true;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }

@@ -10,6 +10,10 @@ public:
     TorvelApplication(int &argc, char **argv);
     bool notify(QObject *receiver, QEvent *event) override;
 
-    // Locale, names and the program's title, shared by the desktop program and the tests.
+    // Locale, names and Qt's own texts in Portuguese, shared by the desktop program and the
+    // tests.
     static void setUp();
+    // Qt's Brazilian Portuguese texts (standard buttons, print and file dialogs, the print
+    // preview); false when the translation files are not installed. Once per process.
+    static bool installQtTranslations();
 };

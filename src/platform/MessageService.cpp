@@ -58,7 +58,8 @@ bool confirm(const QString &text) { return MessageService::instance().confirm(te
 void WidgetMessageService::show(Kind kind, const QString &text)
 {
     QMessageBox box(parentWindow());
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    // The kind names the box: the program's name is not a title the desktop adds any more.
+    box.setWindowTitle(kindName(kind));
     box.setText(text);
     switch (kind) {
     case Kind::Warning: box.setIcon(QMessageBox::Warning); break;
@@ -77,7 +78,8 @@ bool WidgetMessageService::confirm(const QString &text)
     box.setText(text);
     QPushButton *yes = box.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
     QPushButton *no = box.addButton(QStringLiteral("&Não"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    // Enter answers No: a hasty key press never deletes a record or ends the program.
+    box.setDefaultButton(no);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;

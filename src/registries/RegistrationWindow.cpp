@@ -210,6 +210,11 @@ void RegistrationWindow::buRetornaClick()
     });
 }
 
+void RegistrationWindow::reject()
+{
+    buRetornaClick();
+}
+
 void RegistrationWindow::done(int result)
 {
     if (!m_keepOpen) {

@@ -43,6 +43,10 @@ public Q_SLOTS:
     virtual void btcancelaclick();
     virtual void btLocalizaclick();
     virtual void buRetornaClick();
+    // Esc and the window's close button end the window as "Retorna" does: a pending change is
+    // offered for saving first, and a refused save keeps the window open.
+    void reject() override;
+    void done(int result) override;
 
 protected:
     // Fields, in the order they appear.
@@ -72,7 +76,6 @@ protected:
     // Opens the query ("Opening" of every member window).
     void openQuery();
 
-    void done(int result) override;
 
 private:
     QPushButton *addCommand(const QString &caption, QStyle::StandardPixmap icon,

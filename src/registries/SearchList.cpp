@@ -50,7 +50,7 @@ TfmListaBase::TfmListaBase(const SearchListConfig &config, QWidget *parent)
     dbgLista->setModel(m_model);
     m_model->bindView(dbgLista);
     dbgLista->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    dbgLista->horizontalHeader()->setStretchLastSection(true);
+    sizeColumns(dbgLista, stretchedColumn(config));
     dbgLista->verticalHeader()->hide();
     dbgLista->installEventFilter(this);
     connect(dbgLista, &QTableView::doubleClicked, this, &TfmListaBase::choose);
@@ -76,6 +76,25 @@ TfmListaBase::TfmListaBase(const SearchListConfig &config, QWidget *parent)
 }
 
 TfmListaBase::~TfmListaBase() = default;
+
+int TfmListaBase::stretchedColumn(const SearchListConfig &config)
+{
+    for (int c = 0; c < config.columns.size(); ++c)
+        if (config.columns[c].first.compare(config.searchColumn, Qt::CaseInsensitive) == 0)
+            return c;
+    return 0;
+}
+
+void TfmListaBase::sizeColumns(QTableView *grid, int stretched)
+{
+    // Codes, marks and dates take what their contents need; the name (the column searched)
+    // gets the rest, so a long name is not cut while a six-letter code sits in a wide column.
+    QHeaderView *header = grid->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    if (stretched >= 0 && stretched < header->count())
+        header->setSectionResizeMode(stretched, QHeaderView::Stretch);
+}
 
 QString TfmListaBase::startsWithCondition(const QString &column)
 {

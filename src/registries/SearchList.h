@@ -44,6 +44,12 @@ public:
     static QString startsWithCondition(const QString &column);
     static QString startsWithPattern(const QString &text);
 
+    // Every column of `grid` as wide as its contents except `stretched`, which takes the room
+    // left (and shrinks first when there is none).
+    static void sizeColumns(QTableView *grid, int stretched);
+    // The column that stretches in a list: the one searched, else the first.
+    static int stretchedColumn(const SearchListConfig &config);
+
 public Q_SLOTS:
     void edPesquisaChange();
     void choose();

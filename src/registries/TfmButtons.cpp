@@ -93,7 +93,8 @@ void TfmButtons::btLerclick()
     guarded([this] {
         TfmLerButton reader(this);
         reader.setPort(TdmzDados::instance()->config().readInteger("DS9", "PORTA", 1));
-        if (DialogRunner::exec(&reader) != QDialog::Accepted)
+        // Closed with nothing read: the row is neither put in edit nor emptied.
+        if (DialogRunner::exec(&reader) != QDialog::Accepted || reader.code().isEmpty())
             return;
         DataSet &q = query();
         if (q.state() == DataSet::State::Browse)

@@ -128,7 +128,7 @@ TfmRoteiros::TfmRoteiros(QWidget *parent)
     m_stopsModel->bindView(dbgLocais);
     dbgLocais->setEditTriggers(QAbstractItemView::NoEditTriggers);
     dbgLocais->verticalHeader()->hide();
-    dbgLocais->horizontalHeader()->setStretchLastSection(true);
+    TfmListaBase::sizeColumns(dbgLocais, 1);  // the location's name takes the room
     stopsLayout->addWidget(dbgLocais, 1);
     auto *stopSide = new QVBoxLayout;
     auto *specific = new QGroupBox(QString::fromUtf8("Tempo Específico (minuto)"));
@@ -451,13 +451,16 @@ void TfmRoteiros::moveStop(int direction)
             return;
         const QString here = m_stops->textAt(row, "ordem");
         const QString there = m_stops->textAt(neighbour, "ordem");
+        const QVariant moved = m_stops->valueAt(row, "cod");
         const QSqlDatabase db = TdmzDados::instance()->db();
         Sql::Transaction transaction(db);
         const QString update = QStringLiteral("UPDATE descrot SET ordem = :pordem WHERE cod = :pcod");
         Sql::exec(db, update, {{"pordem", here}, {"pcod", m_stops->valueAt(neighbour, "cod")}});
-        Sql::exec(db, update, {{"pordem", there}, {"pcod", m_stops->valueAt(row, "cod")}});
+        Sql::exec(db, update, {{"pordem", there}, {"pcod", moved}});
         transaction.commit();
         openStops();
+        // The moved stop stays selected, so pressing "Acima" again moves it further.
+        m_stops->locate("cod", moved);
     });
 }
 

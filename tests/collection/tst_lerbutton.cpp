@@ -70,9 +70,11 @@ private Q_SLOTS:
         TfmLerButton d;
         d.tmLeituraTimer();
         QVERIFY(d.code().isEmpty());  // port 1 until the caller sets it
+        QVERIFY(!d.btOK->isEnabled());  // nothing to hand over yet
         d.setPort(2);
         d.tmLeituraTimer();
         QCOMPARE(d.code(), QString("00000A1B2C3D"));
+        QVERIFY(d.btOK->isEnabled());
 
         // Taken off the reader, the code stays; another device replaces it.
         tree.removeDevice(2, device);
@@ -115,7 +117,9 @@ private Q_SLOTS:
                      qPrintable(d.lbAguarde->text()));
         else
             QCOMPARE(d.lbAguarde->text(), hint);
-        d.btCancelarclick();
+        QVERIFY(!d.btOK->isEnabled());
+        // OK reached anyway (Enter on the default button) with nothing read is no answer.
+        d.btOKclick();
         QCOMPARE(d.result(), int(QDialog::Rejected));
         QVERIFY(messages.done());
     }

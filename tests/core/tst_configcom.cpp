@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using Kind = MessageService::Kind;
@@ -61,8 +63,9 @@ private Q_SLOTS:
         QVERIFY(!d.ckLimpar->isChecked());
         QVERIFY(!d.ckExcel->isChecked());
         QCOMPARE(d.ckLimpar->toolTip(), QString::fromUtf8("Apaga dados do coletor após a descarga"));
-        // PORTACOM COM1 is not on this machine: the first port is selected.
-        QCOMPARE(d.cbPortaCom->currentText(), QString("ttyS0"));
+        // The default port is shown even though this machine does not list it.
+        QCOMPARE(d.cbPortaCom->currentText(), QString("COM1"));
+        QCOMPARE(d.cbPortaDS9->currentText(), QString("1"));
         QCOMPARE(d.edDatabase->text(), tdb->name());
     }
 
@@ -75,7 +78,7 @@ private Q_SLOTS:
         d.ckExcel->setChecked(true);
         d.edBaud->setText("9600");
         d.cbPortaCom->setCurrentText("COM3");
-        d.cbPortaDS9->setCurrentIndex(d.cbPortaDS9->findText("COM12"));
+        d.cbPortaDS9->setCurrentText("12");
         d.edInicio->setText("1");
         d.edTamanho->setText("12");
         d.edInstalacao->setText("VIGILANCIA ALFA");
@@ -100,10 +103,78 @@ private Q_SLOTS:
         d.btConfirmaclick();
         QCOMPARE(ini().readString("DS9", "PORTA", "?"), QString());
         QCOMPARE(ini().readInteger("DS9", "PORTA", 1), 1);
-        // and COM + PORTA selects the entry again when the machine lists it
-        ini().writeInteger("DS9", "PORTA", 3);
+        // and a typed name keeps only its digits
         TfmConfigCom again(TfmConfigCom::Mode::Normal);
-        QCOMPARE(again.cbPortaDS9->currentText(), QString("COM3"));
+        again.cbPortaDS9->setCurrentText("COM12");
+        again.btConfirmaclick();
+        QCOMPARE(ini().readString("DS9", "PORTA"), QString("12"));
+    }
+
+    // A port the machine does not list (a pseudo-terminal, a Q90 simulator's link, a reader
+    // unplugged today) is shown as stored, and confirming without touching the lists leaves
+    // both keys exactly as they were, present or absent.
+    void confirmingUntouchedListsKeepsThePorts()
+    {
+        QTemporaryDir w1;
+        for (const char *bus : {"w1_bus_master3", "w1_bus_master1", "01-00000a1b2c3d"})
+            QVERIFY(QDir(w1.path()).mkpath(bus));
+        ini().writeString("DS9", "W1ROOT", w1.path());
+
+        {
+            TfmConfigCom d(TfmConfigCom::Mode::Normal);
+            d.btConfirmaclick();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QVERIFY(!ini().valueExists("COM", "PORTACOM"));
+            QVERIFY(!ini().valueExists("DS9", "PORTA"));
+        }
+
+        ini().writeString("COM", "PORTACOM", "/dev/pts/3");
+        ini().writeString("DS9", "PORTA", "2");
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        QCOMPARE(d.cbPortaCom->currentText(), QString("/dev/pts/3"));
+        QVERIFY(d.cbPortaCom->findText("COM12") >= 0);
+        QCOMPARE(d.cbPortaDS9->currentText(), QString("2"));
+        QStringList buses;
+        for (int i = 0; i < d.cbPortaDS9->count(); ++i)
+            buses << d.cbPortaDS9->itemText(i);
+        QCOMPARE(buses, (QStringList{"2", "1", "3"}));
+        d.ckLimpar->setChecked(true);
+        d.btConfirmaclick();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(ini().readString("COM", "PORTACOM"), QString("/dev/pts/3"));
+        QCOMPARE(ini().readString("DS9", "PORTA"), QString("2"));
+        QVERIFY(ini().readBool("COM", "CLEAR", false));
+
+        // What the user picks is what is written.
+        TfmConfigCom chosen(TfmConfigCom::Mode::Normal);
+        chosen.cbPortaDS9->setCurrentIndex(chosen.cbPortaDS9->findText("3"));
+        chosen.cbPortaCom->setCurrentText("/tmp/q90");
+        chosen.btConfirmaclick();
+        QCOMPARE(ini().readString("COM", "PORTACOM"), QString("/tmp/q90"));
+        QCOMPARE(ini().readInteger("DS9", "PORTA", 1), 3);
+    }
+
+    // Every tab is reachable and every field of the tab in front is on screen at the size
+    // the dialog opens with.
+    void opensLargeEnoughForItsTabsAndFields()
+    {
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTabBar *bar = d.pcPaginas->tabBar();
+        for (int i = 0; i < bar->count(); ++i)
+            QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
+        for (QWidget *page : {d.tsBanco, d.tsGerais, d.tsDS9}) {
+            d.pcPaginas->setCurrentWidget(page);
+            for (QWidget *field : page->findChildren<QWidget *>()) {
+                if (!field->isVisibleTo(page) || field->parentWidget() != page)
+                    continue;
+                const QRect onPage(field->mapTo(page, QPoint(0, 0)), field->size());
+                QVERIFY2(page->rect().contains(onPage), qPrintable(field->metaObject()->className()));
+                QVERIFY2(field->width() >= field->minimumSizeHint().width(),
+                         qPrintable(field->metaObject()->className()));
+            }
+        }
     }
 
     void failedConnectionWritesNothing()

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
 #include "core/TdmzDados.h"
+#include "core/TfmAjuda.h"
 #include "core/TfmQ90ini.h"
 #include "core/TfmSenha.h"
 #include "core/TfmSobre.h"
@@ -9,6 +10,10 @@
 #include "platform/SystemServices.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -272,18 +277,84 @@ private Q_SLOTS:
         QCOMPARE(about.windowTitle(), QString("Sobre"));
     }
 
-    void helpOpensTheTextFileAndSaysNothingWhenMissing()
+    // "Ajuda" > "&TORVEL" shows the program folder's TORVEL.TXT in our own window; a missing
+    // file is said there, with no message box and nothing started.
+    void helpShowsTheTextFileInItsOwnWindow()
     {
         QStringList started;
         SystemServices::setStarter([&](const QString &program, const QStringList &args) {
             started << program + "|" + args.join(' ');
-            return false;
+            return true;
         });
         ScriptedMessageService msgs;  // nothing may be shown
+        ScriptedDialogRunner dialogs;
+        QString shown;
+        auto look = [&](QDialog *dlg) {
+            auto *help = qobject_cast<TfmAjuda *>(dlg);
+            shown = help->mmTexto->toPlainText();
+            return int(QDialog::Accepted);
+        };
+        dialogs.expect("TfmAjuda", look).expect("TfmAjuda", look);
         TfmQ90ini w;
         w.run("TORVEL1Click");
-        QCOMPARE(started, QStringList{"|" + dm->programFolder() + "TORVEL.TXT"});
+        QVERIFY2(shown.contains(dm->programFolder() + "TORVEL.TXT"), qPrintable(shown));
+        QFile file(dm->programFolder() + "TORVEL.TXT");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("TORVEL - CONTROLE DE RONDAS\nAjuda do usuário\n");
+        file.close();
+        w.run("TORVEL1Click");
+        QCOMPARE(shown, QString::fromUtf8("TORVEL - CONTROLE DE RONDAS\nAjuda do usuário\n"));
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        QVERIFY(started.isEmpty());
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    // The tiles keep their size when the window grows, so caption and icon stay together
+    // instead of drifting apart in a stretched button.
+    void tilesKeepCaptionAndIconTogether()
+    {
+        TfmQ90ini w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QToolButton *tile = w.tile(QString::fromUtf8("Relatório de Consistência"));
+        QVERIFY(tile);
+        const QSize small = tile->size();
+        QVERIFY(small.width() >= tile->sizeHint().width());
+        w.resize(1600, 1100);
+        QCoreApplication::processEvents();
+        QCOMPARE(tile->size(), small);
+        for (const char *caption : {"Roteiros", "Local", "Analítico por Coletor"})
+            QCOMPARE(w.tile(QString::fromUtf8(caption))->size(), small);
+        // and centred in its share of the window: the fourth of four columns
+        const QWidget *panel = w.centralWidget();
+        const QPoint centre = tile->mapTo(panel, tile->rect().center());
+        QVERIFY2(qAbs(centre.x() - panel->width() * 7 / 8) < panel->width() / 32,
+                 qPrintable(QString::number(centre.x())));
+    }
+
+    void loginDialogHasOnlyATitleAndAFixedSize()
+    {
+        TfmSenha login;
+        login.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&login));
+        const Qt::WindowFlags flags = login.windowFlags();
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        // Some function must be named, or an X11 window manager offers them all.
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QCOMPARE(login.minimumSize(), login.maximumSize());
+    }
+
+    // Qt's own texts (standard buttons, print and file dialogs) come up in Portuguese, and no
+    // program name is set for the desktop to append to every window title.
+    void qtTextsInPortugueseAndTitlesAsSet()
+    {
+        QVERIFY(TorvelApplication::installQtTranslations());
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes |
+                             QDialogButtonBox::No);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
+        QCOMPARE(box.button(QDialogButtonBox::Yes)->text().remove('&'), QString("Sim"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
     }
 
     void menuCaptionsAndAccessKeys()

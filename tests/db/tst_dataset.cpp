@@ -295,7 +295,8 @@ private Q_SLOTS:
             ds.post();
             QFAIL("duplicate key accepted");
         } catch (const DbError &e) {
-            QVERIFY2(e.text().startsWith("Erro no banco de dados: "), qPrintable(e.text()));
+            QVERIFY2(e.text().startsWith(QString::fromUtf8("Já existe um registro com esta chave.")),
+                     qPrintable(e.text()));
             QVERIFY2(e.text().contains("Duplicate"), qPrintable(e.text()));
         }
         QCOMPARE(ds.state(), DataSet::State::Insert);

@@ -91,7 +91,7 @@ private Q_SLOTS:
         TfmButtons w;
         w.btadicionaclick();
         w.query().setValue("codigo_button", "0A0B0C");
-        msgs.expect(Kind::Error, "Erro no banco de dados: *");
+        msgs.expect(Kind::Error, QString::fromUtf8("Já existe um registro com esta chave.*"));
         w.btconfirmaclick();
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QCOMPARE(w.query().state(), DataSet::State::Insert);
@@ -218,6 +218,31 @@ private Q_SLOTS:
         QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
         QCOMPARE(w.query().state(), DataSet::State::Edit);
         QCOMPARE(w.edCodigo->text(), QString("1B2C3E"));
+    }
+
+    // Closing "Ler identificador" with nothing read leaves the row alone: not put in edit,
+    // its code not emptied, whether OK was pressed or the window was cancelled.
+    void readerClosedWithNothingReadChangesNothing()
+    {
+        ScriptedDialogRunner dialogs;
+        TfmButtons w;
+        QVERIFY(w.query().locate("codigo_button", "FF0001"));
+        dialogs.expect("TfmLerButton", [](QDialog *dlg) {
+            auto *reader = qobject_cast<TfmLerButton *>(dlg);
+            reader->btOKclick();
+            return reader->result();
+        });
+        dialogs.expect("TfmLerButton", [](QDialog *) { return int(QDialog::Accepted); });
+        dialogs.expect("TfmLerButton", [](QDialog *dlg) {
+            qobject_cast<TfmLerButton *>(dlg)->btCancelarclick();
+            return dlg->result();
+        });
+        for (int i = 0; i < 3; ++i) {
+            w.btLerclick();
+            QCOMPARE(w.query().state(), DataSet::State::Browse);
+            QCOMPARE(w.edCodigo->text(), QString("FF0001"));
+        }
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
     }
 
     void openedFromTheMenu()

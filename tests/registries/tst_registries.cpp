@@ -11,10 +11,12 @@
 #include "registries/RegistryWindows.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
@@ -173,7 +175,8 @@ private Q_SLOTS:
             TfmLocais w;
             QVERIFY(w.query().locate("codigo_local", 3));
             w.query().setValue("fone", "1234");
-            w.reject();
+            // Ended without "Retorna" (Esc and the close box ask first, like "Retorna").
+            static_cast<QDialog &>(w).done(QDialog::Rejected);
         }
         QCOMPARE(dm->qyLocais->state(), DataSet::State::Edit);
         TfmLocais again;
@@ -299,6 +302,29 @@ private Q_SLOTS:
         QCOMPARE(funcs.query().text("nome_func"), QString("ANA"));
         TfmListaFuncao funcao;
         QCOMPARE(funcao.windowTitle(), QString::fromUtf8("Lista de funções"));
+    }
+
+    // The name gets the room: a long name is shown whole while the code column is only as
+    // wide as its contents, in the size the list opens with and when the list is widened.
+    void searchListsGiveTheNameItsRoom()
+    {
+        const QString longName = QStringLiteral("DEPOSITO DE MATERIAIS DO BLOCO C NORTE");
+        tdb->exec("insert into locais (codigo_local, nome_local, button_local) values "
+                  "(4, '" + longName + "', 'FREE01')");
+        TfmListaLocais list;
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QTableView *grid = list.dbgLista;
+        const QFontMetrics metrics(grid->font());
+        for (int width : {list.width(), list.width() + 300}) {
+            list.resize(width, list.height());
+            QCoreApplication::processEvents();
+            QVERIFY2(grid->columnWidth(0) > metrics.horizontalAdvance(longName),
+                     qPrintable(QString::number(grid->columnWidth(0))));
+            QVERIFY(grid->columnWidth(1) < grid->columnWidth(0));
+            QVERIFY(grid->columnWidth(1) >= grid->horizontalHeader()->sectionSizeHint(1));
+            QVERIFY(grid->columnWidth(1) < metrics.horizontalAdvance(QString(16, 'W')));
+        }
     }
 
     void tilesOpenTheirWindowsWhateverThePermissions()

@@ -139,12 +139,55 @@ private Q_SLOTS:
         w.stops().last();
         w.btAbaixoclick();  // on the last: nothing
         QCOMPARE(stops(1), (QStringList{"001:L1", "002:L2", "003:L3", "004:L4"}));
+        // The moved stop stays selected, in the grid too, so a second press moves it again.
         w.btAcimaclick();
         QCOMPARE(stops(1), (QStringList{"001:L1", "002:L2", "003:L4", "004:L3"}));
+        QCOMPARE(w.stops().text("nome_local"), QString("L4"));
+        QCOMPARE(w.dbgLocais->currentIndex().row(), 2);
+        w.btAcimaclick();
+        QCOMPARE(stops(1), (QStringList{"001:L1", "002:L4", "003:L2", "004:L3"}));
+        QCOMPARE(w.stops().text("nome_local"), QString("L4"));
         w.stops().setRecNo(1);
         w.btAbaixoclick();
-        QCOMPARE(stops(1), (QStringList{"001:L2", "002:L1", "003:L4", "004:L3"}));
-        QCOMPARE(w.stops().recNo(), 1);  // back to the first stop
+        QCOMPARE(stops(1), (QStringList{"001:L4", "002:L1", "003:L2", "004:L3"}));
+        QCOMPARE(w.stops().recNo(), 2);
+        QCOMPARE(w.dbgLocais->currentIndex().row(), 1);
+        QVERIFY(w.dbgLocais->selectionModel()->isRowSelected(1, {}));
+    }
+
+    // Esc (and the window's close button) ask about a pending change as "Retorna" does.
+    void escapeAsksToSaveLikeRetorna()
+    {
+        ScriptedMessageService msgs;
+        TfmRoteiros w;
+        w.show();
+        w.query().edit();
+        w.query().setValue("empresa", "ACME");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(!w.isVisible());
+        QCOMPARE(scalar("select empresa from roteiros where codigo_roteiro = 1").toString(),
+                 QString("ACME"));
+
+        // A refused save keeps the window open with what was typed.
+        TfmRoteiros again;
+        again.show();
+        again.btadicionaclick();
+        again.query().setValue("empresa", "BETA");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        msgs.expect(Kind::Error, "Favor informar o nome do roteiro.");
+        again.close();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(again.isVisible());
+        QCOMPARE(again.query().text("empresa"), QString("BETA"));
+
+        // No: the change is dropped and the window closes.
+        msgs.expectConfirm("Registro em edição. Salvar?", false);
+        QTest::keyClick(&again, Qt::Key_Escape);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        QVERIFY(!again.isVisible());
+        QCOMPARE(scalar("select count(*) from roteiros").toInt(), 2);
     }
 
     void newRouteWithoutNameGetsNoStop()

@@ -40,6 +40,8 @@ TfmLerButton::TfmLerButton(std::unique_ptr<OneWireDriver> driver, QWidget *paren
     btCancelar = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                                  QStringLiteral("Cancelar"));
     btOK->setDefault(true);
+    // Nothing to hand over until a device has been read.
+    btOK->setEnabled(false);
     connect(btOK, &QPushButton::clicked, this, &TfmLerButton::btOKclick);
     connect(btCancelar, &QPushButton::clicked, this, &TfmLerButton::btCancelarclick);
 
@@ -80,11 +82,20 @@ QString TfmLerButton::code() const { return lbCodigo->text(); }
 
 void TfmLerButton::tmLeituraTimer()
 {
-    if (m_reader->poll())
+    if (m_reader->poll()) {
         lbCodigo->setText(m_reader->code());
+        btOK->setEnabled(!code().isEmpty());
+    }
 }
 
-void TfmLerButton::btOKclick() { accept(); }
+void TfmLerButton::btOKclick()
+{
+    // OK with nothing read is no answer: the caller's record must stay as it was.
+    if (code().isEmpty())
+        reject();
+    else
+        accept();
+}
 
 void TfmLerButton::btCancelarclick() { reject(); }
 

@@ -10,7 +10,8 @@ class QPushButton;
 class QTimer;
 
 // "Ler identificador": polls the touch-memory reader every 100 ms and shows the code of the
-// device placed on it; OK hands that code to the caller (code()). The cut of the code (DS9
+// device placed on it; OK hands that code to the caller (code()). OK is offered only once a
+// code is shown; closed any other way the result is Rejected. The cut of the code (DS9
 // INICIO and TAMANHO) is read when the window is created; the reader's port is set by the
 // caller. The driver is the one TORVEL.INI names (see OneWire::createDriver) unless one is
 // given. With no reader the window simply waits, showing no code, until cancelled.

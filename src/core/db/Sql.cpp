@@ -57,6 +57,45 @@ QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bind
     return query.value(0);
 }
 
+namespace {
+
+// What the user is told for the server's common refusals; the server's own (English) text
+// follows as the detail a support call needs.
+QString explanationOf(const QString &code)
+{
+    switch (code.toInt()) {
+    case 1062:  // ER_DUP_ENTRY
+    case 1586:  // ER_DUP_ENTRY_WITH_KEY_NAME
+        return QStringLiteral("Já existe um registro com esta chave.");
+    case 1451:  // ER_ROW_IS_REFERENCED_2
+    case 1217:  // ER_ROW_IS_REFERENCED
+        return QStringLiteral("O registro não pode ser excluído ou alterado: há outros "
+                              "registros que dependem dele.");
+    case 1452:  // ER_NO_REFERENCED_ROW_2
+    case 1216:  // ER_NO_REFERENCED_ROW
+        return QStringLiteral("O registro se refere a outro registro que não existe.");
+    case 1406:  // ER_DATA_TOO_LONG
+        return QStringLiteral("Um dos valores é longo demais para o campo.");
+    case 1048:  // ER_BAD_NULL_ERROR
+    case 1364:  // ER_NO_DEFAULT_FOR_FIELD
+        return QStringLiteral("Um campo obrigatório não foi preenchido.");
+    case 1044:  // ER_DBACCESS_DENIED_ERROR
+    case 1045:  // ER_ACCESS_DENIED_ERROR
+    case 1142:  // ER_TABLEACCESS_DENIED_ERROR
+    case 1143:  // ER_COLUMNACCESS_DENIED_ERROR
+        return QStringLiteral("Acesso negado pelo servidor de dados: verifique o usuário, a "
+                              "senha e as permissões.");
+    case 1205:  // ER_LOCK_WAIT_TIMEOUT
+        return QStringLiteral("O registro está em uso em outra estação. Tente novamente.");
+    case 1213:  // ER_LOCK_DEADLOCK
+        return QStringLiteral("Conflito com uma gravação de outra estação. Tente novamente.");
+    default:
+        return {};
+    }
+}
+
+}  // namespace
+
 QString describe(const QSqlError &error)
 {
     QString text = error.databaseText().trimmed();
@@ -64,6 +103,9 @@ QString describe(const QSqlError &error)
         text = error.text().trimmed();
     if (isConnectionLost(error))
         return QStringLiteral("A conexão com o servidor de dados foi perdida. Mensagem: ") + text;
+    const QString explanation = explanationOf(error.nativeErrorCode());
+    if (!explanation.isEmpty())
+        return explanation + QStringLiteral("\nMensagem do servidor: ") + text;
     return QStringLiteral("Erro no banco de dados: ") + text;
 }
 

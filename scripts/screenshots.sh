@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Screenshots of the desktop program as users see it: builds, starts a throwaway MariaDB and a
+# virtual screen with a window manager (titles, frames and focus as on a desktop), installs the
+# demonstration company in a temporary installation, and photographs the login, the main
+# window, the settings dialog with each tab, a registration window, its search list and the
+# help window into build/artifacts/screenshots/ (or $TORVEL_BUILD_DIR/artifacts/screenshots).
+# Nothing outside the temporary folder is touched; everything started here is stopped at the end.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TORVEL_BUILD_DIR:-$root/build}
+out="$build/artifacts/screenshots"
+
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh" --target torvel torvelctl >/dev/null
+
+work=$(mktemp -d /tmp/torvel-screens.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  "$root/scripts/mariadb.sh" stop "$work/mariadb" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A private installation: every folder the program uses lives in the temporary folder.
+export TORVEL_HOME="$work/home" TORVEL_WINDIR="$work/windir" TORVEL_BACKUP_DIR="$work/coleta"
+export TORVEL_DOCUMENTS="$work/documentos" XDG_CONFIG_HOME="$work/config"
+mkdir -p "$TORVEL_HOME" "$TORVEL_WINDIR" "$TORVEL_BACKUP_DIR" "$TORVEL_DOCUMENTS" "$out"
+cp "$root/docs/TORVEL.TXT" "$TORVEL_HOME/TORVEL.TXT"
+ctl="$build/src/cli/torvelctl"
+
+port=$("$root/scripts/mariadb.sh" start "$work/mariadb")
+"$ctl" ini-set BANCO HostName 127.0.0.1
+"$ctl" ini-set BANCO port "$port"
+"$ctl" ini-set BANCO User torvel
+"$ctl" ini-set BANCO Password --stdin <"$work/mariadb/password"
+"$ctl" ini-set BANCO Database torvel
+"$ctl" ini-set CONFIG CNFBD 1
+"$ctl" ini-set CONFIG INSTALACAO "VIGILANCIA DEMONSTRACAO"
+"$ctl" create-database torvel >/dev/null 2>&1
+"$ctl" demo >/dev/null
+
+# A virtual screen on a display nobody uses, with openbox as the window manager.
+display=""
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "Nenhum display livre para o Xvfb." >&2; exit 1; }
+Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display QT_QPA_PLATFORM=xcb
+for _ in $(seq 1 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+shot() {  # shot NAME: the whole screen, as the user sees it
+  sleep 0.8
+  import -window root "$out/$1.png"
+  echo "$out/$1.png"
+}
+wait_window() {  # wait_window TITLE-PATTERN: waits until a window with that title is mapped
+  for _ in $(seq 1 100); do
+    if xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; then
+      xdotool search --onlyvisible --name "$1" | tail -1
+      return 0
+    fi
+    sleep 0.2
+  done
+  echo "Janela \"$1\" não apareceu." >&2
+  return 1
+}
+keys() {  # keys WINDOW KEY...: focuses the window and types the keys
+  local w=$1; shift
+  xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w"
+  xdotool key --clearmodifiers --delay 120 "$@"
+}
+
+cd "$TORVEL_HOME"
+"$build/src/app/torvel" >"$work/torvel.log" 2>&1 &
+pids+=($!)
+
+login=$(wait_window "Controle de Rotas")
+shot 01-login
+keys "$login" Return Return        # a new database has no users: empty login and password
+
+main=$(wait_window "Torvel - Controle de Rondas")
+shot 02-janela-principal
+
+keys "$main" alt+o g               # C&onfigurações > Configurações &Gerais
+settings=$(wait_window "Configurações Gerais")
+shot 03-configuracoes-gerais
+keys "$settings" ctrl+Tab
+shot 04-configuracoes-ds9
+keys "$settings" ctrl+Tab
+shot 05-configuracoes-banco
+keys "$settings" Escape
+
+keys "$main" alt+c l               # &Cadastros > &Locais
+locais=$(wait_window "Locais")
+shot 06-cadastro-locais
+# "Localiza" has no access key: click it, the fifth of the six buttons along the bottom.
+eval "$(xdotool getwindowgeometry --shell "$locais")"
+xdotool mousemove $((X + WIDTH * 745 / 1000)) $((Y + HEIGHT - 28)) click 1
+wait_window "Lista de Locais" >/dev/null
+shot 07-lista-de-locais
+keys "$(wait_window "Lista de Locais")" Escape
+keys "$locais" Escape
+
+keys "$main" alt+j t               # A&juda > &TORVEL
+help=$(wait_window "Ajuda - TORVEL")
+xdotool type --delay 60 "coletor"
+keys "$help" Return
+shot 08-ajuda
+keys "$help" Escape
+
+echo "Capturas em $out"
