@@ -2,6 +2,7 @@
 
 #include "collection/Commands.h"
 #include "core/TfmQ90ini.h"
+#include "listings/Commands.h"
 #include "registries/Commands.h"
 #include "reports/Commands.h"
 
@@ -11,4 +12,5 @@ void registerCommands(TfmQ90ini &window)
     Registries::registerCommands(window);
     Collection::registerCommands(window);
     Reports::registerCommands(window);
+    Listings::registerCommands(window);
 }

@@ -14,6 +14,7 @@ void registerIngestCommands();
 void registerDemoCommands();
 void registerConsistencyCommands();
 void registerQ90Commands();
+void registerExportCommands();
 
 namespace Cli {
 
@@ -91,6 +92,7 @@ int run(const QStringList &args)
     registerDemoCommands();
     registerConsistencyCommands();
     registerQ90Commands();
+    registerExportCommands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();

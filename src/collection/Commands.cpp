@@ -1,11 +1,34 @@
 #include "collection/Commands.h"
 
+#include "collection/CollectionImport.h"
 #include "collection/Q90Commands.h"
+#include "collection/TfmDelDesc.h"
+#include "core/TdmzDados.h"
+#include "platform/BusyCursor.h"
+#include "platform/Folders.h"
 #include "collection/TfmComunicacao.h"
 #include "core/TfmQ90ini.h"
 #include "platform/MessageService.h"
 
 namespace Collection {
+
+void importExternalCollections()
+{
+    const QString path = MessageService::instance().openFileName(
+        QStringLiteral("Importar coletas externas"), Folders::documentsFolder(),
+        QStringLiteral("Arquivos Texto (*.txt);;Todos os arquivos (*)"));
+    if (path.isEmpty())
+        return;
+    ImportResult result;
+    {
+        BusyCursor busy;
+        result = CollectionImport(*TdmzDados::instance()).importFile(path);
+    }
+    if (!result.opened || result.failed)
+        Msg::error(result.error);
+    else
+        Msg::information(CollectionImport::summary(result));
+}
 
 void registerCommands(TfmQ90ini &window)
 {
@@ -15,6 +38,11 @@ void registerCommands(TfmQ90ini &window)
         TfmComunicacao dialog(w);
         DialogRunner::exec(&dialog);
     });
+    window.registerCommand("ApagaDescargas1Click", [w] {
+        TfmDelDesc dialog(w);
+        DialogRunner::exec(&dialog);
+    });
+    window.registerCommand("Importarcoletasexternas1Click", [] { importExternalCollections(); });
 }
 
 }  // namespace Collection
