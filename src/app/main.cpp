@@ -32,6 +32,21 @@ public:
     }
 };
 
+// The splash stays on top of everything: it makes way for any dialog of the start-up (the
+// connection or settings dialog, the login), which would otherwise open behind it.
+class SplashAwareRunner : public DialogRunner {
+public:
+    explicit SplashAwareRunner(QSplashScreen &splash) : m_splash(splash) {}
+    int run(QDialog *dialog) override
+    {
+        m_splash.hide();
+        return dialog->exec();
+    }
+
+private:
+    QSplashScreen &m_splash;
+};
+
 }  // namespace
 
 int main(int argc, char *argv[])
@@ -45,12 +60,17 @@ int main(int argc, char *argv[])
 
     WidgetMessageService messages;
     MessageService::install(&messages);
-    LoginProbe probe;
-    if (qEnvironmentVariableIsSet("TORVEL_EXIT_AT_LOGIN"))
-        DialogRunner::install(&probe);
-
     QSplashScreen splash(Artwork::splash());
+    SplashAwareRunner runner(splash);
+    LoginProbe probe;
+    DialogRunner::install(qEnvironmentVariableIsSet("TORVEL_EXIT_AT_LOGIN")
+                              ? static_cast<DialogRunner *>(&probe)
+                              : static_cast<DialogRunner *>(&runner));
+
     splash.show();
+    // Connecting can take a while on a slow network: the splash says what is going on.
+    splash.showMessage(QString::fromUtf8("Conectando ao banco de dados..."),
+                       Qt::AlignBottom | Qt::AlignHCenter, Qt::black);
     splash.repaint();
     app.processEvents();
     QApplication::setOverrideCursor(Qt::WaitCursor);
