@@ -33,6 +33,25 @@ void registerCoreCommands()
                   return 0;
               }});
 
+    Cli::add({"optimize-database", "",
+              QString::fromUtf8("Cria os índices que faltam (prefixo tv_) no banco do TORVEL.INI, "
+                                "sem bloquear as outras estações; pode ser repetido."),
+              {},
+              [](const Cli::Options &options) {
+                  if (!Cli::connect(options))
+                      return 1;
+                  try {
+                      const int created = DatabaseSetup::addIndexes(
+                          TdmzDados::instance()->db(),
+                          [](int, int, const QString &text) { Cli::printError(text); });
+                      Cli::printOut(QString::fromUtf8("Índices criados: %1").arg(created));
+                      return 0;
+                  } catch (const DbError &e) {
+                      Cli::printError(e.text());
+                      return 1;
+                  }
+              }});
+
     Cli::add({"ping", "",
               "Abre uma conexão com o servidor de dados e sai (0 quando conectou).",
               {},

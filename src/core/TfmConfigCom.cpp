@@ -18,6 +18,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
@@ -112,6 +113,9 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
     edPassword->setEchoMode(QLineEdit::Password);
     edUser = new QLineEdit;
     Button1 = new QPushButton(QStringLiteral("Criar banco de dados"));
+    btOtimizar = new QPushButton(QStringLiteral("Otimizar banco de dados"));
+    btOtimizar->setToolTip(QString::fromUtf8("Cria os índices que aceleram relatórios e análises, sem "
+                                             "parar as outras estações"));
     lbStatus = new QLabel;
     auto *bancoForm = new QFormLayout;
     bancoForm->addRow(QStringLiteral("Database"), edDatabase);
@@ -121,7 +125,11 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
     bancoForm->addRow(QStringLiteral("User"), edUser);
     auto *bancoLayout = new QVBoxLayout(tsBanco);
     bancoLayout->addLayout(bancoForm);
-    bancoLayout->addWidget(Button1, 0, Qt::AlignLeft);
+    auto *bancoButtons = new QHBoxLayout;
+    bancoButtons->addWidget(Button1);
+    bancoButtons->addWidget(btOtimizar);
+    bancoButtons->addStretch();
+    bancoLayout->addLayout(bancoButtons);
     bancoLayout->addWidget(lbStatus);
     bancoLayout->addStretch();
 
@@ -190,6 +198,7 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
     connect(btConfirma, &QPushButton::clicked, this, &TfmConfigCom::btConfirmaclick);
     connect(btCancela, &QPushButton::clicked, this, &TfmConfigCom::btCancelaclick);
     connect(Button1, &QPushButton::clicked, this, &TfmConfigCom::Button1Click);
+    connect(btOtimizar, &QPushButton::clicked, this, &TfmConfigCom::btOtimizarclick);
 
     FormCreate();
 }
@@ -319,4 +328,37 @@ void TfmConfigCom::Button1Click()
     }
     QApplication::restoreOverrideCursor();
     btConfirmaclick();
+}
+
+void TfmConfigCom::btOtimizarclick()
+{
+    const QSqlDatabase db = TdmzDados::instance()->db();
+    if (!db.isOpen()) {
+        Msg::error(QString::fromUtf8("Conecte-se ao banco de dados antes de otimizá-lo."));
+        return;
+    }
+    int created = 0;
+    {
+        QProgressDialog progress(QString::fromUtf8("Otimizando o banco de dados..."), QString(), 0,
+                                 int(DatabaseSetup::indexes().size()), this);
+        progress.setWindowTitle(QStringLiteral("Otimizar banco de dados"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(0);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        try {
+            created = DatabaseSetup::addIndexes(db, [&](int done, int total, const QString &text) {
+                progress.setMaximum(qMax(total, 1));
+                progress.setValue(done);
+                progress.setLabelText(text);
+                setStatus(text);
+            });
+        } catch (const DbError &e) {
+            QApplication::restoreOverrideCursor();
+            Msg::error(e.text());
+            return;
+        }
+        QApplication::restoreOverrideCursor();
+    }
+    Msg::information(created == 0 ? QString::fromUtf8("O banco de dados já está otimizado.")
+                                   : QString::fromUtf8("Banco de dados otimizado: %1 índice(s) criado(s).").arg(created));
 }

@@ -31,6 +31,7 @@ public:
     QLineEdit *edPassword = nullptr;
     QLineEdit *edUser = nullptr;
     QPushButton *Button1 = nullptr;
+    QPushButton *btOtimizar = nullptr;
     QLabel *lbStatus = nullptr;
     // Configurações Gerais
     QComboBox *cbPortaCom = nullptr;
@@ -52,6 +53,8 @@ public Q_SLOTS:
     void btConfirmaclick();
     void btCancelaclick();
     void Button1Click();
+    // "Otimizar banco de dados": the tv_ indexes the database lacks, with a progress dialog.
+    void btOtimizarclick();
 
 private:
     void setStatus(const QString &text);

@@ -193,6 +193,18 @@ private Q_SLOTS:
 
     // Wrong new settings are tried aside: the connection in use keeps answering, and the trial
     // leaves no connection behind.
+    void optimizeButtonAddsTheMissingIndexesOnce()
+    {
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        TfmConfigCom d(TfmConfigCom::Mode::Normal);
+        ScriptedMessageService msgs;
+        msgs.expect(Kind::Information, QString::fromUtf8("Banco de dados otimizado: 6 índice(s) criado(s)."));
+        d.btOtimizarclick();
+        msgs.expect(Kind::Information, QString::fromUtf8("O banco de dados já está otimizado."));
+        d.btOtimizarclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
     void failedConfirmKeepsTheWorkingConnection()
     {
         QVERIFY(dm->connectTo(tdb->params()).isEmpty());

@@ -1,5 +1,8 @@
 #include "core/db/DatabaseSetup.h"
 
+#include <QList>
+#include <QSqlQuery>
+
 #include "core/db/Schema.h"
 
 #include <QSqlQuery>
@@ -45,11 +48,67 @@ void createDatabase(const ConnectionParams &server, const QString &name,
             throw DbError(error);
         say(QStringLiteral("Criando tabelas"));
         createTables(QSqlDatabase::database(connection, false));
+        say(QString::fromUtf8("Criando índices"));
+        addIndexes(QSqlDatabase::database(connection, false));
     } catch (...) {
         Sql::close(connection);
         throw;
     }
     Sql::close(connection);
+}
+
+QList<Index> indexes()
+{
+    // Chosen from the statements the program runs: downloads of a collector (consistency,
+    // download lists, newspaper export), a collector's touches over a period (consistency,
+    // repeated downloads), touches over a period (exports, reports by period), touches of an
+    // identifier (reports by event and location, the export's join), of a route (listing by
+    // route) and downloads up to a moment (deletion, reports by download period). The registries'
+    // own keys already serve the identifier lookups.
+    return {{QStringLiteral("tv_desctot_coletor_descarga"), QStringLiteral("desctot"), QStringLiteral("coletor, data_descarga")},
+            {QStringLiteral("tv_desctot_coletor_toque"), QStringLiteral("desctot"), QStringLiteral("coletor, data_toque")},
+            {QStringLiteral("tv_desctot_toque"), QStringLiteral("desctot"), QStringLiteral("data_toque")},
+            {QStringLiteral("tv_desctot_button_toque"), QStringLiteral("desctot"), QStringLiteral("button, data_toque")},
+            {QStringLiteral("tv_desctot_roteiro_toque"), QStringLiteral("desctot"), QStringLiteral("codigo_roteiro, data_toque")},
+            {QStringLiteral("tv_desctot_descarga"), QStringLiteral("desctot"), QStringLiteral("data_descarga")}};
+}
+
+QStringList missingIndexes(const QSqlDatabase &db)
+{
+    QSqlQuery q = Sql::exec(db, QStringLiteral("select distinct index_name from information_schema.statistics "
+                                               "where table_schema = database() and index_name like 'tv\\_%'"));
+    QStringList present;
+    while (q.next())
+        present << q.value(0).toString();
+    QStringList missing;
+    for (const Index &index : indexes())
+        if (!present.contains(index.name, Qt::CaseInsensitive))
+            missing << index.name;
+    return missing;
+}
+
+int addIndexes(const QSqlDatabase &db, const std::function<void(int, int, const QString &)> &progress)
+{
+    const QStringList missing = missingIndexes(db);
+    int done = 0;
+    for (const Index &index : indexes()) {
+        if (!missing.contains(index.name))
+            continue;
+        if (progress)
+            progress(done, int(missing.size()),
+                     QString::fromUtf8("Criando o índice %1 (%2 de %3)")
+                         .arg(index.name).arg(done + 1).arg(missing.size()));
+        const QString add = QStringLiteral("alter table %1 add index %2 (%3)").arg(index.table, index.name, index.columns);
+        QSqlQuery online(db);
+        // In place and without a lock, so other workstations keep reading and writing; a server
+        // that cannot build it so builds it the ordinary way.
+        if (!online.exec(add + QStringLiteral(", algorithm=inplace, lock=none")))
+            Sql::exec(db, add);
+        ++done;
+    }
+    if (progress)
+        progress(done, int(missing.size()), QString::fromUtf8("Índices prontos"));
+    return done;
 }
 
 QStringList userDatabases(const QSqlDatabase &serverConnection)

@@ -19,6 +19,25 @@ void createTables(const QSqlDatabase &db);
 void createDatabase(const ConnectionParams &server, const QString &name,
                     const std::function<void(const QString &)> &status = {});
 
+// The secondary indexes Torvel adds to the system's tables for the queries it issues, named
+// "tv_..." so they are told apart from the system's own keys. The program works without them;
+// they make every report and analysis read only the slice of desctot it asks for.
+struct Index {
+    QString name;
+    QString table;
+    QString columns;  // "coletor, data_descarga"
+};
+QList<Index> indexes();
+
+// Adds every missing index to the database of `db`, one at a time, without blocking the
+// other workstations' reads and writes (online, in place). Safe to run again: an index that
+// exists is left alone. `progress(done, total, text)` before each index. Returns how many were
+// created. Throws DbError.
+int addIndexes(const QSqlDatabase &db,
+               const std::function<void(int, int, const QString &)> &progress = {});
+// Names of the indexes that the database of `db` lacks.
+QStringList missingIndexes(const QSqlDatabase &db);
+
 // The server's databases ("show databases") without mysql and information_schema, compared
 // in any letter case.
 QStringList userDatabases(const QSqlDatabase &serverConnection);
