@@ -7,6 +7,7 @@
 #include "core/TorvelApplication.h"
 #include "platform/MessageService.h"
 #include "platform/SingleInstance.h"
+#include "platform/WindowMemory.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -57,6 +58,9 @@ int main(int argc, char *argv[])
     SingleInstance instance(QStringLiteral("torvel-") + qEnvironmentVariable("USER", "user"));
     if (!instance.tryAcquire())
         return 0;  // the running instance was asked to come forward
+
+    WindowMemory windowMemory;
+    app.installEventFilter(&windowMemory);
 
     WidgetMessageService messages;
     MessageService::install(&messages);
