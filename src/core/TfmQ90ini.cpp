@@ -2,6 +2,7 @@
 
 #include "core/Artwork.h"
 #include "core/TdmzDados.h"
+#include "core/TfmAcesso.h"
 #include "core/TfmAjuda.h"
 #include "core/TfmConfigCom.h"
 #include "core/TfmSenha.h"
@@ -71,6 +72,11 @@ TfmQ90ini::TfmQ90ini(QWidget *parent) : QMainWindow(parent)
     registerCommand("Sobre1Click", [this] { Sobre1Click(); });
     registerCommand("Configuraes1Click", [this] { Configuraes1Click(); });
     registerCommand("TORVEL1Click", [this] { TORVEL1Click(); });
+    registerCommand("Senha1Click", [this] {
+        // The editor changes rows only; the flags act from each user's next login.
+        TfmAcesso editor(this);
+        DialogRunner::exec(&editor);
+    });
     resize(820, 560);
 }
 

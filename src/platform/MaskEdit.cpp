@@ -97,6 +97,17 @@ void MaskEdit::setMaskedText(const QString &text)
         filled += c.isDigit() ? c : m_blank;
     }
     setText(filled);
+    // setText leaves the cursor after the last position, where nothing can be typed.
+    if (isBlank())
+        setCursorPosition(0);
+}
+
+void MaskEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    // An empty field is typed from its first position, wherever the click landed.
+    if (!m_positions.isEmpty() && isBlank())
+        setCursorPosition(0);
 }
 
 bool MaskEdit::isBlank() const

@@ -40,6 +40,9 @@ public:
     void setDate(const QDate &date);
     void setDateTime(const QDateTime &dateTime);
 
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
 private:
     struct Position {
         QChar literal;  // null for a digit position

@@ -4,6 +4,9 @@
 #include "platform/MessageService.h"
 #include "registries/RegistryWindows.h"
 #include "registries/TfmButtons.h"
+#include "registries/TfmDistancias.h"
+#include "registries/TfmPrecoKm.h"
+#include "registries/TfmProgramacao.h"
 #include "registries/TfmRoteiros.h"
 
 namespace Registries {
@@ -27,6 +30,9 @@ void registerCommands(TfmQ90ini &window)
     window.registerCommand("LocaisClick", [w] { open<TfmLocais>(w); });
     window.registerCommand("Funo1Click", [w] { open<TfmFuncao>(w); });
     window.registerCommand("RoteirosClick", [w] { open<TfmRoteiros>(w); });
+    window.registerCommand("Distnciasentrelocais1Click", [w] { open<TfmDistancias>(w); });
+    window.registerCommand("Preosporkm1Click", [w] { open<TfmPrecoKm>(w); });
+    window.registerCommand("Programao1Click", [w] { open<TfmProgramacao>(w); });
 }
 
 }  // namespace Registries

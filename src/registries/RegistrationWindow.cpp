@@ -2,6 +2,7 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "registries/SearchList.h"
 
@@ -90,6 +91,20 @@ QLineEdit *RegistrationWindow::addReadOnly(const QString &caption, const QString
     edit->setReadOnly(true);
     FieldLink::bind(edit, m_query, field, {.readOnly = true});
     m_form->addRow(caption, edit);
+    return edit;
+}
+
+MaskEdit *RegistrationWindow::addDate(const QString &caption, const QString &field,
+                                      const QString &mask)
+{
+    auto *edit = new MaskEdit(mask);
+    edit->setObjectName(field);
+    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) +
+                          24);
+    FieldLink::bind(edit, m_query, field);
+    m_form->addRow(caption, edit);
+    if (!m_first)
+        m_first = edit;
     return edit;
 }
 

@@ -9,6 +9,7 @@
 
 class DataSet;
 class QFormLayout;
+class MaskEdit;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -53,6 +54,9 @@ protected:
     QLineEdit *addText(const QString &caption, const QString &field, FieldLinkOptions options = {});
     QPlainTextEdit *addMemo(const QString &caption, const QString &field, int maxLength);
     QLineEdit *addReadOnly(const QString &caption, const QString &field);
+    // A date field edited with a mask such as "!99/99/0000;1;_"; what is typed is checked when
+    // the row is saved.
+    MaskEdit *addDate(const QString &caption, const QString &field, const QString &mask);
     // A read-only identifier field with the button that fills it; the button runs `choose`.
     QLineEdit *addIdentifier(const QString &caption, const QString &field,
                              std::function<void()> choose);

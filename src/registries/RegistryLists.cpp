@@ -1,5 +1,8 @@
 #include "registries/RegistryLists.h"
 
+#include "core/db/DataSet.h"
+
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
@@ -104,4 +107,38 @@ TfmListEmp::TfmListEmp(QWidget *parent)
                     {{"empresa", QStringLiteral("Empresa")}}},
                    parent)
 {
+}
+
+TfmListaDistancias::TfmListaDistancias(QWidget *parent)
+    : TfmListaBase({QString::fromUtf8("Lista de distâncias"),
+                    QStringLiteral("select * from distancia order by descricao"),
+                    QStringLiteral("select * from distancia"),
+                    QStringLiteral("descricao"),
+                    QStringLiteral(" order by descricao"),
+                    30,
+                    {{"descricao", QString::fromUtf8("Descrição")},
+                     {"pontoA", QStringLiteral("Ponto A")},
+                     {"pontoB", QStringLiteral("Ponto B")},
+                     {"km", QStringLiteral("KM")}}},
+                   parent)
+{
+    query().setNumberFormat("km", {.decimals = 2});
+}
+
+TfmListaPrecokm::TfmListaPrecokm(QWidget *parent)
+    : TfmListaBase({QString::fromUtf8("Preço por km"),
+                    QStringLiteral("select * from precokm order by datainicio desc"),
+                    {},
+                    {},
+                    {},
+                    30,
+                    {{"datainicio", QString::fromUtf8("Início")},
+                     {"datafim", QStringLiteral("Fim")},
+                     {"custo", QStringLiteral("Valor")}},
+                    true},
+                   parent)
+{
+    query().setNumberFormat("custo", {.decimals = 2, .currency = true});
+    // Three short columns of one kind: none is the name that deserves the room.
+    dbgLista->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 }

@@ -50,3 +50,18 @@ class TfmListEmp : public TfmListaBase {
 public:
     explicit TfmListEmp(QWidget *parent = nullptr);
 };
+
+// "Lista de distâncias": the distances by description.
+class TfmListaDistancias : public TfmListaBase {
+    Q_OBJECT
+public:
+    explicit TfmListaDistancias(QWidget *parent = nullptr);
+};
+
+// "Preço por km": the prices, the latest range first. Its search field filters nothing; its
+// arrow keys move the grid.
+class TfmListaPrecokm : public TfmListaBase {
+    Q_OBJECT
+public:
+    explicit TfmListaPrecokm(QWidget *parent = nullptr);
+};

@@ -25,7 +25,7 @@ TfmListaBase::TfmListaBase(const SearchListConfig &config, QWidget *parent)
         m_model->addColumn(field, caption);
 
     auto *layout = new QVBoxLayout(this);
-    if (!config.searchColumn.isEmpty()) {
+    if (!config.searchColumn.isEmpty() || config.navigationOnlySearch) {
         auto *label = new QLabel(QStringLiteral("Pesquisa"));
         edPesquisa = new QLineEdit;
         edPesquisa->setMaxLength(config.searchLength);
@@ -129,6 +129,8 @@ void TfmListaBase::load(const QString &sql, const QString &searchText)
 
 void TfmListaBase::edPesquisaChange()
 {
+    if (m_config.searchColumn.isEmpty())
+        return;  // a field that only moves the grid
     const QString text = edPesquisa ? edPesquisa->text() : QString();
     QString sql = m_config.baseSql;
     if (!text.isEmpty())

@@ -19,6 +19,9 @@ struct SearchListConfig {
     QString ordering;       // e.g. " order by nome_local"
     int searchLength = 30;
     QList<QPair<QString, QString>> columns;  // field, caption
+    // Without a search column the list may still have the field "Pesquisa" that filters
+    // nothing: only its arrow keys move the grid.
+    bool navigationOnlySearch = false;
 };
 
 // The modal pickers ("Lista de ..."): an optional upper-case search field "Pesquisa" above a

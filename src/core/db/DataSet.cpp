@@ -210,8 +210,7 @@ void DataSet::apply(Loaded &&loaded)
     for (int i = 0; i < m_fieldNames.size(); ++i)
         m_fieldIndex.insert(m_fieldNames[i].toLower(), i);
     m_rows = std::move(loaded.rows);
-    m_buffer.clear();
-    m_original.clear();
+    clearBuffer();
 }
 
 void DataSet::open()
@@ -436,7 +435,62 @@ QVariant DataSet::value(const QString &field) const
 
 int DataSet::asInt(const QString &field) const { return value(field).toInt(); }
 
-QString DataSet::text(const QString &field) const { return displayText(value(field)); }
+QString DataSet::text(const QString &field) const
+{
+    if (!isActive())
+        return {};
+    const int column = requireField(field);
+    if (isEditing() && m_typed.contains(column))
+        return m_typed.value(column);
+    return formatted(column, value(field), false);
+}
+
+QString DataSet::editText(const QString &field) const
+{
+    if (!isActive())
+        return {};
+    const int column = requireField(field);
+    if (isEditing() && m_typed.contains(column))
+        return m_typed.value(column);
+    return formatted(column, value(field), true);
+}
+
+QString DataSet::textAt(int row, const QString &field) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    const int column = requireField(field);
+    return formatted(column, m_rows[row][column], false);
+}
+
+QString DataSet::formatted(int column, const QVariant &value, bool forEditing) const
+{
+    const auto it = m_formats.constFind(m_fieldNames[column].toLower());
+    if (it == m_formats.cend() || value.isNull() || !isNumericType(value.typeId()))
+        return displayText(value);
+    QLocale locale(QLocale::Portuguese, QLocale::Brazil);
+    const bool money = it->currency && !forEditing;
+    if (!money)
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const int decimals = it->decimals >= 0 ? it->decimals : QLocale::FloatingPointShortest;
+    const QString number = locale.toString(value.toDouble(), 'f', decimals);
+    return money ? QStringLiteral("R$ ") + number : number;
+}
+
+void DataSet::setNumberFormat(const QString &field, NumberFormat format)
+{
+    m_formats.insert(field.toLower(), format);
+}
+
+void DataSet::setDisplayLabel(const QString &field, const QString &label)
+{
+    m_labels.insert(field.toLower(), label);
+}
+
+QString DataSet::displayLabel(const QString &field) const
+{
+    return m_labels.value(field.toLower(), field);
+}
 
 QVariant DataSet::valueAt(int row, const QString &field) const
 {
@@ -478,8 +532,11 @@ QVariant DataSet::coerce(int column, const QVariant &value) const
     if (value.metaType() == type)
         return value;
     const auto invalid = [&] {
-        return DbError(QStringLiteral("'%1' não é um valor válido para o campo %2.")
-                           .arg(value.toString(), m_fieldNames[column]));
+        const QString what = isDateType(type.id()) ? QStringLiteral("uma data válida")
+                                                   : QStringLiteral("um valor válido");
+        return DbError(QStringLiteral("'%1' não é %2 para o campo %3.")
+                           .arg(value.toString().trimmed(), what,
+                                displayLabel(m_fieldNames[column])));
     };
     if (value.typeId() == QMetaType::QString && type.id() != QMetaType::QString) {
         const QString text = value.toString().trimmed();
@@ -513,6 +570,44 @@ QVariant DataSet::coerce(int column, const QVariant &value) const
     return converted;
 }
 
+bool DataSet::setText(const QString &field, const QString &text)
+{
+    if (!isActive())
+        throw DbError(closedMessage());
+    const int column = requireField(field);
+    if (m_fieldTypes[column].id() == QMetaType::QString)
+        return setValue(field, text);
+    if (!isEditing() && !edit())
+        return false;
+    QVariant converted;
+    try {
+        converted = coerce(column, text);
+    } catch (const DbError &) {
+        m_typed.insert(column, text);  // refused by post() until it is corrected
+        return true;
+    }
+    m_typed.insert(column, text);
+    if (differs(m_buffer[column], converted)) {
+        m_buffer[column] = converted;
+        Q_EMIT fieldChanged(m_fieldNames[column]);
+    }
+    return true;
+}
+
+void DataSet::requireTypedTextsValid() const
+{
+    for (int column = 0; column < m_fieldNames.size(); ++column)
+        if (m_typed.contains(column))
+            coerce(column, m_typed.value(column));  // throws, naming the field
+}
+
+void DataSet::clearBuffer()
+{
+    m_buffer.clear();
+    m_original.clear();
+    m_typed.clear();
+}
+
 bool DataSet::setValue(const QString &field, const QVariant &value)
 {
     if (!isActive())
@@ -521,6 +616,7 @@ bool DataSet::setValue(const QString &field, const QVariant &value)
     const QVariant converted = coerce(column, value);
     if (!isEditing() && !edit())
         return false;
+    m_typed.remove(column);
     if (!differs(m_buffer[column], converted))
         return true;
     m_buffer[column] = converted;
@@ -534,6 +630,11 @@ bool DataSet::modified() const
 {
     if (!isEditing())
         return false;
+    try {
+        requireTypedTextsValid();
+    } catch (const DbError &) {
+        return true;  // a wrong value typed is a change: post() must say so, never drop it
+    }
     for (int c = 0; c < m_buffer.size(); ++c)
         if (differs(m_buffer[c], m_original[c]))
             return true;
@@ -747,6 +848,7 @@ bool DataSet::post()
 {
     if (!isEditing())
         return true;
+    requireTypedTextsValid();
     Sql::Transaction transaction(db(), m_atomic);
     if (!fire(Event::BeforePost))
         return false;
@@ -759,8 +861,7 @@ bool DataSet::post()
         Q_EMIT aboutToInsertRow(row);
         m_rows.insert(row, stored);
         Q_EMIT rowInserted(row);
-        m_buffer.clear();
-        m_original.clear();
+        clearBuffer();
         m_current = row;
         m_bof = m_eof = false;
         setState(State::Browse);
@@ -771,8 +872,7 @@ bool DataSet::post()
         const Row stored = writeUpdate();
         transaction.commit();
         m_rows[m_current] = stored;
-        m_buffer.clear();
-        m_original.clear();
+        clearBuffer();
         setState(State::Browse);
         Q_EMIT rowUpdated(m_current);
         fireAfter(Event::AfterPost);
@@ -787,8 +887,7 @@ bool DataSet::cancel()
     if (!fire(Event::BeforeCancel))
         return false;
     const bool wasInsert = m_state == State::Insert;
-    m_buffer.clear();
-    m_original.clear();
+    clearBuffer();
     if (wasInsert) {
         m_current = m_rowBeforeInsert;
         m_bof = m_eof = m_rows.isEmpty();
@@ -822,8 +921,7 @@ bool DataSet::remove()
     transaction.commit();
 
     const int row = m_current;
-    m_buffer.clear();  // an edit in progress goes with its row
-    m_original.clear();
+    clearBuffer();  // an edit in progress goes with its row
     setState(State::Browse);
     Q_EMIT aboutToRemoveRow(row);
     m_rows.remove(row);

@@ -122,9 +122,30 @@ public:
     QString text(const QString &field) const;
     static QString displayText(const QVariant &value);
 
-    // A stored row without moving to it (views, reports).
+    // A stored row without moving to it (views, reports), the text with the field's format.
     QVariant valueAt(int row, const QString &field) const;
-    QString textAt(int row, const QString &field) const { return displayText(valueAt(row, field)); }
+    QString textAt(int row, const QString &field) const;
+
+    // How text() shows a number field: a fixed number of decimals, and as money ("R$ 1.234,50").
+    // The text to edit (editText()) has the decimals without the symbol and the grouping.
+    struct NumberFormat {
+        int decimals = -1;  // -1: as many as the value needs
+        bool currency = false;
+    };
+    void setNumberFormat(const QString &field, NumberFormat format);
+    // The name the user knows a field by, used in the messages about its value; the field's
+    // own name when none was given. Both settings last across open() and close().
+    void setDisplayLabel(const QString &field, const QString &label);
+    QString displayLabel(const QString &field) const;
+
+    // What the user types into a field, as a data-aware control hands it over: a text that
+    // converts to the field's type goes into the buffer; one that does not yet (a half-typed
+    // date or number) is kept as typed and refused by post(), which names the field, so a
+    // wrong value is never stored and never silently dropped. Edits first when browsing.
+    bool setText(const QString &field, const QString &text);
+    // The text to show in an edit field: what was typed, else the value without the currency
+    // symbol and grouping.
+    QString editText(const QString &field) const;
 
     // Writes the buffer. In Browse state it first calls edit() itself, as a data-aware control
     // does when the user types; returns false when a BeforeEdit hook aborted that. The value is
@@ -214,6 +235,10 @@ private:
     int requireField(const QString &field) const;
     const Row *currentValues() const;
     QVariant coerce(int column, const QVariant &value) const;
+    QString formatted(int column, const QVariant &value, bool forEditing) const;
+    // Throws DbError, naming the field, for the first typed text that does not convert.
+    void requireTypedTextsValid() const;
+    void clearBuffer();
     bool matches(const Row &row, int column, const QVariant &value, LocateOptions options) const;
 
     bool fire(Event event);       // false when a hook threw DataSetAbort
@@ -248,6 +273,9 @@ private:
     bool m_bof = true;
 
     Row m_buffer;
+    QHash<int, QString> m_typed;  // texts typed into fields while editing, by column
+    QHash<QString, NumberFormat> m_formats;  // by lower-case name
+    QHash<QString, QString> m_labels;        // by lower-case name
     Row m_original;            // the row (edit) or the defaults (insert) the buffer started from
     int m_insertAt = -1;       // position the new row takes when posted
     int m_rowBeforeInsert = -1;

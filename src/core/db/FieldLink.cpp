@@ -1,10 +1,12 @@
 #include "core/db/FieldLink.h"
 
 #include "core/db/DataSet.h"
+#include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
@@ -40,6 +42,12 @@ bool isIntegerField(const DataSet &dataset, const QString &field)
            id == QMetaType::ULongLong;
 }
 
+bool isDecimalField(const DataSet &dataset, const QString &field)
+{
+    const int id = dataset.fieldType(field).id();
+    return id == QMetaType::Double || id == QMetaType::Float;
+}
+
 void setUpLineEdit(QLineEdit *edit, DataSet &dataset, const QString &field,
                    const FieldLinkOptions &options, int maxLength)
 {
@@ -48,31 +56,71 @@ void setUpLineEdit(QLineEdit *edit, DataSet &dataset, const QString &field,
     else if (isIntegerField(dataset, field))
         edit->setValidator(
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?\\d*")), edit));
+    else if (isDecimalField(dataset, field))
+        // The characters of a number; a number written wrongly ("1,2,3") is refused at saving.
+        edit->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[-+]?[\\d.,]*")), edit));
     if (maxLength > 0)
         edit->setMaxLength(maxLength);
     edit->setReadOnly(options.readOnly);
 }
 
+bool isTextField(const DataSet &dataset, const QString &field)
+{
+    return dataset.fieldType(field).id() == QMetaType::QString;
+}
+
+// A line edit shows the field's display text (money with its symbol) and, while it has the
+// focus or holds a text the field has not taken yet, the text to edit. Dates, numbers and money
+// go to the dataset as typed: a half-typed value is only refused when the row is saved, by a
+// message naming the field. A masked edit is read and filled with its blanks and literals.
 class LineEditLink : public FieldLink {
 public:
     LineEditLink(QLineEdit *edit, DataSet &dataset, const QString &field, Options options)
-        : FieldLink(edit, dataset, field, options), m_edit(edit)
+        : FieldLink(edit, dataset, field, options), m_edit(edit),
+          m_mask(qobject_cast<MaskEdit *>(edit)), m_limit(maxLength())
     {
-        setUpLineEdit(edit, dataset, field, options, maxLength());
-        connect(edit, &QLineEdit::textEdited, this, [this](const QString &text) { write(text); });
+        setUpLineEdit(edit, dataset, field, options, m_limit);
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textEdited, this, [this](const QString &text) {
+            const QString typed = m_mask ? m_mask->maskedText() : text;
+            if (!m_dataset || isTextField(*m_dataset, this->field()))
+                write(typed);
+            else
+                writeText(typed);
+        });
     }
 
 protected:
     void show() override
     {
-        const QString text = m_dataset->text(field());
+        const bool editing = m_edit->hasFocus() && !m_edit->isReadOnly();
+        const QString text = editing ? m_dataset->editText(field()) : m_dataset->text(field());
+        if (m_mask) {
+            if (m_mask->maskedText() != text)
+                m_mask->setMaskedText(text);
+            return;
+        }
+        // The limit is on what is typed; the money symbol shown around it must not be cut.
+        if (m_limit > 0)
+            m_edit->setMaxLength(qMax(m_limit, int(text.size())));
         if (m_edit->text() != text)
             m_edit->setText(text);
     }
     void clear() override { m_edit->clear(); }
 
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_edit &&
+            (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            reload();
+        return FieldLink::eventFilter(watched, event);
+    }
+
 private:
     QLineEdit *m_edit;
+    MaskEdit *m_mask;
+    int m_limit;
 };
 
 // QPlainTextEdit and QTextEdit have neither a length limit nor a user-only change signal, so
@@ -281,7 +329,11 @@ void FieldLink::reload()
         clear();
 }
 
-void FieldLink::write(const QVariant &value)
+void FieldLink::write(const QVariant &value) { hand(value, false); }
+
+void FieldLink::writeText(const QString &text) { hand(text, true); }
+
+void FieldLink::hand(const QVariant &value, bool asTyped)
 {
     if (m_loading || !m_dataset)
         return;
@@ -289,7 +341,8 @@ void FieldLink::write(const QVariant &value)
     {
         const QScopedValueRollback guard(m_writing, true);
         try {
-            accepted = m_dataset->setValue(m_field, value);
+            accepted = asTyped ? m_dataset->setText(m_field, value.toString())
+                               : m_dataset->setValue(m_field, value);
         } catch (const DbError &e) {
             Msg::error(e.text());
         } catch (const std::exception &e) {

@@ -67,6 +67,8 @@ protected:
     virtual void clear() = 0;
     // Hands the user's input to the dataset; the widget reverts when the dataset refuses it.
     void write(const QVariant &value);
+    // Hands the text as typed (DataSet::setText): a value not complete yet is kept as typed.
+    void writeText(const QString &text);
     bool loading() const { return m_loading; }
     // The limit the options ask for, 0 for none.
     int maxLength();
@@ -75,6 +77,8 @@ protected:
     const Options m_options;
 
 private:
+    void hand(const QVariant &value, bool asTyped);
+
     QPointer<QWidget> m_widget;
     QString m_field;
     bool m_loading = false;

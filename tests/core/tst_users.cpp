@@ -1,0 +1,275 @@
+#include "TestDatabase.h"
+#include "TestEnvironment.h"
+#include "core/TdmzDados.h"
+#include "core/TfmAcesso.h"
+#include "core/TfmQ90ini.h"
+#include "core/TfmSenha.h"
+#include "core/TorvelApplication.h"
+#include "core/db/DataSet.h"
+#include "platform/MessageService.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QApplication>
+#include <QDir>
+#include <QtTest>
+
+using Kind = MessageService::Kind;
+
+// With TORVEL_SCREENSHOTS set, the window as the user sees it goes to that folder as PNG.
+inline void snapshot(QWidget &window, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("TORVEL_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    window.show();
+    QCoreApplication::processEvents();
+    window.grab().save(folder + '/' + name + ".png");
+}
+
+// The users editor: its rows, its messages and what the flags do at the next login.
+class TestUsers : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<TestDatabase> tdb;
+    std::unique_ptr<TdmzDados> dm;
+
+    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
+
+    static void choose(TfmAcesso &w, const QString &login)
+    {
+        const QList<QListWidgetItem *> items = w.lvUsuarios->findItems(login, Qt::MatchExactly);
+        QVERIFY2(!items.isEmpty(), qPrintable(login));
+        w.lvUsuariosClick(items.first());
+    }
+
+    // Adds a user as the user does: "Adiciona", the two fields typed, "Confirma".
+    static void add(TfmAcesso &w, const QString &login, const QString &senha)
+    {
+        w.btadicionaclick();
+        type(w.edLogin, login);
+        w.edLoginExit();
+        type(w.edSenha, senha);
+    }
+
+    // Key by key, accents included (QTest::keyClicks takes ASCII only).
+    static void type(QWidget *widget, const QString &text)
+    {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_A, QString(c), Qt::NoModifier);
+    }
+
+    static void activate(QWidget &w)
+    {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
+
+    // Logs in through the main window's start and tells whether the reports of collections
+    // are enabled for that user.
+    bool collectionReportsEnabledFor(const QString &login, const QString &senha)
+    {
+        ScriptedDialogRunner dialogs;
+        dialogs.expect("TfmSenha", [=](QDialog *dlg) {
+            auto *d = qobject_cast<TfmSenha *>(dlg);
+            d->edLogin->setText(login);
+            d->edSenha->setText(senha);
+            d->btconfirmaclick();
+            return d->result();
+        });
+        TfmQ90ini main;
+        if (!main.FormCreate())
+            return false;
+        return main.menu("mnRelColetas")->menuAction()->isEnabled();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TorvelApplication::setUp(); }
+
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        tdb = std::make_unique<TestDatabase>();
+        dm = std::make_unique<TdmzDados>();
+        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+    }
+
+    void cleanup()
+    {
+        dm.reset();
+        tdb.reset();
+        env.reset();
+    }
+
+    void opensOnTheInitialUserWithEverythingDisabled()
+    {
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        QCOMPARE(w.windowTitle(), QString::fromUtf8("Usuários do Sistema"));
+        QCOMPARE(w.captions(), QStringList({QString()}));  // the initial user has no login
+        QVERIFY(!w.gbAcessos->isEnabled());
+        QCOMPARE(w.edLogin->toolTip(), QString::fromUtf8("Nome do usuário"));
+        QCOMPARE(w.edSenha->toolTip(), QString::fromUtf8("Senha do usuário"));
+        QCOMPARE(w.edSenha->echoMode(), QLineEdit::Password);
+        QCOMPARE(w.lvUsuarios->toolTip(),
+                 QString::fromUtf8("Clique no usuário para realizar as alterações"));
+        // The indented flags sit to the right of the flag they belong to.
+        w.show();
+        const auto left = [&](const char *column) {
+            return w.flag(column)->mapTo(&w, QPoint()).x();
+        };
+        QVERIFY(left("relcad") > left("relatorios"));
+        QCOMPARE(left("reldesc"), left("relcad"));
+        QVERIFY(left("utilsen") > left("utilitarios"));
+        QCOMPARE(left("descarga"), left("cadastros"));
+        // "Exclui" with no user chosen deletes nobody.
+        w.btapagaclick();
+        QCOMPARE(scalar("select count(*) from control").toInt(), 1);
+        choose(w, QString());
+        QVERIFY(w.gbAcessos->isEnabled());
+        QVERIFY(w.flag("reldesc")->isChecked());
+        snapshot(w, "usuarios");
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void uncheckingDescarregamentoActsAtTheNextLoginOnly()
+    {
+        ScriptedMessageService msgs;
+        {
+            TfmAcesso w;
+            activate(w);
+            add(w, "vigia", "ronda1");
+            for (const char *column : {"cadastros", "reldesc", "utilsen"})
+                QVERIFY(w.flag(column)->isChecked());  // a new user may do everything
+            w.flag("reldesc")->click();
+            msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
+            w.btconfirmaclick();
+            QVERIFY(!w.gbAcessos->isEnabled());
+            QCOMPARE(w.captions(), QStringList({QString(), "VIGIA"}));
+            w.buRetornaclick();
+            QCOMPARE(w.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(scalar("select reldesc from control where login = 'VIGIA'").toInt(), -1);
+        QCOMPARE(scalar("select descarga from control where login = 'VIGIA'").toInt(), 0);
+        QCOMPARE(scalar("select senha from control where login = 'VIGIA'").toString(),
+                 QString("RONDA1"));
+        QVERIFY(!collectionReportsEnabledFor("VIGIA", "RONDA1"));
+        QVERIFY(collectionReportsEnabledFor("", ""));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void repeatedLoginWarnsAndTheSamePairIsRefusedByTheKey()
+    {
+        tdb->exec("insert into control (login, senha) values ('ANA', 'UM')");
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        activate(w);
+        msgs.expect(Kind::Information, QString::fromUtf8("Nome de usuário já existente!"));
+        add(w, "ana", "um");
+        QVERIFY(w.edLogin->hasFocus());
+        msgs.expect(Kind::Error, QString::fromUtf8("Já existe um registro com esta chave.*"));
+        w.btconfirmaclick();
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        // Still usable: the row is as typed, and another password saves it.
+        QCOMPARE(dm->qyControl->state(), DataSet::State::Insert);
+        QVERIFY(w.gbAcessos->isEnabled());
+        w.edSenha->selectAll();
+        type(w.edSenha, "dois");
+        msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
+        w.btconfirmaclick();
+        QCOMPARE(scalar("select count(*) from control where login = 'ANA'").toInt(), 2);
+        QCOMPARE(w.captions(), QStringList({QString(), "ANA", "ANA"}));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void withoutPasswordNothingIsSaved()
+    {
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        activate(w);
+        add(w, "BIA", "");
+        msgs.expect(Kind::Warning, "Informe a senha!");
+        w.btconfirmaclick();
+        QVERIFY(w.edSenha->hasFocus());
+        QCOMPARE(scalar("select count(*) from control").toInt(), 1);
+        // "Retorna" offers the row; a refused save keeps the window open.
+        msgs.expectConfirm("Registro em edição. Salvar?", false);
+        w.buRetornaclick();
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QCOMPARE(scalar("select count(*) from control").toInt(), 1);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void retornaStaysOpenWhenTheSaveIsRefused()
+    {
+        tdb->exec("insert into control (login, senha) values ('ANA', 'UM')");
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        activate(w);
+        msgs.expect(Kind::Information, QString::fromUtf8("Nome de usuário já existente!"));
+        add(w, "ANA", "UM");
+        msgs.expectConfirm("Registro em edição. Salvar?", true);
+        msgs.expect(Kind::Error, QString::fromUtf8("Já existe um registro com esta chave.*"));
+        w.buRetornaclick();
+        QVERIFY(w.result() != QDialog::Accepted);
+        QCOMPARE(dm->qyControl->state(), DataSet::State::Insert);
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void quotesAndAccentsRoundTripAndLogIn()
+    {
+        const QString login = QString::fromUtf8("d'ávila\"x");
+        const QString senha = QString::fromUtf8("são'; --");
+        ScriptedMessageService msgs;
+        {
+            TfmAcesso w;
+            activate(w);
+            add(w, login, senha);
+            msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
+            w.btconfirmaclick();
+            QCOMPARE(w.captions().last(), login.toUpper());
+        }
+        QCOMPARE(scalar("select count(*) from control").toInt(), 2);
+        QCOMPARE(scalar("select senha from control where login <> ''").toString(), senha.toUpper());
+        TfmSenha d;
+        d.edLogin->setText(login.toUpper());
+        d.edSenha->setText(senha.toUpper());
+        d.btconfirmaclick();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void excluiDeletesTheChosenUserAtOnce()
+    {
+        tdb->exec("insert into control (login, senha) values ('ANA', 'UM'), ('CAIO', 'DOIS')");
+        ScriptedMessageService msgs;  // no question asked
+        TfmAcesso w;
+        choose(w, "CAIO");
+        QCOMPARE(w.edLogin->text(), QString("CAIO"));
+        w.btapagaclick();
+        QCOMPARE(w.captions(), QStringList({QString(), "ANA"}));
+        QCOMPARE(scalar("select count(*) from control where login = 'CAIO'").toInt(), 0);
+        QVERIFY(!w.gbAcessos->isEnabled());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    void menuOpensTheEditor()
+    {
+        ScriptedDialogRunner dialogs;
+        TfmQ90ini main;
+        QVERIFY(main.action("Senha1Click")->isEnabled());
+        dialogs.expect("TfmAcesso", [](QDialog *d) { return d->result(); });
+        main.action("Senha1Click")->trigger();
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+    }
+};
+
+QTEST_MAIN(TestUsers)
+#include "tst_users.moc"
