@@ -99,12 +99,23 @@ keys "$settings" Escape
 keys "$main" alt+c l               # &Cadastros > &Locais
 locais=$(wait_window "Locais")
 shot 06-cadastro-locais
-# "Localiza" has no access key: click it, the fifth of the six buttons along the bottom.
+# "Localiza" has no access key: click along the row of buttons at the bottom until the list
+# opens (the row's layout follows the window's width).
 eval "$(xdotool getwindowgeometry --shell "$locais")"
-xdotool mousemove $((X + WIDTH * 745 / 1000)) $((Y + HEIGHT - 28)) click 1
-wait_window "Lista de Locais" >/dev/null
-shot 07-lista-de-locais
-keys "$(wait_window "Lista de Locais")" Escape
+lista=""
+for frac in 745 700 790 650 830; do
+  xdotool mousemove $((X + WIDTH * frac / 1000)) $((Y + HEIGHT - 24)) click 1
+  sleep 0.5
+  if xdotool search --onlyvisible --name "Lista de Locais" >/dev/null 2>&1; then
+    lista=$(xdotool search --onlyvisible --name "Lista de Locais" | tail -1); break
+  fi
+done
+if [ -n "$lista" ]; then
+  shot 07-lista-de-locais
+  keys "$lista" Escape
+else
+  echo "A lista de locais não abriu; sem a captura 07." >&2
+fi
 keys "$locais" Escape
 
 keys "$main" alt+j t               # A&juda > &TORVEL

@@ -15,6 +15,7 @@ void registerDemoCommands();
 void registerConsistencyCommands();
 void registerQ90Commands();
 void registerExportCommands();
+void registerReportCommands();
 
 namespace Cli {
 
@@ -93,6 +94,7 @@ int run(const QStringList &args)
     registerConsistencyCommands();
     registerQ90Commands();
     registerExportCommands();
+    registerReportCommands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();

@@ -1,9 +1,16 @@
 #include "platform/Report.h"
 
+#include "platform/Folders.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 
+#include <QAction>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPdfWriter>
@@ -39,13 +46,6 @@ void setA4Portrait(QPagedPaintDevice *device)
     device->setPageOrientation(QPageLayout::Portrait);
 }
 
-QFont reportFont(double scale, bool bold)
-{
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(kBasePointSize * scale);
-    font.setBold(bold);
-    return font;
-}
 
 bool isBlank(const QStringList &cells)
 {
@@ -100,6 +100,21 @@ qsizetype fittingPrefix(const QString &text, const QFontMetricsF &metrics, doubl
 }
 
 }  // namespace
+
+QFont ReportRenderer::font(int column, double scale, bool bold) const
+{
+    QFont result(m_def.font.family.isEmpty() ? QStringLiteral("DejaVu Sans") : m_def.font.family);
+    double size = m_def.font.pointSize > 0 ? m_def.font.pointSize : kBasePointSize;
+    if (column >= 0 && column < m_def.columns.size()) {
+        const ReportColumn &c = m_def.columns[column];
+        if (c.pointSize > 0)
+            size = c.pointSize;
+        bold = bold || c.bold;
+    }
+    result.setPointSizeF(size * scale);
+    result.setBold(bold);
+    return result;
+}
 
 ReportRenderer::ReportRenderer(ReportDefinition definition, QList<QStringList> rows)
     : m_def(std::move(definition)), m_rows(std::move(rows))
@@ -165,14 +180,17 @@ ReportLayout ReportRenderer::layoutOn(QPaintDevice *device, double areaLeft, dou
     const int count = int(m_def.columns.size());
     if (count == 0)
         return result;
-    const double gap = kColumnGapMm * device->width() / double(device->widthMM());
+    const double mm = device->width() / double(device->widthMM());
+    const double gap = kColumnGapMm * mm;
+    auto fixedWidth = [&](int c) { return m_def.columns[c].fixedWidthMm * mm; };
+    auto isFixed = [&](int c) { return m_def.columns[c].fixedWidthMm > 0; };
+    auto indent = [&](int c) { return std::max(0.0, m_def.columns[c].indentMm) * mm; };
 
     // What each column holds, measured once at the base size: its widest text, and the widest
     // word of its texts (the narrowest a wrapped column can be without breaking a word).
     QList<Held> widest(count), widestWord(count);
-    const QFontMetricsF plain(reportFont(1, false), device), strong(reportFont(1, true), device);
     auto hold = [&](int c, const QString &text, bool bold) {
-        const QFontMetricsF &metrics = bold ? strong : plain;
+        const QFontMetricsF metrics(font(c, 1, bold), device);
         const double width = metrics.horizontalAdvance(text);
         keepWider(widest[c], text, bold, width);
         if (width <= widestWord[c].width)
@@ -197,20 +215,20 @@ ReportLayout ReportRenderer::layoutOn(QPaintDevice *device, double areaLeft, dou
                                       (m_def.columns[c].alignment & Qt::AlignLeft) &&
                                       std::all_of(cells.begin() + c + 1, cells.end(),
                                                   [](const QString &s) { return s.isEmpty(); });
-            if (!runsToMargin && !cells[c].isEmpty())
+            if (!runsToMargin && !cells[c].isEmpty() && !isFixed(c))
                 hold(c, cells[c], bold);
         }
     }
 
-    auto measured = [&](const Held &held, double scale) {
+    auto measured = [&](int c, const Held &held, double scale) {
         return held.text.isEmpty()
                    ? 0.0
-                   : QFontMetricsF(reportFont(scale, held.bold), device).horizontalAdvance(held.text);
+                   : QFontMetricsF(font(c, scale, held.bold), device).horizontalAdvance(held.text);
     };
     auto naturalWidths = [&](double scale) {
         QList<double> widths;
         for (int c = 0; c < count; ++c)
-            widths << measured(widest[c], scale) + gap;
+            widths << (isFixed(c) ? fixedWidth(c) : measured(c, widest[c], scale) + gap + indent(c));
         return widths;
     };
     auto sum = [](const QList<double> &values) {
@@ -228,21 +246,22 @@ ReportLayout ReportRenderer::layoutOn(QPaintDevice *device, double areaLeft, dou
     };
 
     // Largest font at which everything fits whole; the room left goes to the text columns by
-    // their shares (to every column when all keep whole).
+    // their shares (to every measured column when all keep whole). Columns of a set width
+    // keep it.
     const double floor = std::clamp(m_def.minimumFontScale, 0.1, 1.0);
     for (double scale = 1;; scale = std::max(floor, scale - kScaleStep)) {
         QList<double> widths = naturalWidths(scale);
         const double spare = areaWidth - sum(widths);
         if (spare >= 0) {
             double shares = 0;
-            for (const ReportColumn &column : m_def.columns)
-                shares += column.keepWhole ? 0 : std::max(0.0, column.width);
+            for (int c = 0; c < count; ++c)
+                shares += m_def.columns[c].keepWhole || isFixed(c) ? 0 : std::max(0.0, m_def.columns[c].width);
             const bool onlyWhole = shares <= 0;
             if (onlyWhole)
-                for (const ReportColumn &column : m_def.columns)
-                    shares += std::max(0.0, column.width);
+                for (int c = 0; c < count; ++c)
+                    shares += isFixed(c) ? 0 : std::max(0.0, m_def.columns[c].width);
             for (int c = 0; c < count && shares > 0; ++c)
-                if (onlyWhole || !m_def.columns[c].keepWhole)
+                if (!isFixed(c) && (onlyWhole || !m_def.columns[c].keepWhole))
                     widths[c] += spare * std::max(0.0, m_def.columns[c].width) / shares;
             return place(scale, widths);
         }
@@ -250,17 +269,17 @@ ReportLayout ReportRenderer::layoutOn(QPaintDevice *device, double areaLeft, dou
             break;
     }
 
-    // Smallest font, and still too wide: the columns kept whole take their full width, the
-    // text columns share the rest, each at least as wide as its widest word and the rest of the
-    // room in proportion to what wrapping takes from it.
+    // Smallest font, and still too wide: the columns kept whole (and those of a set width)
+    // take their full width, the text columns share the rest, each at least as wide as its
+    // widest word and the rest of the room in proportion to what wrapping takes from it.
     QList<double> widths = naturalWidths(floor);
     double fixed = 0, least = 0, most = 0;
     QList<double> minimum(count, 0.0);
     for (int c = 0; c < count; ++c) {
-        if (m_def.columns[c].keepWhole) {
+        if (m_def.columns[c].keepWhole || isFixed(c)) {
             fixed += widths[c];
         } else {
-            minimum[c] = measured(widestWord[c], floor) + gap;
+            minimum[c] = measured(c, widestWord[c], floor) + gap + indent(c);
             least += minimum[c];
             most += widths[c];
         }
@@ -268,15 +287,23 @@ ReportLayout ReportRenderer::layoutOn(QPaintDevice *device, double areaLeft, dou
     const double rest = areaWidth - fixed;
     if (most > 0 && rest >= least) {
         for (int c = 0; c < count; ++c)
-            if (!m_def.columns[c].keepWhole)
-                widths[c] = minimum[c] + (rest - least) * (widths[c] - minimum[c]) / (most - least);
+            if (!m_def.columns[c].keepWhole && !isFixed(c))
+                widths[c] = most > least
+                                ? minimum[c] + (rest - least) * (widths[c] - minimum[c]) / (most - least)
+                                : minimum[c];
         return place(floor, widths);
     }
-    // Not even every word fits: every column in proportion to what it holds, and text breaks
-    // inside words (still nothing is lost).
-    const double total = sum(widths);
-    for (double &w : widths)
-        w = total > 0 ? w * areaWidth / total : areaWidth / count;
+    // Not even every word fits: every measured column in proportion to what it holds, and
+    // text breaks inside words (still nothing is lost).
+    double setWidths = 0;
+    for (int c = 0; c < count; ++c)
+        if (isFixed(c))
+            setWidths += widths[c];
+    const double room = std::max(0.0, areaWidth - setWidths);
+    const double total = sum(widths) - setWidths;
+    for (int c = 0; c < count; ++c)
+        if (!isFixed(c))
+            widths[c] = total > 0 ? widths[c] * room / total : room / count;
     return place(floor, widths);
 }
 
@@ -291,65 +318,67 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
     const ReportLayout columns = layoutOn(device, area.left(), area.width());
     const int count = int(columns.width.size());
 
-    const QFont body = reportFont(1, false);
-    const QFont bold = reportFont(1, true);
-    const QFont big = reportFont(kTitlePointSize / kBasePointSize, true);
-    const QFont cellBody = reportFont(columns.fontScale, false);
-    const QFont cellBold = reportFont(columns.fontScale, true);
+    const QFont body = font(-1, 1, false);
+    const QFont bold = font(-1, 1, true);
+    const QFont big = font(-1, kTitlePointSize / kBasePointSize, true);
     const QFontMetricsF bodyMetrics(body, device), boldMetrics(bold, device), bigMetrics(big, device);
     const double line = bodyMetrics.height() * 1.25;
     const double bigLine = bigMetrics.height() * 1.1;
     // The lines of one wrapped cell sit closer than the rows, so a wrapped value reads as one.
-    const double cellHeight = QFontMetricsF(cellBody, device).height();
+    double cellHeight = QFontMetricsF(font(-1, columns.fontScale, false), device).height();
+    for (int c = 0; c < count; ++c)
+        cellHeight = std::max(cellHeight, QFontMetricsF(font(c, columns.fontScale, true), device).height());
     const double cellLine = cellHeight * 1.05;
     const double rowPadding = cellHeight * 0.2;
     const double gap = kColumnGapMm * page.mm;
+    auto indent = [&](int c) { return std::max(0.0, m_def.columns[c].indentMm) * page.mm; };
 
     // The lines of each cell of a row; a row is as tall as its tallest cell.
     struct Laid {
         QList<QStringList> cells;
         double height = 0;
     };
-    auto layCells = [&](const QStringList &cells, const QFont &font, bool spill) {
-        const QFontMetricsF metrics(font, device);
+    auto layCells = [&](const QStringList &cells, bool strong, bool spill) {
         Laid laid;
         qsizetype lines = 1;
         for (int c = 0; c < count; ++c) {
-            double width = columns.width[c];
+            double width = columns.width[c] - indent(c);
             if (spill && (m_def.columns[c].alignment & Qt::AlignLeft))
                 for (int n = c + 1; n < count && cells.value(n).isEmpty(); ++n)
                     width += columns.width[n];
+            const QFontMetricsF metrics(font(c, columns.fontScale, strong), device);
             laid.cells << wrap(cells.value(c), metrics, width - gap);
             lines = std::max(lines, laid.cells.last().size());
         }
         laid.height = double(lines) * cellLine + rowPadding;
         return laid;
     };
-    auto drawCells = [&](const Laid &laid, double y, const QFont &font) {
-        p.setFont(font);
-        for (int c = 0; c < count; ++c)
+    auto drawCells = [&](const Laid &laid, double y, bool strong) {
+        for (int c = 0; c < count; ++c) {
+            p.setFont(font(c, columns.fontScale, strong));
             for (int i = 0; i < laid.cells[c].size(); ++i) {
-                const QRectF cell(columns.left[c], y + rowPadding / 2 + i * cellLine,
-                                  std::max(0.0, columns.width[c] - gap), cellLine);
+                const QRectF cell(columns.left[c] + indent(c), y + rowPadding / 2 + i * cellLine,
+                                  std::max(0.0, columns.width[c] - indent(c) - gap), cellLine);
                 // Not clipped: a text that spills runs on over the empty cells beside it.
                 p.drawText(cell, int(m_def.columns[c].alignment | Qt::AlignVCenter) | Qt::TextDontClip,
                            laid.cells[c][i]);
             }
+        }
     };
 
     QList<Laid> rows;
     rows.reserve(m_rows.size());
     for (int r = 0; r < m_rows.size(); ++r)
-        rows << layCells(m_rows[r], m_def.boldRow && m_def.boldRow(r) ? cellBold : cellBody,
-                         m_def.spillIntoEmptyColumns);
+        rows << layCells(m_rows[r], m_def.boldRow && m_def.boldRow(r), m_def.spillIntoEmptyColumns);
     QStringList headingTexts;
     for (const ReportColumn &c : m_def.columns)
         headingTexts << c.heading;
-    const Laid headings = layCells(headingTexts, cellBold, false);
+    const Laid headings = layCells(headingTexts, true, false);
 
     // Page header: the date-time and page number keep their room at the right, the title is
     // centred between that room and its mirror at the left, the installation name takes what
-    // the title leaves at the left; each wraps within its room.
+    // the title leaves at the left; each wraps within its room. The extra lines follow under
+    // them, across the page.
     const QString printedAt = m_def.printedAt.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
     const double rightRoom = std::max(bodyMetrics.horizontalAdvance(printedAt),
                                       bodyMetrics.horizontalAdvance(QString::fromUtf8("Página 0000")));
@@ -364,6 +393,9 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
     const QStringList installationText = wrap(m_def.installation, bodyMetrics, leftRoom);
     const double headerHeight = std::max({double(installationText.size()) * line,
                                           double(titleText.size()) * bigLine, 2 * line});
+    QStringList headerLines;
+    for (const QString &h : m_def.headerLines)
+        headerLines << wrap(h, bodyMetrics, area.width());
 
     int pageNumber = 0;
     int printed = 0;
@@ -374,13 +406,26 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
             p.drawText(QRectF(area.left(), top + i * lineHeight, area.width(), lineHeight),
                        int(align | Qt::AlignVCenter) | Qt::TextDontClip, lines[i]);
     };
+    // A label (and a count) set at a column's left edge, or against the right margin.
+    auto countText = [](const ReportCountLine &c, int n) {
+        return c.withCount ? c.label + QString::number(n) : c.label;
+    };
+    auto drawUnderColumn = [&](const ReportCountLine &c, const QString &text, double top) {
+        const bool right = c.column < 0 || c.column >= count;
+        const double left = right ? area.left() : columns.left[c.column];
+        p.drawText(QRectF(left, top, area.right() - left, line),
+                   int(right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextDontClip,
+                   text);
+    };
+    const ReportCountLine footerCount =
+        m_def.footerCount.isSet() ? m_def.footerCount
+                                  : ReportCountLine{QStringLiteral("Registros impressos: "), -1};
+    const bool hasFooter = m_def.countInFooter || m_def.footerCount.isSet();
     auto footer = [&] {
-        if (!m_def.countInFooter)
+        if (!hasFooter)
             return;
         p.setFont(body);
-        p.drawText(QRectF(area.left(), area.bottom() - line, area.width(), line),
-                   Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("Registros impressos: %1").arg(printed));
+        drawUnderColumn(footerCount, countText(footerCount, printed), area.bottom() - line);
     };
     auto startPage = [&] {
         if (pageNumber > 0) {
@@ -399,7 +444,10 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
                    QString::fromUtf8("Página ") + QString::number(pageNumber));
         p.setFont(big);
         drawLines(titleText, y, bigLine, Qt::AlignHCenter);
-        y += headerHeight + page.mm;
+        y += headerHeight;
+        p.setFont(body);
+        drawLines(headerLines, y, line, Qt::AlignLeft);
+        y += double(headerLines.size()) * line + page.mm;
         p.setPen(QPen(Qt::black, 0.3 * page.mm));
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         p.setPen(Qt::black);
@@ -412,19 +460,70 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
                 y += double(lines.size()) * line;
             }
         }
-        if (count > 0 && (pageNumber == 1 || m_def.headingsOnEveryPage)) {
-            y += page.mm;
-            drawCells(headings, y, cellBold);
-            y += headings.height;
-            p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        if (pageNumber == 1 || m_def.headingsOnEveryPage) {
+            const double bandTop = y;
+            const double inset = m_def.frameHeadingBand ? page.mm : 0;
+            y += inset;
+            p.setFont(bold);
+            for (const QString &t : m_def.headingLines) {
+                const QStringList lines = wrap(t, boldMetrics, area.width() - 2 * inset);
+                for (int i = 0; i < lines.size(); ++i)
+                    p.drawText(QRectF(area.left() + inset, y + i * line, area.width() - 2 * inset, line),
+                               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, lines[i]);
+                y += double(lines.size()) * line;
+            }
+            if (count > 0) {
+                y += page.mm;
+                drawCells(headings, y, true);
+                y += headings.height;
+                if (!m_def.frameHeadingBand)
+                    p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+            }
+            y += inset;
+            if (m_def.frameHeadingBand && y > bandTop) {
+                p.setPen(QPen(Qt::black, 0.25 * page.mm));
+                p.drawRect(QRectF(area.left(), bandTop, area.width(), y - bandTop));
+                p.setPen(Qt::black);
+            }
             y += page.mm;
         }
         rowsTop = y;
     };
-    const double bottom = area.bottom() - (m_def.countInFooter ? line * 1.5 : 0);
+    const double bottom = area.bottom() - (hasFooter ? line * 1.5 : 0);
+    const ReportGroup &group = m_def.group;
+    auto startsGroup = [&](int r) {
+        return group.isSet() && (r == 0 || group.key(r) != group.key(r - 1));
+    };
+    int groupRows = 0;
+    auto closeGroup = [&] {
+        if (!group.footer.isSet())
+            return;
+        if (y + line > bottom)
+            startPage();
+        p.setFont(bold);
+        drawUnderColumn(group.footer, countText(group.footer, groupRows), y);
+        y += line * 1.5;
+    };
 
     startPage();
     for (int r = 0; r < rows.size(); ++r) {
+        if (startsGroup(r)) {
+            if (r > 0) {
+                closeGroup();
+                if (group.newPagePerGroup)
+                    startPage();
+            }
+            groupRows = 0;
+            // The group header goes to the next page with the group's first row.
+            const QStringList header =
+                group.header ? wrap(group.header(r), boldMetrics, area.width()) : QStringList();
+            const double height = double(header.size()) * line;
+            if (y > rowsTop && y + height + rows[r].height > bottom)
+                startPage();
+            p.setFont(bold);
+            drawLines(header, y, line, Qt::AlignLeft);
+            y += height;
+        }
         // A row that keeps with the next needs room for both; a page that has no row yet
         // takes the row whatever its height, so a row taller than a page still prints.
         double needed = rows[r].height;
@@ -434,14 +533,23 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
         if ((m_def.pageBreakPerRow && r > 0) || (pageHasRows && y + needed > bottom))
             startPage();
         ++printed;
+        ++groupRows;
         // A blank separator row at the top of a page separates nothing.
         if (y <= rowsTop && !m_def.pageBreakPerRow && isBlank(m_rows[r]))
             continue;
         if (m_def.shadeAlternateRows && r % 2 == 1)
             p.fillRect(QRectF(area.left(), y, area.width(), rows[r].height), QColor(235, 235, 235));
-        const bool strong = m_def.boldRow && m_def.boldRow(r);
-        drawCells(rows[r], y, strong ? cellBold : cellBody);
+        drawCells(rows[r], y, m_def.boldRow && m_def.boldRow(r));
         y += rows[r].height;
+    }
+    if (group.isSet() && !rows.isEmpty())
+        closeGroup();
+    if (m_def.summaryCount.isSet()) {
+        if (y + line > bottom)
+            startPage();
+        p.setFont(bold);
+        drawUnderColumn(m_def.summaryCount, countText(m_def.summaryCount, printed), y);
+        y += line;
     }
     for (const QString &s : m_def.summaryLines) {
         const QStringList lines = wrap(s, boldMetrics, area.width());
@@ -465,6 +573,30 @@ bool ReportRenderer::writePdf(const QString &path) const
     return QFileInfo(path).size() > 0;
 }
 
+QString ReportRenderer::proposedPdfPath() const
+{
+    QString name = m_def.title.simplified();
+    // A title is no path: the characters a file name cannot hold become blanks.
+    name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral(" "));
+    name = name.simplified();
+    if (name.isEmpty())
+        name = QStringLiteral("Relatório");
+    return Folders::documentsFolder() + name + QStringLiteral(".pdf");
+}
+
+bool ReportRenderer::savePdfAs() const
+{
+    const QString path = MessageService::instance().saveFileName(
+        QStringLiteral("Salvar como PDF"), proposedPdfPath(), QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return false;
+    if (!writePdf(path)) {
+        Msg::error(QString::fromUtf8("Não foi possível gravar o arquivo %1").arg(path));
+        return false;
+    }
+    return true;
+}
+
 void ReportRenderer::preview(QWidget *parent) const
 {
     if (isEmpty())
@@ -476,6 +608,22 @@ void ReportRenderer::preview(QWidget *parent) const
     dialog.setWindowTitle(QString::fromUtf8("Visualização - ") + m_def.title);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [this](QPrinter *target) { render(target); });
-    dialog.resize(900, 1000);
+    // Saving goes straight to a PDF in the user's documents, named after the report.
+    if (auto *bar = dialog.findChild<QToolBar *>()) {
+        QAction *save = bar->addAction(
+            dialog.style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Salvar como PDF"));
+        save->setObjectName(QStringLiteral("salvarPdf"));
+        QObject::connect(save, &QAction::triggered, &dialog, [this] { savePdfAs(); });
+    }
+    // As tall as a page where the screen allows, never larger than the screen.
+    QSize size(900, 1000);
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        size = size.boundedTo(QSize(room.width() * 95 / 100, room.height() * 90 / 100));
+        dialog.resize(size);
+        dialog.move(room.center() - QPoint(size.width() / 2, size.height() / 2));
+    } else {
+        dialog.resize(size);
+    }
     DialogRunner::exec(&dialog);
 }

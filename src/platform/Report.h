@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <functional>
 
+class QFont;
 class QFontMetricsF;
 class QPagedPaintDevice;
 class QPaintDevice;
@@ -14,13 +15,16 @@ class QWidget;
 // The banded report engine every printed report and listing uses. A definition names the
 // bands; the data set is its rows, printed in order, one detail band each, on A4 portrait:
 // - page header on every page: the title centred, the installation name at the left, the
-//   printing date-time and "Página N" at the right, a rule beneath; a long title or
-//   installation name wraps within its own room, so neither runs over the other;
+//   printing date-time and "Página N" at the right, extra lines under them, a rule beneath; a
+//   long title or installation name wraps within its own room, so neither runs over the other;
 // - title band (lines of text, wrapped) on the first page only;
-// - column headings on the first page or on every page;
+// - heading band on the first page or on every page: its lines of text, then the column
+//   headings, framed if asked;
+// - group bands: a header before each group of rows, a count after it, a page per group if
+//   asked;
 // - detail band per row; a printed report never loses a value (see the layout below);
-// - summary band (lines) after the last row, and an optional page footer with the number of
-//   rows printed so far.
+// - summary band (a count under a column, lines) after the last row, and an optional page
+//   footer with the number of rows printed so far.
 //
 // Column layout: each column is as wide as what it holds, its heading and its widest value
 // measured with the report's font (or its declared `widest` sample, if wider). When that does
@@ -38,14 +42,59 @@ struct ReportColumn {
     QString widest;
     // Never wrapped: dates, times, verdicts, numbers.
     bool keepWhole = false;
+    // An absolute width, for a report laid out to measure; 0 sizes the column from what it
+    // holds. Never shrunk nor widened; what does not fit wraps in it.
+    double fixedWidthMm = 0;
+    // The field starts this far into its column: a field set in from the band's left edge.
+    double indentMm = 0;
+    // The column's own font: bold, and a size in points (0: the report's size).
+    bool bold = false;
+    double pointSize = 0;
+};
+
+// A text set under a column, followed by a count when `withCount`: "TOTAL: 12",
+// "Total de registros: 3", "Total de locais: 20". Column -1 sets it against the right margin.
+struct ReportCountLine {
+    QString label;
+    int column = 0;
+    bool withCount = true;
+    bool isSet() const { return !label.isEmpty(); }
+};
+
+// Master bands: consecutive rows with the same key are one group, opened by a header band
+// (bold, never left alone at the foot of a page) and closed by an optional count of its rows.
+struct ReportGroup {
+    std::function<QString(int row)> key;
+    // The header band's text, given the group's first row.
+    std::function<QString(int row)> header;
+    bool newPagePerGroup = false;
+    ReportCountLine footer;
+    bool isSet() const { return bool(key); }
+};
+
+// The report's font; an empty family or a size of 0 keeps the engine's (DejaVu Sans, 8 pt).
+struct ReportFont {
+    QString family;
+    double pointSize = 0;
 };
 
 struct ReportDefinition {
     QString title;
     QString installation;
+    // Lines of the page header under the title and the installation name, on every page
+    // ("Coletor: ...", "Torvel - Controle de Rotas").
+    QStringList headerLines;
+    // The title band: lines of text on the first page only.
     QStringList titleLines;
     QList<ReportColumn> columns;
+    // The heading band: these lines of text (a period line) above the column headings, on the
+    // pages that carry the headings.
+    QStringList headingLines;
     bool headingsOnEveryPage = false;
+    // A box drawn round the heading band.
+    bool frameHeadingBand = false;
+    ReportFont font;
+    ReportGroup group;
     bool shadeAlternateRows = false;
     bool pageBreakPerRow = false;
     bool printWhenEmpty = false;
@@ -53,9 +102,13 @@ struct ReportDefinition {
     // lines of a report whose other columns are empty on those rows). A text with nothing to
     // its right may run on to the right margin, so it does not widen its column.
     bool spillIntoEmptyColumns = false;
+    // After the last row: the count of rows under its column, then the summary lines.
+    ReportCountLine summaryCount;
     QStringList summaryLines;
-    // "Registros impressos: N" at the foot of every page.
+    // The rows printed so far at the foot of every page: "Registros impressos: N" at the right
+    // unless `footerCount` says otherwise.
     bool countInFooter = false;
+    ReportCountLine footerCount;
     QDateTime printedAt;  // the page header's date-time; now when invalid
     // How far the font of headings and rows may shrink before text columns wrap.
     double minimumFontScale = 0.7;
@@ -83,9 +136,14 @@ public:
     int render(QPagedPaintDevice *device) const;
     // Writes the report as a PDF file; false when the file cannot be written.
     bool writePdf(const QString &path) const;
-    // Shows the modal preview (print and save as PDF from there); returns when it closes.
-    // Nothing is shown for an empty report.
+    // Shows the modal preview, sized to the screen, with print and "Salvar como PDF"; returns
+    // when it closes. Nothing is shown for an empty report.
     void preview(QWidget *parent) const;
+    // Asks where to save (proposing proposedPdfPath()) and writes the PDF; false when the user
+    // cancels or the file cannot be written (the user is told).
+    bool savePdfAs() const;
+    // The user's My Documents folder and the report's title as the file name.
+    QString proposedPdfPath() const;
 
     // The column layout on an A4 portrait page of `device`.
     ReportLayout layout(QPagedPaintDevice *device) const;
@@ -96,6 +154,8 @@ public:
     static QStringList wrap(const QString &text, const QFontMetricsF &metrics, double width);
 
 private:
+    // The report's font at `scale`, as column `column` (-1: none in particular) sets it.
+    QFont font(int column, double scale, bool bold) const;
     ReportLayout layoutOn(QPaintDevice *device, double areaLeft, double areaWidth) const;
 
     ReportDefinition m_def;

@@ -102,9 +102,67 @@ void Spreadsheet::setFontStyle(int row, int column, const QString &style)
     cell(row, column).bold = style.compare(QLatin1String("bold"), Qt::CaseInsensitive) == 0;
 }
 
-void Spreadsheet::setHorizontalAlignment(int row, int column, int alignment)
+bool Spreadsheet::setHorizontalAlignment(int row, int column, int alignment)
 {
+    if (alignment != 2) {
+        qWarning("Spreadsheet: horizontal alignment %d refused in row %d, column %d (only 2, left)",
+                 alignment, row, column);
+        return false;
+    }
     cell(row, column).alignment = alignment;
+    return true;
+}
+
+bool Spreadsheet::write(const SheetLayout &layout, const QList<QStringList> &rows, QString *path)
+{
+    Spreadsheet sheet;
+    if (!sheet.create(layout.title)) {
+        showFailure();
+        return false;
+    }
+    sheet.show();
+    sheet.addWorkbook();
+    sheet.setValue(1, 1, layout.title);
+    sheet.setFontSize(1, 1, 16);
+    sheet.setValue(1, 9, SystemServices::now().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
+    for (int i = 0; i < layout.headerLines.size(); ++i) {
+        sheet.setValue(2 + i, 1, layout.headerLines.at(i));
+        if (layout.headerFontSize > 0)
+            sheet.setFontSize(2 + i, 1, layout.headerFontSize);
+    }
+    for (const SheetColumn &c : layout.columns) {
+        if (c.heading.isEmpty())
+            continue;
+        sheet.setValue(4, c.column, c.heading);
+        sheet.setFontStyle(4, c.column, QStringLiteral("bold"));
+        sheet.setHorizontalAlignment(4, c.column, 2);
+    }
+    int line = layout.firstRow;
+    for (const QStringList &row : rows) {
+        for (int i = 0; i < layout.columns.size(); ++i) {
+            const SheetColumn &c = layout.columns.at(i);
+            sheet.setValue(line, c.column, (c.leadingBlank ? QStringLiteral(" ") : QString()) + row.value(i));
+            sheet.setHorizontalAlignment(line, c.column, 2);
+            if (layout.dataFontSize > 0)
+                sheet.setFontSize(line, c.column, layout.dataFontSize);
+        }
+        ++line;
+    }
+    if (layout.totalLine) {
+        // Two rows below the row after the last data row.
+        const int at = layout.firstRow + int(rows.size()) + 2;
+        sheet.setValue(at, 1, QStringLiteral("TOTAL: ") +
+                                  QString::number(layout.total >= 0 ? layout.total : int(rows.size())));
+        sheet.setFontStyle(at, 1, QStringLiteral("bold"));
+    }
+    sheet.setColumnWidth(1, 20);
+    if (!sheet.finish()) {
+        showFailure();
+        return false;
+    }
+    if (path)
+        *path = sheet.fileName();
+    return true;
 }
 
 void Spreadsheet::setColumnWidth(int column, int width) { m_widths[column] = width; }

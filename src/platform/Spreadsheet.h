@@ -14,8 +14,34 @@
 // Every value is text, formatted by the report. A spreadsheet dropped before finish() removes
 // its reserved file.
 //
+// Most reports write one shape (SheetLayout, write()), so none of them repeats it.
+//
 // Setting CONFIG/ABRIRPLANILHA=0 in TORVEL.INI (or TORVEL_NO_SPREADSHEET_PROGRAM=1 in the
 // environment) writes the file without opening it, for tests and batch use.
+// One column of a report's spreadsheet: where its values go, the heading above them in row 4
+// (none when empty), and whether each value is written after one blank.
+struct SheetColumn {
+    int column = 1;
+    QString heading;
+    bool leadingBlank = false;
+};
+
+// The shape the report spreadsheets share: the title in (1, 1) at size 16 and the moment
+// "dd/mm/yyyy hh:mm" in (1, 9); the header lines in column 1 from row 2; the headings in row 4,
+// bold and aligned left; one row per data row from `firstRow`, each value aligned left at
+// `dataFontSize`; column 1 20 wide; and, when asked, "TOTAL: n" in bold in column 1 two rows
+// below the row after the last data row.
+struct SheetLayout {
+    QString title;
+    QStringList headerLines;
+    int headerFontSize = 0;  // 0: the application's
+    QList<SheetColumn> columns;
+    int firstRow = 5;
+    int dataFontSize = 10;
+    bool totalLine = false;
+    int total = -1;  // the number after "TOTAL: "; -1 counts the data rows
+};
+
 class Spreadsheet {
 public:
     Spreadsheet() = default;
@@ -39,8 +65,9 @@ public:
     void setFontSize(int row, int column, int size);
     // "bold", or empty for regular.
     void setFontStyle(int row, int column, const QString &style);
-    // 2 aligns left, as the reports ask.
-    void setHorizontalAlignment(int row, int column, int alignment);
+    // 2 aligns left, as the reports ask; any other value is refused (a warning, nothing
+    // applied, false): a report that asks for one wants a look this writer cannot give.
+    bool setHorizontalAlignment(int row, int column, int alignment);
     void setColumnWidth(int column, int width);
 
     // Writes the file and opens it (or says where it is); false (and the file removed) when it
@@ -48,6 +75,11 @@ public:
     bool finish();
 
     QString fileName() const { return m_path; }
+    // Writes `rows` (values in the order of `layout.columns`) in the shape of `layout`, as a
+    // whole spreadsheet; shows failureMessage() and gives false when it cannot. The file
+    // written in `path`.
+    static bool write(const SheetLayout &layout, const QList<QStringList> &rows,
+                      QString *path = nullptr);
     QString text(int row, int column) const;
 
     // The folder the files go to.

@@ -4,6 +4,9 @@
 #include "core/TfmQ90ini.h"
 #include "platform/MessageService.h"
 #include "reports/TfmRelCons1.h"
+#include "reports/TfmRelDesc.h"
+#include "reports/TfmRelRealizado.h"
+#include "reports/TfmRelRealizadoRot.h"
 
 namespace Reports {
 
@@ -17,6 +20,37 @@ void registerCommands(TfmQ90ini &window)
 {
     TfmQ90ini *w = &window;
     window.registerCommand("ConsistenciaClick", [w] { openConsistency(*w); });
+    // The downloads by collector and by collaborator open the consistency report on the
+    // download double-clicked, through the main window's preselection.
+    const ConsistencyOpener preselected = [w](const QString &collector, const QDateTime &download) {
+        w->preselColetor = collector;
+        w->preselDescarga = download;
+        openConsistency(*w);
+    };
+    window.registerCommand("Coletor1Click", [w, preselected] {
+        TfmRelDescCol report(preselected, w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("Funcionrio1Click", [w, preselected] {
+        TfmRelDescFun report(preselected, w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("Eventos2Click", [w] {
+        TfmRelDescEve report(w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("Locais2Click", [w] {
+        TfmRelDescLoc report(w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("PorColetor1Click", [w] {
+        TfmRelRealizado report(w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("PorRoteiro1Click", [w] {
+        TfmRelRealizadoRot report(w);
+        DialogRunner::exec(&report);
+    });
     TfmDescarga::setConsistencyRunner(&TfmRelCons1::automaticCheck);
 }
 

@@ -323,52 +323,18 @@ TfmRelConsist ConsistencyOutput::report() const
 
 bool ConsistencyOutput::writeSpreadsheet(QString *path) const
 {
-    const QString a = lineA();
-    const QString b = lineB();
-    const QList<QStringList> data = rows();
-
-    Spreadsheet sheet;
-    if (!sheet.create(QString::fromUtf8("Consistência"))) {
-        Spreadsheet::showFailure();
-        return false;
-    }
-    sheet.show();
-    sheet.addWorkbook();
-    sheet.setValue(1, 1, QString::fromUtf8("Consistência"));
-    sheet.setFontSize(1, 1, 16);
-    sheet.setValue(1, 9, SystemServices::now().toString(QStringLiteral("dd/MM/yyyy hh:mm")));
-    sheet.setValue(2, 1, a);
-    sheet.setFontSize(2, 1, 12);
-    sheet.setValue(3, 1, b);
-    sheet.setFontSize(3, 1, 12);
-    // Column 5 stays empty between the touched location and the occurrence.
-    const int columns[] = {1, 2, 3, 4, 6, 7, 8};
-    const QStringList titles = {QStringLiteral("Esperado"),   QString::fromUtf8("Funcionário"),
-                                QStringLiteral("Evento"),     QStringLiteral("Realizado"),
-                                QString::fromUtf8("Ocorrência"), QStringLiteral("Data"),
-                                QStringLiteral("Tempo(min)")};
-    for (int c = 0; c < 7; ++c) {
-        sheet.setValue(4, columns[c], titles.at(c));
-        sheet.setFontStyle(4, columns[c], QStringLiteral("bold"));
-        sheet.setHorizontalAlignment(4, columns[c], 2);
-    }
-    int line = 6;
-    for (const QStringList &row : data) {
-        for (int c = 0; c < 7; ++c) {
-            sheet.setValue(line, columns[c], u' ' + row.value(c));
-            sheet.setHorizontalAlignment(line, columns[c], 2);
-            sheet.setFontSize(line, columns[c], 10);
-        }
-        ++line;
-    }
-    sheet.setColumnWidth(1, 20);
-    if (!sheet.finish()) {
-        Spreadsheet::showFailure();
-        return false;
-    }
-    if (path)
-        *path = sheet.fileName();
-    return true;
+    SheetLayout layout;
+    layout.title = QString::fromUtf8("Consistência");
+    layout.headerLines = {lineA(), lineB()};
+    layout.headerFontSize = 12;
+    // Column 5 stays empty between the touched location and the occurrence, and row 5 between
+    // the headings and the rows.
+    layout.columns = {{1, QStringLiteral("Esperado"), true},      {2, QString::fromUtf8("Funcionário"), true},
+                      {3, QStringLiteral("Evento"), true},        {4, QStringLiteral("Realizado"), true},
+                      {6, QString::fromUtf8("Ocorrência"), true}, {7, QStringLiteral("Data"), true},
+                      {8, QStringLiteral("Tempo(min)"), true}};
+    layout.firstRow = 6;
+    return Spreadsheet::write(layout, rows(), path);
 }
 
 ConsistencyOutput::Shown ConsistencyOutput::present(QWidget *parent)

@@ -62,6 +62,107 @@ private Q_SLOTS:
         QVERIFY(text.contains("Registros impressos: 150"));
     }
 
+    // The bands the listings ask for: page-header lines and the heading band's text on every
+    // page, groups with a header, a page of their own and a count under a column, the summary
+    // and footer counts under a column, a framed heading band.
+    void headerHeadingAndGroupBandsOnEveryPage()
+    {
+        QList<QStringList> rows;
+        for (int g = 1; g <= 2; ++g)
+            for (int i = 1; i <= 70; ++i)
+                rows << QStringList{QStringLiteral("G%1 LOCAL %2").arg(g).arg(i, 3, 10, QChar('0')), "PORTARIA", "x"};
+        ReportDefinition d = definition();
+        d.titleLines.clear();
+        d.headerLines = {"Coletor: 0001 - COLETOR UM", "Torvel - Controle de Rotas"};
+        d.headingLines = {QString::fromUtf8("Período: 01/03/2024 a 31/03/2024")};
+        d.headingsOnEveryPage = true;
+        d.frameHeadingBand = true;
+        d.group.key = [rows](int r) { return rows.at(r).first().left(2); };
+        d.group.header = [rows](int r) { return "GRUPO " + rows.at(r).first().left(2); };
+        d.group.newPagePerGroup = true;
+        d.group.footer = {"Total de registros: ", 1};
+        d.summaryCount = {"TOTAL: ", 0};
+        d.footerCount = {"Total de locais: ", 0};
+        const QString path = dir.filePath("bands.pdf");
+        QVERIFY(ReportRenderer(d, rows).writePdf(path));
+        const QList<PdfWord> words = pdfWords(path);
+        const int pages = words.last().page;
+        QVERIFY(pages >= 4);
+        const QString text = pdfText(path);
+        QCOMPARE(text.count("Coletor: 0001 - COLETOR UM"), pages);
+        QCOMPARE(text.count("Torvel - Controle de Rotas"), pages);
+        QCOMPARE(text.count(QString::fromUtf8("Período: 01/03/2024 a 31/03/2024")), pages);
+        QCOMPARE(text.count("Total de registros: 70"), 2);
+        QVERIFY(text.contains("TOTAL: 140"));
+        QVERIFY(text.contains("Total de locais: 140"));
+        // The second group starts a page: its header is the first text under the headings.
+        int groupTwoPage = 0;
+        for (const PdfWord &w : words)
+            if (w.text == "G2" && groupTwoPage == 0)
+                groupTwoPage = w.page;
+        for (const PdfWord &w : words)
+            QVERIFY2(!(w.page == groupTwoPage && w.text.startsWith("G1")), "group 1 on group 2's page");
+        // The count under column 1 starts at that column's left edge.
+        const PdfHeadings h = pdfHeadings(words, {"ESPERADO", "REALIZADO", "DATA"}, 1);
+        QCOMPARE(h.left.size(), 3);
+        for (int i = 0; i < words.size(); ++i)
+            if (words[i].text == "Total" && words.value(i + 1).text == "de" && words.value(i + 2).text == "registros:")
+                QVERIFY(qAbs(words[i].x0 - h.left[1]) < 2);
+        // Rows in order across the groups.
+        int last = -1;
+        for (const QStringList &row : rows) {
+            const int at = text.indexOf(row.first());
+            QVERIFY2(at > last, qPrintable(row.first()));
+            last = at;
+        }
+    }
+
+    // Columns of a set width keep it whatever they hold; an indented field starts inside its
+    // column; a column's own font is measured as it is drawn.
+    void setWidthsIndentsAndColumnFonts()
+    {
+        ReportDefinition d = definition();
+        d.columns = {{"ESPERADO", 1}, {"REALIZADO", 1}, {"DATA", 1}};
+        d.columns[0].fixedWidthMm = 30;
+        d.columns[1].indentMm = 10;
+        d.columns[2].bold = true;
+        d.columns[2].pointSize = 11;
+        d.font.pointSize = 9;
+        const QList<QStringList> rows = {{"UM TEXTO MUITO LONGO QUE NAO CABE EM TRINTA MILIMETROS", "B", "C"}};
+        QPdfWriter writer(dir.filePath("set.pdf"));
+        writer.setResolution(300);
+        const ReportLayout l = ReportRenderer(d, rows).layout(&writer);
+        const double mm = writer.width() / double(writer.widthMM());
+        QVERIFY(qAbs(l.width[0] - 30 * mm) < 1);
+        const QString path = dir.filePath("set.pdf");
+        QVERIFY(ReportRenderer(d, rows).writePdf(path));
+        const QList<PdfWord> words = pdfWords(path);
+        // The third heading is in its column's larger font, so on a line of its own height.
+        const PdfHeadings h = pdfHeadings(words, {"ESPERADO", "REALIZADO"}, 1);
+        QCOMPARE(h.left.size(), 2);
+        // The long text wraps inside its 30 mm and loses nothing.
+        QVERIFY(pdfColumnTexts(words, h.left).first().contains("UM TEXTO MUITO LONGO QUE NAO CABE EM TRINTA MILIMETROS"));
+        for (const PdfWord &w : words)
+            if (w.text == "MILIMETROS")
+                QVERIFY(w.x1 < h.left[1]);
+        for (const PdfWord &w : words) {
+            if (w.text == "B")  // 10 mm in from its column's edge, as its heading
+                QVERIFY(qAbs(w.x0 - h.left[0] - 40 * 72 / 25.4) < 1.5 && qAbs(w.x0 - h.left[1]) < 1);
+            if (w.text == "C")  // 11 pt, taller than the 9 pt text beside it
+                QVERIFY(w.y1 - w.y0 > 10);
+        }
+    }
+
+    void savingProposesMyDocumentsAndTheTitle()
+    {
+        qputenv("TORVEL_DOCUMENTS", dir.filePath("docs").toUtf8());
+        ReportDefinition d = definition();
+        d.title = QString::fromUtf8("Analítico por Coletor: 01/03");
+        const QString proposed = ReportRenderer(d, {}).proposedPdfPath();
+        QVERIFY(proposed.startsWith(dir.filePath("docs")));
+        QVERIFY2(proposed.endsWith(QString::fromUtf8("/Analítico por Coletor 01 03.pdf")), qPrintable(proposed));
+    }
+
     void emptyDataPrintsNothingUnlessAsked()
     {
         QCOMPARE(ReportRenderer(definition(), {}).render(nullptr), 0);

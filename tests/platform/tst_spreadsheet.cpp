@@ -72,6 +72,49 @@ private Q_SLOTS:
         QCOMPARE(XlsxReader(a.fileName()).text("A1"), QString::fromUtf8("Consistência"));
     }
 
+    // The shape the reports share, and an alignment the writer cannot give refused aloud.
+    void reportShapeAndRefusedAlignment()
+    {
+        SystemServices::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(11, 5, 0)); });
+        SheetLayout layout;
+        layout.title = "Coletores";
+        layout.headerLines = {"Linha A"};
+        layout.headerFontSize = 12;
+        layout.columns = {{1, QString::fromUtf8("Descrição"), true}, {3, QString::fromUtf8("Código")}, {6, QString()}};
+        layout.dataFontSize = 8;
+        layout.totalLine = true;
+        QString path;
+        QVERIFY(Spreadsheet::write(layout, {{"ALFA", "01", "x"}, {"BETA", "02", "y"}, {"GAMA", "03", "z"}}, &path));
+        const XlsxReader x(path);
+        QCOMPARE(x.text("A1"), QString("Coletores"));
+        QCOMPARE(x.text("I1"), QString("09/12/2026 11:05"));
+        QCOMPARE(x.text("A2"), QString("Linha A"));
+        QCOMPARE(x.text("A4"), QString::fromUtf8("Descrição"));
+        QCOMPARE(x.text("C4"), QString::fromUtf8("Código"));
+        QVERIFY(!x.has("F4"));  // no heading over column 6
+        QCOMPARE(x.text("A5"), QString(" ALFA"));
+        QCOMPARE(x.text("C7"), QString("03"));
+        QCOMPARE(x.text("F7"), QString("z"));
+        QVERIFY(!x.has("A8") && !x.has("A9"));
+        QCOMPARE(x.text("A10"), QString("TOTAL: 3"));  // n + 7
+        QVERIFY(qAbs(x.width(1) - 20.0) < 1.0);
+        QVERIFY(x.style("A4") != x.style("A5"));
+        QVERIFY(x.styles().contains("<sz val=\"8\"/>"));
+        QVERIFY(x.styles().contains("<sz val=\"12\"/>"));
+
+        Spreadsheet s;
+        QVERIFY(s.create("Alinhamento"));
+        s.setValue(1, 1, "a");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("alignment 3 refused"));
+        QVERIFY(!s.setHorizontalAlignment(1, 1, 3));
+        QVERIFY(s.setHorizontalAlignment(1, 2, 2));
+        s.setValue(1, 2, "b");
+        QVERIFY(s.finish());
+        const XlsxReader y(s.fileName());
+        QCOMPARE(y.style("A1"), 0);  // nothing applied
+        QVERIFY(y.style("B1") != 0);
+    }
+
     void withoutAProgramTheFileIsWrittenAndItsPathTold()
     {
         qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "0");

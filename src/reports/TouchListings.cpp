@@ -1,0 +1,296 @@
+#include "reports/TouchListings.h"
+
+#include "core/TdmzDados.h"
+#include "core/db/Sql.h"
+#include "platform/DateTimeText.h"
+#include "platform/LocalTable.h"
+#include "platform/MessageService.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace {
+
+QList<LocalField> workingFields(int firstSize)
+{
+    return {{QStringLiteral("Col1"), LocalField::String, firstSize},
+            {QStringLiteral("Col2"), LocalField::String, 40},
+            {QStringLiteral("Col3"), LocalField::String, 40},
+            {QStringLiteral("Col4"), LocalField::String, 40}};
+}
+
+// The working table, recreated empty.
+void recreate(LocalTable &table, int firstSize)
+{
+    if (!table.create(workingFields(firstSize)) || !table.open())
+        throw DbError(table.lastError());
+}
+
+void appendRow(LocalTable &table, const QStringList &cells)
+{
+    if (!table.append())
+        throw DbError(table.lastError());
+    for (int c = 0; c < cells.size(); ++c)
+        table.setValue(QStringLiteral("Col%1").arg(c + 1), cells.at(c));
+    if (!table.post())
+        throw DbError(table.lastError());
+}
+
+// What the report prints: every row of the working table, in order.
+QList<QStringList> readBack(LocalTable &table)
+{
+    QList<QStringList> rows;
+    const QList<QVariantList> stored = table.rows();
+    if (!table.lastError().isEmpty())
+        throw DbError(table.lastError());
+    rows.reserve(stored.size());
+    for (const QVariantList &row : stored) {
+        QStringList cells;
+        for (const QVariant &v : row)
+            cells << v.toString();
+        rows << cells;
+    }
+    return rows;
+}
+
+QSqlQuery run(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw DbError(Sql::describe(query.lastError()));
+    for (const auto &[name, value] : bindings)
+        query.bindValue(name, value);
+    if (!query.exec())
+        throw DbError(Sql::describe(query.lastError()));
+    return query;
+}
+
+}  // namespace
+
+// --- period fields ---
+
+bool PeriodField::filled(const QString &masked)
+{
+    return std::any_of(masked.begin(), masked.end(), [](QChar c) { return c.isDigit(); });
+}
+
+std::optional<QDateTime> PeriodField::read(const QString &field, const QString &masked)
+{
+    const std::optional<QDateTime> value = DateTimeText::parse(masked.trimmed());
+    // Every position of the mask must be filled: "05/03/2024 1:  " is no time.
+    if (!value || masked.trimmed().size() != 16) {
+        Msg::error(QString::fromUtf8("%1: '%2' não é uma data e hora válida").arg(field, masked));
+        return std::nullopt;
+    }
+    return value;
+}
+
+// --- identifier names ---
+
+QString IdentifierNames::ask(Lookup &lookup, const QString &identifier)
+{
+    const auto known = lookup.answers.constFind(identifier);
+    if (known != lookup.answers.constEnd())
+        return *known;
+    if (!lookup.query) {
+        lookup.query.emplace(m_dm.db());
+        lookup.query->setForwardOnly(true);
+        if (!lookup.query->prepare(lookup.sql))
+            throw DbError(Sql::describe(lookup.query->lastError()));
+    }
+    QSqlQuery &q = *lookup.query;
+    q.bindValue(lookup.param, identifier);
+    if (!q.exec())
+        throw DbError(Sql::describe(q.lastError()));
+    const QString answer = q.next() ? q.value(0).toString() : QString();
+    q.finish();
+    lookup.answers.insert(identifier, answer);
+    return answer;
+}
+
+QString IdentifierNames::collaborator(const QString &identifier) { return ask(m_funcs, identifier); }
+QString IdentifierNames::location(const QString &identifier) { return ask(m_locais, identifier); }
+QString IdentifierNames::event(const QString &identifier) { return ask(m_eventos, identifier); }
+
+QChar IdentifierNames::referenceKind(const QString &identifier)
+{
+    const QString reference = ask(m_buttons, identifier);
+    return reference.isEmpty() ? QChar(u' ') : reference.at(0);
+}
+
+// --- by collector ---
+
+ListingConfig TouchesByCollector::config()
+{
+    ListingConfig c;
+    c.title = QString::fromUtf8("Analítico por Coletor");
+    ReportColumn when{QStringLiteral("DATA DO TOQUE")};
+    when.keepWhole = true;
+    when.widest = QStringLiteral("00/00/0000 00:00");
+    c.columns = {when, {QString::fromUtf8("FUNCIONÁRIO")}, {QStringLiteral("LOCAL")}, {QStringLiteral("EVENTO")}};
+    c.sheet.title = QString::fromUtf8("Relatório Analítico por Coletor");
+    c.sheet.columns = {{1, QStringLiteral("Data do toque"), true},
+                       {3, QString::fromUtf8("Funcionário"), true},
+                       {6, QStringLiteral("Local"), true},
+                       {9, QStringLiteral("Evento"), true}};
+    c.sheet.dataFontSize = 8;
+    return c;
+}
+
+std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &in)
+{
+    if (!in.download.isValid()) {
+        Msg::warning(QString::fromUtf8("Não existe dados para serem exibidos!"));
+        return std::nullopt;
+    }
+    if (in.collector.isEmpty()) {
+        Msg::information(QString::fromUtf8("Não encontrado Coletor ou Descarga para o relatório!"));
+        return std::nullopt;
+    }
+    // A field typed in part or with an impossible date stops the command; the period counts
+    // only with both fields typed.
+    std::optional<QDateTime> start, end;
+    if (PeriodField::filled(in.periodStart) && !(start = PeriodField::read(QString::fromUtf8("Início"), in.periodStart)))
+        return std::nullopt;
+    if (PeriodField::filled(in.periodEnd) && !(end = PeriodField::read(QStringLiteral("Fim"), in.periodEnd)))
+        return std::nullopt;
+    const bool period = start && end;
+
+    QString header = QStringLiteral("Coletor: ") + in.collector + " - " + in.collectorName + "   ";
+    QString sql = QStringLiteral("SELECT * FROM desctot WHERE ((coletor = :cod_coletor) and ");
+    Bindings bindings{{":cod_coletor", in.collector}};
+    if (period) {
+        header += QString::fromUtf8("Período: ") + in.periodStart + " a " + in.periodEnd;
+        sql += QStringLiteral("(data_toque between :dini and :dfim))");
+        // Both ends at second 00 of their minute.
+        bindings.push_back({":dini", start->toString(QStringLiteral("yyyy/MM/dd hh:mm:00"))});
+        bindings.push_back({":dfim", end->toString(QStringLiteral("yyyy/MM/dd hh:mm:00"))});
+    } else {
+        const QString download = DateTimeText::toParam(in.download);
+        header += QStringLiteral("Descarga: ") + download;
+        sql += QStringLiteral("(data_descarga = :data_desc))");
+        bindings.push_back({":data_desc", download});
+    }
+    // The order of storage, which the terminal's order of touches follows.
+    sql += QStringLiteral(" ORDER BY cod");
+
+    LocalTable table(m_dm.tempFolder(), kWorkingTable);
+    recreate(table, 20);
+    IdentifierNames names(m_dm);
+    QSqlQuery touches = ::run(m_dm.db(), sql, bindings);
+    const int touchAt = touches.record().indexOf(QStringLiteral("data_toque"));
+    const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
+    while (touches.next()) {
+        const QString id = touches.value(buttonAt).toString();
+        appendRow(table, {touches.value(touchAt).toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+                          names.collaborator(id), names.location(id), names.event(id)});
+    }
+    return Listing(config(), header, readBack(table));
+}
+
+// --- by route ---
+
+ListingConfig TouchesByRoute::config()
+{
+    ListingConfig c;
+    c.title = QString::fromUtf8("Analítico por roteiro");
+    ReportColumn when{QStringLiteral("DATA")};
+    when.keepWhole = true;
+    when.widest = QStringLiteral("00/00/0000 00:00:00");
+    c.columns = {when, {QString::fromUtf8("FUNCIONÁRIO")}, {QStringLiteral("LOCAL")}, {QStringLiteral("EVENTO")}};
+    // A route's name stands alone on its row and runs on beside the date column.
+    c.spillIntoEmptyColumns = true;
+    c.sheet.title = QString::fromUtf8("Analítico por roteiro");
+    c.sheet.columns = {{1, QStringLiteral("Data")},
+                       {3, QString::fromUtf8("Funcionário")},
+                       {5, QStringLiteral("Local")},
+                       {7, QStringLiteral("Evento")}};
+    c.sheet.dataFontSize = 10;
+    return c;
+}
+
+std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
+{
+    const std::optional<QDateTime> start = PeriodField::read(QString::fromUtf8("Início"), in.periodStart);
+    if (!start)
+        return std::nullopt;
+    const std::optional<QDateTime> end = PeriodField::read(QStringLiteral("Fim"), in.periodEnd);
+    if (!end)
+        return std::nullopt;
+    // The end minute is included to its last second.
+    const QString from = start->toString(QStringLiteral("yyyy/MM/dd hh:mm")) + QStringLiteral(":00");
+    const QString to = end->toString(QStringLiteral("yyyy/MM/dd hh:mm")) + QStringLiteral(":59");
+    QString header = QString::fromUtf8("Período: ") + in.periodStart + " a " + in.periodEnd;
+    if (!in.route.isEmpty())
+        header += QStringLiteral("  Roteiro: ") + in.routeName;
+
+    LocalTable table(m_dm.tempFolder(), kWorkingTable);
+    recreate(table, 40);
+    QString routesSql = QStringLiteral("Select * from roteiros");
+    Bindings routeBindings;
+    if (!in.route.isEmpty()) {
+        routesSql += QStringLiteral(" Where codigo_roteiro = :cod_rot");
+        routeBindings.push_back({":cod_rot", in.route});
+    }
+    routesSql += QStringLiteral(" ORDER BY codigo_roteiro");
+    QSqlQuery routes = ::run(m_dm.db(), routesSql, routeBindings);
+    QList<std::pair<QVariant, QString>> routeList;
+    while (routes.next())
+        routeList.append({routes.value(QStringLiteral("codigo_roteiro")),
+                          routes.value(QStringLiteral("nome_roteiro")).toString()});
+
+    IdentifierNames names(m_dm);
+    QSqlQuery touches(m_dm.db());
+    touches.setForwardOnly(true);
+    if (!touches.prepare(QStringLiteral("select * from desctot where ((codigo_roteiro = :cod_rot) and "
+                                        "(data_toque between :inicio and :fim)) ORDER BY cod")))
+        throw DbError(Sql::describe(touches.lastError()));
+    QSet<int> nameRows, kept;
+    int row = 0;
+    for (const auto &[code, name] : routeList) {
+        appendRow(table, {});
+        appendRow(table, {name});
+        appendRow(table, {});
+        nameRows << row + 1;
+        kept << row + 1 << row + 2;
+        row += 3;
+        touches.bindValue(QStringLiteral(":cod_rot"), code);
+        touches.bindValue(QStringLiteral(":inicio"), from);
+        touches.bindValue(QStringLiteral(":fim"), to);
+        if (!touches.exec())
+            throw DbError(Sql::describe(touches.lastError()));
+        const int touchAt = touches.record().indexOf(QStringLiteral("data_toque"));
+        const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
+        while (touches.next()) {
+            const QString id = touches.value(buttonAt).toString();
+            const QString when = touches.value(touchAt).toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+            // The identifier's reference kind says which registry names it.
+            QStringList cells;
+            switch (names.referenceKind(id).unicode()) {
+            case u'E':
+                if (const QString d = names.event(id); !d.isEmpty())
+                    cells = {when, {}, {}, d};
+                break;
+            case u'F':
+                if (const QString n = names.collaborator(id); !n.isEmpty())
+                    cells = {when, n, {}, {}};
+                break;
+            case u'L':
+                if (const QString n = names.location(id); !n.isEmpty())
+                    cells = {when, {}, n, {}};
+                break;
+            default:
+                break;
+            }
+            if (!cells.isEmpty()) {
+                appendRow(table, cells);
+                ++row;
+            }
+        }
+        touches.finish();
+    }
+    Listing listing(config(), header, readBack(table));
+    listing.setGroupRows(nameRows, kept);
+    return listing;
+}
