@@ -102,7 +102,8 @@ TfmAjuda::TfmAjuda(const QString &path, QWidget *parent) : QDialog(parent), m_pa
     edProcura->setFocus();
 
     const QFontMetrics metrics(mmTexto->font());
-    resize(metrics.horizontalAdvance(QString(84, 'M')), metrics.lineSpacing() * 36);
+    // The text's widest line, plus the frame, margins and scroll bar.
+    resize(metrics.horizontalAdvance(QString(92, 'M')), metrics.lineSpacing() * 36);
 }
 
 bool TfmAjuda::btProximaclick() { return find({}); }
