@@ -5,6 +5,7 @@
 #include "core/db/DataSet.h"
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
+#include "reports/DistancesTravelled.h"
 #include "reports/DownloadReports.h"
 #include "reports/TouchListings.h"
 
@@ -23,6 +24,7 @@ const QHash<QString, QSet<QString>> kReportOptions = {
     {"downloads-by-collaborator", {"collaborator", "from", "to"}},
     {"touches-by-event", {"event", "from", "to"}},
     {"touches-by-location", {"location", "from", "to"}},
+    {"distances", {"collector", "from", "to", "form"}},
 };
 
 int fail(const QString &text)
@@ -143,6 +145,30 @@ int downloads(const Cli::Options &options, TdmzDados &dm, const DownloadsMember 
     return output(options, result->listing);
 }
 
+int distances(const Cli::Options &options, TdmzDados &dm)
+{
+    // The report has no spreadsheet.
+    if (options.has("xlsx"))
+        return fail(QString::fromUtf8("O relatório distances não aceita --xlsx"));
+    for (const char *required : {"collector", "from", "to", "form"})
+        if (!options.has(required))
+            return fail(QStringLiteral("Informe --%1").arg(QLatin1String(required)));
+    DistancesInputs in;
+    const QString form = options.value("form");
+    if (form != QLatin1String("analytic") && form != QLatin1String("synthetic"))
+        return fail(QString::fromUtf8("--form: use analytic ou synthetic"));
+    in.form = form == QLatin1String("synthetic") ? DistanceForm::Synthetic : DistanceForm::Analytic;
+    in.collector = options.value("collector");
+    const std::optional<QString> name = DownloadReports(dm).describe(DownloadsKey::Collector, in.collector);
+    if (!name)
+        return fail(QString::fromUtf8("Coletor não cadastrado!"));
+    in.collectorName = *name;
+    in.firstDay = options.value("from");
+    in.lastDay = options.value("to");
+    const std::optional<Listing> listing = DistancesTravelled(dm).run(in);
+    return listing ? output(options, *listing) : 1;
+}
+
 int runReport(const Cli::Options &options)
 {
     if (options.positional.size() != 1)
@@ -165,6 +191,8 @@ int runReport(const Cli::Options &options)
             return touchesByCollector(options, dm);
         if (name == QLatin1String("touches-by-route"))
             return touchesByRoute(options, dm);
+        if (name == QLatin1String("distances"))
+            return distances(options, dm);
         return downloads(options, dm, *DownloadReports::memberNamed(name));
     } catch (const DbError &e) {
         return fail(e.text());
@@ -186,8 +214,10 @@ void registerReportCommands()
                   "      downloads-by-collector --collector CÓDIGO [--from dd/mm/aaaa] [--to dd/mm/aaaa]\n"
                   "      downloads-by-collaborator --collaborator CÓDIGO [--from ...] [--to ...]\n"
                   "      touches-by-event --event IDENTIFICADOR [--from ...] [--to ...]\n"
-                  "      touches-by-location --location IDENTIFICADOR [--from ...] [--to ...]"),
+                  "      touches-by-location --location IDENTIFICADOR [--from ...] [--to ...]\n"
+                  "      distances --collector CÓDIGO --from dd/mm/aaaa --to dd/mm/aaaa "
+                  "--form analytic|synthetic (sem --xlsx)"),
               {{"collector", 1}, {"download", 1}, {"period", 2}, {"route", 1}, {"collaborator", 1},
-               {"event", 1}, {"location", 1}, {"from", 1}, {"to", 1}, {"tsv", 0}, {"pdf", 1}, {"xlsx", 1}},
+               {"event", 1}, {"location", 1}, {"from", 1}, {"to", 1}, {"form", 1}, {"tsv", 0}, {"pdf", 1}, {"xlsx", 1}},
               runReport});
 }

@@ -472,7 +472,7 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
                                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, lines[i]);
                 y += double(lines.size()) * line;
             }
-            if (count > 0) {
+            if (count > 0 && !m_def.group.headingsUnderHeader) {
                 y += page.mm;
                 drawCells(headings, y, true);
                 y += headings.height;
@@ -505,6 +505,32 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
         y += line * 1.5;
     };
 
+    // The group header band: its lines, then the column headings when they go under it.
+    auto groupHeaderOf = [&](int r) {
+        return group.header ? wrap(group.header(r), boldMetrics, area.width()) : QStringList();
+    };
+    auto groupHeaderHeight = [&](const QStringList &header) {
+        return double(header.size()) * line + (group.headingsUnderHeader ? headings.height + 2 * page.mm + line : 0);
+    };
+    auto drawGroupHeader = [&](const QStringList &header) {
+        // A band with its own headings stands apart from the rows of the group before it.
+        if (group.headingsUnderHeader && y > rowsTop)
+            y += line;
+        p.setFont(bold);
+        drawLines(header, y, line, Qt::AlignLeft);
+        y += double(header.size()) * line;
+        if (group.headingsUnderHeader) {
+            y += page.mm;
+            drawCells(headings, y, true);
+            y += headings.height;
+            p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+            y += page.mm;
+        }
+    };
+    auto headerOnly = [&](int r) { return m_def.headerOnlyRow && m_def.headerOnlyRow(r); };
+    int groupStart = 0;
+    int shade = 0;  // rows since the group began, so each group starts unshaded
+
     startPage();
     for (int r = 0; r < rows.size(); ++r) {
         if (startsGroup(r)) {
@@ -514,30 +540,37 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
                     startPage();
             }
             groupRows = 0;
+            groupStart = r;
+            shade = 0;
             // The group header goes to the next page with the group's first row.
-            const QStringList header =
-                group.header ? wrap(group.header(r), boldMetrics, area.width()) : QStringList();
-            const double height = double(header.size()) * line;
-            if (y > rowsTop && y + height + rows[r].height > bottom)
+            const QStringList header = groupHeaderOf(r);
+            const double height = groupHeaderHeight(header);
+            if (y > rowsTop && y + height + (headerOnly(r) ? 0 : rows[r].height) > bottom)
                 startPage();
-            p.setFont(bold);
-            drawLines(header, y, line, Qt::AlignLeft);
-            y += height;
+            drawGroupHeader(header);
         }
+        if (headerOnly(r))
+            continue;
         // A row that keeps with the next needs room for both; a page that has no row yet
         // takes the row whatever its height, so a row taller than a page still prints.
         double needed = rows[r].height;
         if (m_def.keepWithNext && r + 1 < rows.size() && m_def.keepWithNext(r))
             needed += rows[r + 1].height;
         const bool pageHasRows = y > rowsTop;
-        if ((m_def.pageBreakPerRow && r > 0) || (pageHasRows && y + needed > bottom))
+        if ((m_def.pageBreakPerRow && r > 0) || (pageHasRows && y + needed > bottom)) {
             startPage();
+            if (group.isSet() && group.headerOnEveryPage) {
+                drawGroupHeader(groupHeaderOf(groupStart));
+                rowsTop = y;
+            }
+        }
         ++printed;
         ++groupRows;
+        const bool shaded = m_def.shadeAlternateRows && shade++ % 2 == 1;
         // A blank separator row at the top of a page separates nothing.
         if (y <= rowsTop && !m_def.pageBreakPerRow && isBlank(m_rows[r]))
             continue;
-        if (m_def.shadeAlternateRows && r % 2 == 1)
+        if (shaded)
             p.fillRect(QRectF(area.left(), y, area.width(), rows[r].height), QColor(235, 235, 235));
         drawCells(rows[r], y, m_def.boldRow && m_def.boldRow(r));
         y += rows[r].height;

@@ -69,6 +69,12 @@ struct ReportGroup {
     std::function<QString(int row)> header;
     bool newPagePerGroup = false;
     ReportCountLine footer;
+    // The column headings print under each group header rather than at the top of the page
+    // (a master band followed by its details' headings).
+    bool headingsUnderHeader = false;
+    // A group that runs on to another page opens that page with its header (and headings)
+    // again, so every page says whose rows it holds.
+    bool headerOnEveryPage = false;
     bool isSet() const { return bool(key); }
 };
 
@@ -117,6 +123,9 @@ struct ReportDefinition {
     // A row that never ends a page: it goes to the next page with the row after it (a group
     // heading stays with the first row of its group).
     std::function<bool(int row)> keepWithNext;
+    // A row that only opens its group (a master without details): the group's header prints,
+    // the row itself neither prints nor counts.
+    std::function<bool(int row)> headerOnlyRow;
 };
 
 // Where the columns went on a page: the font scale of headings and rows, and each column's

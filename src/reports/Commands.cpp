@@ -5,6 +5,7 @@
 #include "platform/MessageService.h"
 #include "reports/TfmRelCons1.h"
 #include "reports/TfmRelDesc.h"
+#include "reports/TfmRelDistancia.h"
 #include "reports/TfmRelRealizado.h"
 #include "reports/TfmRelRealizadoRot.h"
 
@@ -49,6 +50,10 @@ void registerCommands(TfmQ90ini &window)
     });
     window.registerCommand("PorRoteiro1Click", [w] {
         TfmRelRealizadoRot report(w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("Distnciaspercorridas1Click", [w] {
+        TfmRelDistancia report(w);
         DialogRunner::exec(&report);
     });
     TfmDescarga::setConsistencyRunner(&TfmRelCons1::automaticCheck);

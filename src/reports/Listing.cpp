@@ -19,7 +19,9 @@ ReportDefinition Listing::definition(const QString &installation) const
     d.title = m_config.title;
     d.installation = installation;
     d.columns = m_config.columns;
-    d.headingLines = {m_header};
+    // A listing without a heading line (the registries) has no empty line above its headings.
+    if (!m_header.isEmpty())
+        d.headingLines = {m_header};
     d.headingsOnEveryPage = m_config.headingsOnEveryPage;
     d.spillIntoEmptyColumns = m_config.spillIntoEmptyColumns;
     if (!m_names.isEmpty()) {
@@ -30,6 +32,8 @@ ReportDefinition Listing::definition(const QString &installation) const
         const QSet<int> kept = m_kept;
         d.keepWithNext = [kept](int row) { return kept.contains(row); };
     }
+    if (m_bands)
+        m_bands(d);
     return d;
 }
 
@@ -51,7 +55,8 @@ bool Listing::writePdf(const QString &installation, const QString &path) const
 bool Listing::writeSpreadsheet(QString *path) const
 {
     SheetLayout layout = m_config.sheet;
-    layout.headerLines = {m_header};
+    if (!m_header.isEmpty())
+        layout.headerLines = {m_header};
     return Spreadsheet::write(layout, m_sheet, path);
 }
 

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -41,6 +42,9 @@ public:
 
     // Rows printed in bold that never end a page (group names and what follows them).
     void setGroupRows(QSet<int> names, QSet<int> keptWithNext);
+    // Bands the family does not set itself (summaries, master bands, shading), applied to the
+    // printed report's definition last.
+    void setBands(std::function<void(ReportDefinition &)> bands) { m_bands = std::move(bands); }
 
     ReportDefinition definition(const QString &installation) const;
     ReportRenderer renderer(const QString &installation) const;
@@ -59,4 +63,5 @@ private:
     QList<QStringList> m_sheet;
     QSet<int> m_names;
     QSet<int> m_kept;
+    std::function<void(ReportDefinition &)> m_bands;
 };
