@@ -16,6 +16,7 @@ void registerConsistencyCommands();
 void registerQ90Commands();
 void registerExportCommands();
 void registerReportCommands();
+void registerListingCommands();
 
 namespace Cli {
 
@@ -95,6 +96,7 @@ int run(const QStringList &args)
     registerQ90Commands();
     registerExportCommands();
     registerReportCommands();
+    registerListingCommands();
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();

@@ -1,0 +1,332 @@
+#include "listings/RegistryListings.h"
+
+#include "core/TdmzDados.h"
+#include "core/db/Sql.h"
+#include "platform/DateTimeText.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+const QList<std::pair<RegistryListing, QString>> kNames = {
+    {RegistryListing::Collectors, QStringLiteral("collectors")},
+    {RegistryListing::Identifiers, QStringLiteral("identifiers")},
+    {RegistryListing::Collaborators, QStringLiteral("collaborators")},
+    {RegistryListing::Events, QStringLiteral("events")},
+    {RegistryListing::Locations, QStringLiteral("locations")},
+    {RegistryListing::Functions, QStringLiteral("functions")},
+    {RegistryListing::Distances, QStringLiteral("distances")},
+};
+
+// Each row of `sql` as the values of `fields`, in the query's order.
+QList<QSqlRecord> select(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        throw DbError(Sql::describe(query.lastError()));
+    QList<QSqlRecord> records;
+    while (query.next())
+        records << query.record();
+    return records;
+}
+
+QString text(const QSqlRecord &r, const QString &field) { return r.value(field).toString(); }
+
+// The spreadsheets write registration moments in full; the printed reports in the system's
+// date-time text, which leaves out a midnight time.
+QString sheetMoment(const QSqlRecord &r)
+{
+    const QDateTime when = r.value(QStringLiteral("data_cadastro")).toDateTime();
+    return when.isValid() ? when.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")) : QString();
+}
+QString printedMoment(const QSqlRecord &r)
+{
+    return DateTimeText::toText(r.value(QStringLiteral("data_cadastro")).toDateTime());
+}
+
+ReportColumn textColumn(const QString &heading, double width = 1)
+{
+    ReportColumn c{heading};
+    c.width = width;
+    return c;
+}
+
+// Codes and moments are read whole; only names wrap.
+ReportColumn wholeColumn(const QString &heading, const QString &widest = {})
+{
+    ReportColumn c{heading};
+    c.keepWhole = true;
+    c.widest = widest;
+    c.width = 0.3;
+    return c;
+}
+
+ReportColumn momentColumn()
+{
+    return wholeColumn(QStringLiteral("DATA CADASTRO"), QStringLiteral("00/00/0000 00:00:00"));
+}
+
+ListingConfig config(const QString &printedTitle, QList<ReportColumn> columns, const QString &sheetTitle,
+                     QList<SheetColumn> sheetColumns, bool totalLine)
+{
+    ListingConfig c;
+    c.title = printedTitle;
+    c.columns = std::move(columns);
+    c.headingsOnEveryPage = true;
+    c.sheet.title = sheetTitle;
+    c.sheet.columns = std::move(sheetColumns);
+    c.sheet.totalLine = totalLine;
+    return c;
+}
+
+// "TOTAL: n" under the first column, n being the registry's count.
+void totalOfCount(Listing &listing, int total)
+{
+    listing.setBands([total](ReportDefinition &d) {
+        d.summaryCount = {QStringLiteral("TOTAL: ") + QString::number(total), 0, false};
+    });
+}
+
+}  // namespace
+
+QString RegistryListings::name(RegistryListing listing)
+{
+    for (const auto &[l, n] : kNames)
+        if (l == listing)
+            return n;
+    return {};
+}
+
+std::optional<RegistryListing> RegistryListings::named(const QString &name)
+{
+    for (const auto &[l, n] : kNames)
+        if (n == name)
+            return l;
+    return std::nullopt;
+}
+
+QStringList RegistryListings::names()
+{
+    QStringList all;
+    for (const auto &entry : kNames)
+        all << entry.second;
+    return all;
+}
+
+int RegistryListings::count(const QString &table)
+{
+    return Sql::scalar(m_dm.db(), QStringLiteral("select count(*) as total from ") + table).toInt();
+}
+
+Listing RegistryListings::run(RegistryListing listing)
+{
+    switch (listing) {
+    case RegistryListing::Collectors: return collectors();
+    case RegistryListing::Identifiers: return identifiers();
+    case RegistryListing::Collaborators: return collaborators();
+    case RegistryListing::Events: return events();
+    case RegistryListing::Locations: return locations();
+    case RegistryListing::Functions: return functions();
+    case RegistryListing::Distances: return distances();
+    }
+    return {};
+}
+
+Listing RegistryListings::collectors()
+{
+    QList<QStringList> printed, sheet;
+    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("select * from coletor order by nome_coletor"))) {
+        printed << QStringList{text(r, "nome_coletor"), text(r, "codigo_coletor"), printedMoment(r)};
+        sheet << QStringList{text(r, "nome_coletor"), text(r, "codigo_coletor"), sheetMoment(r)};
+    }
+    const int total = count(QStringLiteral("coletor"));
+    ListingConfig c = config(QStringLiteral("Coletores"),
+                             {textColumn(QString::fromUtf8("DESCRIÇÃO")), wholeColumn(QString::fromUtf8("CÓDIGO")),
+                              momentColumn()},
+                             QStringLiteral("Coletores"),
+                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Código")},
+                              {6, QStringLiteral("Data do cadastro")}},
+                             true);
+    c.sheet.total = total;
+    Listing l(c, {}, printed, sheet);
+    totalOfCount(l, total);
+    return l;
+}
+
+Listing RegistryListings::identifiers()
+{
+    // The reference kinds printed as words; any other code prints as stored.
+    static const QHash<QString, QString> kWords = {{QStringLiteral("E"), QStringLiteral("Evento")},
+                                                   {QStringLiteral("F"), QString::fromUtf8("Funcionário")},
+                                                   {QStringLiteral("L"), QStringLiteral("Local")}};
+    // Each owner registry is read once rather than asked once per identifier: per-row lookups
+    // made a large registry list seventy times slower than reading its rows. Keys compare as
+    // the server compares them (case aside), and with a code registered twice the first row by
+    // key wins, as the server's index lookup answers.
+    auto owners = [this](const QString &sql) {
+        QHash<QString, QString> names;
+        for (const QSqlRecord &r : select(m_dm.db(), sql))
+            names.insert(r.value(0).toString().toUpper(), r.value(1).toString());
+        return names;
+    };
+    const QHash<QString, QString> events =
+        owners(QStringLiteral("select button_evento, desc_evento from eventos order by codigo_evento desc"));
+    const QHash<QString, QString> collaborators =
+        owners(QStringLiteral("select memoria, nome_func from funcs order by codigo_func desc"));
+    const QHash<QString, QString> locations =
+        owners(QStringLiteral("select button_local, nome_local from locais order by codigo_local desc"));
+    QList<QStringList> printed, sheet;
+    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("SELECT *\nFROM buttons\nORDER BY codigo_button"))) {
+        const QString id = text(r, "codigo_button");
+        const QString reference = text(r, "referencia");
+        // Found afresh for every identifier: a row never shows the previous one's owner.
+        QString description;
+        switch (reference.isEmpty() ? u' ' : reference.at(0).unicode()) {
+        case u'E': description = events.value(id.toUpper()); break;
+        case u'F': description = collaborators.value(id.toUpper()); break;
+        case u'L': description = locations.value(id.toUpper()); break;
+        default: break;
+        }
+        printed << QStringList{id, kWords.value(reference, reference), description, printedMoment(r)};
+        sheet << QStringList{id, reference, description, sheetMoment(r)};
+    }
+    ListingConfig c = config(QString::fromUtf8("Memórias"),
+                             {wholeColumn(QString::fromUtf8("MEMÓRIA"), QStringLiteral("FFFFFFFFFFFF")),
+                              wholeColumn(QString::fromUtf8("REFERÊNCIA"), QString::fromUtf8("Funcionário")),
+                              textColumn(QString::fromUtf8("DESCRIÇÃO")), momentColumn()},
+                             QString::fromUtf8("Memórias"),
+                             {{1, QString::fromUtf8("Memória")}, {3, QString::fromUtf8("Referência")},
+                              {6, QString::fromUtf8("Descrição")}, {10, QStringLiteral("Data do cadastro")}},
+                             false);
+    Listing l(c, {}, printed, sheet);
+    // The printed report counts what it prints; the spreadsheet has no total.
+    l.setBands([](ReportDefinition &d) { d.summaryCount = {QStringLiteral("TOTAL: "), 0, true}; });
+    return l;
+}
+
+Listing RegistryListings::collaborators()
+{
+    QList<QStringList> printed, sheet;
+    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("SELECT * FROM funcs ORDER BY nome_func"))) {
+        printed << QStringList{text(r, "nome_func"), text(r, "memoria"), text(r, "fone"), printedMoment(r)};
+        sheet << QStringList{text(r, "nome_func"), text(r, "memoria"), text(r, "fone"), sheetMoment(r)};
+    }
+    const int total = count(QStringLiteral("funcs"));
+    ListingConfig c = config(QString::fromUtf8("Funcionários"),
+                             {textColumn(QStringLiteral("NOME")), wholeColumn(QString::fromUtf8("MEMÓRIA")),
+                              wholeColumn(QStringLiteral("TELEFONE")), momentColumn()},
+                             QStringLiteral("Colaboradores"),
+                             {{1, QStringLiteral("Nome")}, {3, QString::fromUtf8("Memória")},
+                              {6, QStringLiteral("Telefone")}, {10, QStringLiteral("Data do cadastro")}},
+                             true);
+    c.sheet.total = total;
+    Listing l(c, {}, printed, sheet);
+    totalOfCount(l, total);
+    return l;
+}
+
+Listing RegistryListings::events()
+{
+    QList<QStringList> printed, sheet;
+    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("select * from eventos order by desc_evento"))) {
+        printed << QStringList{text(r, "desc_evento"), text(r, "button_evento"), printedMoment(r)};
+        sheet << QStringList{text(r, "desc_evento"), text(r, "button_evento"), sheetMoment(r)};
+    }
+    const int total = count(QStringLiteral("eventos"));
+    ListingConfig c = config(QStringLiteral("Eventos"),
+                             {textColumn(QString::fromUtf8("DESCRIÇÃO")), wholeColumn(QString::fromUtf8("MEMÓRIA")),
+                              momentColumn()},
+                             QStringLiteral("Eventos"),
+                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Memória")},
+                              {6, QStringLiteral("Data do cadastro")}},
+                             true);
+    c.sheet.total = total;
+    Listing l(c, {}, printed, sheet);
+    totalOfCount(l, total);
+    return l;
+}
+
+Listing RegistryListings::locations()
+{
+    QList<QStringList> printed, sheet;
+    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("SELECT * FROM locais ORDER BY nome_local"))) {
+        printed << QStringList{text(r, "nome_local"), text(r, "button_local"), printedMoment(r)};
+        sheet << QStringList{text(r, "nome_local"), text(r, "button_local"), sheetMoment(r)};
+    }
+    const int total = count(QStringLiteral("locais"));
+    ListingConfig c = config(QStringLiteral("Locais"),
+                             {textColumn(QStringLiteral("NOME")), wholeColumn(QString::fromUtf8("MEMÓRIA")),
+                              momentColumn()},
+                             QStringLiteral("Locais"),
+                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Memória")},
+                              {6, QStringLiteral("Data do cadastro")}},
+                             true);
+    c.sheet.total = total;
+    Listing l(c, {}, printed, sheet);
+    totalOfCount(l, total);
+    return l;
+}
+
+Listing RegistryListings::functions()
+{
+    QList<QStringList> rows;
+    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("select * from funcao order by descricao")))
+        rows << QStringList{text(r, "descricao"), text(r, "codigo")};
+    const int total = count(QStringLiteral("funcao"));
+    ListingConfig c = config(QString::fromUtf8("Funções"),
+                             {textColumn(QString::fromUtf8("DESCRIÇÃO")), wholeColumn(QString::fromUtf8("CÓDIGO"))},
+                             QString::fromUtf8("Funções"),
+                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Código")}}, true);
+    c.sheet.total = total;
+    Listing l(c, {}, rows);
+    totalOfCount(l, total);
+    return l;
+}
+
+Listing RegistryListings::distances()
+{
+    // A point that is no registered location leaves its name empty rather than the distance
+    // out of the listing.
+    const QString sql = QStringLiteral("select \n"
+                                       "    distancia.descricao, \n"
+                                       "    a.nome_local as localA,\n"
+                                       "    b.nome_local as localB,\n"
+                                       "    distancia.km\n"
+                                       "from distancia\n"
+                                       "left join locais as a on a.button_local = distancia.pontoA\n"
+                                       "left join locais as b on b.button_local = distancia.pontoB\n"
+                                       "\n"
+                                       "order by descricao");
+    QList<QStringList> rows;
+    for (const QSqlRecord &r : select(m_dm.db(), sql))
+        rows << QStringList{text(r, "descricao"), text(r, "localA"), text(r, "localB"),
+                            DateTimeText::formatNumber(r.value(QStringLiteral("km")).toDouble(), 1)};
+    ReportColumn km{QStringLiteral("KM")};
+    km.alignment = Qt::AlignRight;
+    km.keepWhole = true;
+    km.width = 0.2;
+    km.widest = QStringLiteral("0000,0");
+    ListingConfig c = config(QString::fromUtf8("Distâncias"),
+                             {textColumn(QString::fromUtf8("Descrição"), 1.5), textColumn(QStringLiteral("Ponto A")),
+                              textColumn(QStringLiteral("Ponto B")), km},
+                             {}, {}, false);
+    Listing l(c, {}, rows);
+    l.setBands([](ReportDefinition &d) {
+        d.summaryCount = {QStringLiteral("Total de registros: "), 0, true};
+        d.printWhenEmpty = true;
+    });
+    return l;
+}
+
+void RegistryListings::open(RegistryListing listing, QWidget *parent)
+{
+    TdmzDados &dm = *TdmzDados::instance();
+    const Listing result = RegistryListings(dm).run(listing);
+    if (dm.excel && hasSpreadsheet(listing))
+        result.writeSpreadsheet();
+    else
+        result.preview(dm.installationName(), parent);
+}
