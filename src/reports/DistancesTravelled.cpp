@@ -7,6 +7,7 @@
 #include "platform/MessageService.h"
 
 #include <QSqlError>
+#include <QHash>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <cmath>
@@ -157,7 +158,19 @@ public:
     }
 
     // Hundredths of a km from `from` to `to`, only in that direction; nullopt when not registered.
+    // The registry does not change during a run: each pair is asked once.
     std::optional<qint64> distance(const QString &from, const QString &to)
+    {
+        const QString pair = from + QChar(0x1f) + to;
+        if (const auto it = m_distances.constFind(pair); it != m_distances.constEnd())
+            return it.value();
+        const std::optional<qint64> km = lookUpDistance(from, to);
+        m_distances.insert(pair, km);
+        return km;
+    }
+
+private:
+    std::optional<qint64> lookUpDistance(const QString &from, const QString &to)
     {
         m_distance.bindValue(QStringLiteral(":pa"), from);
         m_distance.bindValue(QStringLiteral(":pb"), to);
@@ -170,7 +183,6 @@ public:
         return km;
     }
 
-private:
     static void prepare(QSqlQuery &query, const QString &sql)
     {
         query.setForwardOnly(true);
@@ -180,6 +192,7 @@ private:
 
     QSqlQuery m_touches, m_price, m_distance;
     bool m_pricePrepared = false;
+    QHash<QString, std::optional<qint64>> m_distances;
 };
 
 // Transit and permanence in seconds, km in hundredths, cost in ten-thousandths of a real.
