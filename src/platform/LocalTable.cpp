@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
+#include <cstring>
 #include <iterator>
 #include <optional>
 
@@ -38,6 +39,31 @@ std::optional<LocalField::Type> typeFromName(const QString &name)
     return std::nullopt;
 }
 
+// Whether binding `b` where `a` is bound would write the same thing. QVariant's equality alone
+// is not enough: a null and an empty text are equal there but are NULL and '' in the file, and
+// 0.0 equals -0.0.
+bool sameBinding(const QVariant &a, const QVariant &b)
+{
+    if (a.metaType() != b.metaType())
+        return false;
+    switch (a.typeId()) {
+    case QMetaType::UnknownType:
+        return true;
+    case QMetaType::QString: {
+        const QString &x = *static_cast<const QString *>(a.constData());
+        const QString &y = *static_cast<const QString *>(b.constData());
+        return x.isNull() == y.isNull() && x == y;
+    }
+    case QMetaType::Double:
+        return std::memcmp(a.constData(), b.constData(), sizeof(double)) == 0;
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return a == b;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 struct LocalTable::Statements {
@@ -45,6 +71,9 @@ struct LocalTable::Statements {
     QSqlQuery update;
     QSqlQuery select;
     QSqlQuery remove;
+    // What insert and update hold bound; empty until their first run.
+    QVariantList insertBound;
+    QVariantList updateBound;
 };
 
 LocalTable::LocalTable(const QString &folder, const QString &name)
@@ -125,7 +154,7 @@ bool LocalTable::prepareStatements()
     }
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     m_statements = std::make_unique<Statements>(
-        Statements{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db)});
+        Statements{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), {}, {}});
     const QString where = QStringLiteral(" WHERE ") + rowColumn + QStringLiteral(" = ?");
     const bool prepared =
         m_statements->insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -268,6 +297,11 @@ bool LocalTable::postPending()
 
 int LocalTable::fieldIndex(const QString &name) const
 {
+    // Callers nearly always spell the name as it was defined; the exact comparison is a
+    // fraction of the case-insensitive one, which runs for every value of every row.
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].name == name)
+            return i;
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;
@@ -307,7 +341,8 @@ QVariant LocalTable::fromStored(int field, const QVariant &stored) const
         return QVariant();
     switch (m_fields[field].type) {
     case LocalField::String:
-        return stored.toString();
+        // Text comes back as text; sharing it saves a copy for every field read or set.
+        return stored.typeId() == QMetaType::QString ? stored : QVariant(stored.toString());
     case LocalField::Integer:
         return stored.toLongLong();
     case LocalField::Float:
@@ -363,8 +398,19 @@ bool LocalTable::post()
         return false;
     const bool inserting = m_state == State::Insert;
     QSqlQuery &query = inserting ? m_statements->insert : m_statements->update;
-    for (int i = 0; i < m_fields.size(); ++i)
-        query.bindValue(i, toStored(i, m_buffer[i]));
+    // A prepared statement keeps its values from one run to the next, and binding costs more
+    // than the write itself: appends repeat most of their values, so only changes are bound.
+    QVariantList &bound = inserting ? m_statements->insertBound : m_statements->updateBound;
+    const bool first = bound.size() != m_fields.size();
+    if (first)
+        bound.resize(m_fields.size());
+    for (int i = 0; i < m_fields.size(); ++i) {
+        QVariant stored = toStored(i, m_buffer[i]);
+        if (!first && sameBinding(bound[i], stored))
+            continue;
+        query.bindValue(i, stored);
+        bound[i] = std::move(stored);
+    }
     if (!inserting)
         query.bindValue(int(m_fields.size()), m_rowIds[m_pos]);
     if (!exec(query, QStringLiteral("gravar")))

@@ -30,8 +30,11 @@ void appendRow(LocalTable &table, const QStringList &cells)
 {
     if (!table.append())
         throw DbError(table.lastError());
+    // Named once: a report appends tens of thousands of rows.
+    static const QStringList names{QStringLiteral("Col1"), QStringLiteral("Col2"),
+                                   QStringLiteral("Col3"), QStringLiteral("Col4")};
     for (int c = 0; c < cells.size(); ++c)
-        table.setValue(QStringLiteral("Col%1").arg(c + 1), cells.at(c));
+        table.setValue(names.at(c), cells.at(c));
     if (!table.post())
         throw DbError(table.lastError());
 }
@@ -46,11 +49,43 @@ QList<QStringList> readBack(LocalTable &table)
     rows.reserve(stored.size());
     for (const QVariantList &row : stored) {
         QStringList cells;
+        cells.reserve(row.size());
         for (const QVariant &v : row)
             cells << v.toString();
         rows << cells;
     }
     return rows;
+}
+
+// "dd/MM/yyyy hh:mm" or, with seconds, "dd/MM/yyyy hh:mm:ss"; "" when invalid. Written digit
+// by digit because QDateTime::toString reads its format and builds the text anew for every
+// touch, a tenth of a report's time; outside years 1000 to 9999 it still decides.
+QString touchText(const QDateTime &when, bool seconds)
+{
+    if (!when.isValid())
+        return {};
+    const QDate date = when.date();
+    const QTime time = when.time();
+    if (date.year() < 1000 || date.year() > 9999)
+        return when.toString(seconds ? QStringLiteral("dd/MM/yyyy hh:mm:ss")
+                                     : QStringLiteral("dd/MM/yyyy hh:mm"));
+    char16_t text[19];
+    auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char16_t(u'0' + value % 10);
+    };
+    put(0, date.day(), 2);
+    text[2] = u'/';
+    put(3, date.month(), 2);
+    text[5] = u'/';
+    put(6, date.year(), 4);
+    text[10] = u' ';
+    put(11, time.hour(), 2);
+    text[13] = u':';
+    put(14, time.minute(), 2);
+    text[16] = u':';
+    put(17, time.second(), 2);
+    return QString(reinterpret_cast<const QChar *>(text), seconds ? 19 : 16);
 }
 
 QSqlQuery run(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
@@ -183,7 +218,7 @@ std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &i
     const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
     while (touches.next()) {
         const QString id = touches.value(buttonAt).toString();
-        appendRow(table, {touches.value(touchAt).toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
+        appendRow(table, {touchText(touches.value(touchAt).toDateTime(), false),
                           names.collaborator(id), names.location(id), names.event(id)});
     }
     return Listing(config(), header, readBack(table));
@@ -264,7 +299,7 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
         const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
         while (touches.next()) {
             const QString id = touches.value(buttonAt).toString();
-            const QString when = touches.value(touchAt).toDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+            const QString when = touchText(touches.value(touchAt).toDateTime(), true);
             // The identifier's reference kind says which registry names it.
             QStringList cells;
             switch (names.referenceKind(id).unicode()) {

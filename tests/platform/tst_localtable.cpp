@@ -184,6 +184,48 @@ private Q_SLOTS:
         QVERIFY(!table.edit());
     }
 
+    // Rows written one after another that differ only in a null against an empty text (a
+    // report's blank cell against a name found empty), or in one field, keep their own values.
+    void repeatedValuesKeepNullsAndEmptiesApart()
+    {
+        LocalTable table(m_dir.path(), "repetidos");
+        QVERIFY(table.create(rondaFields()));
+        // An invalid entry is a field left unset; QString() is a null text set.
+        const QList<QVariant> names{QString(""), QVariant(), QString(""), QString("A"), QString("A"),
+                                    QString(),   QString(""), QString(),  QString("B")};
+        for (const QVariant &name : names) {
+            QVERIFY(table.append());
+            if (name.isValid())
+                QVERIFY(table.setValue("Vigilante", name));
+            QVERIFY(table.setValue("Ponto", 7));
+            QVERIFY(table.post());
+        }
+        table.first();
+        QVERIFY(table.edit());
+        QVERIFY(table.setValue("Vigilante", "C"));
+        QVERIFY(table.post());
+        table.next();
+        QVERIFY(table.edit());  // the null row edited with nothing set stays null
+        QVERIFY(table.setValue("Ponto", 8));
+        QVERIFY(table.post());
+        table.next();
+        QVERIFY(table.edit());
+        QVERIFY(table.setValue("Ponto", 8));
+        QVERIFY(table.post());
+
+        table.close();
+        QVERIFY(table.open());
+        const QList<QVariantList> rows = table.rows();
+        QCOMPARE(rows.size(), names.size());
+        const QList<QVariant> expected{QString("C"), QVariant(), QString(""), QString("A"), QString("A"),
+                                       QVariant(),   QString(""), QVariant(), QString("B")};
+        for (int i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows[i][0].isValid(), expected[i].isValid());
+            QCOMPARE(rows[i][0], expected[i]);
+            QCOMPARE(rows[i][1], QVariant(qlonglong(i == 1 || i == 2 ? 8 : 7)));
+        }
+    }
+
     void rowEditingNeedsAnOpenTableAndABuffer()
     {
         LocalTable table(m_dir.path(), "fechada");
