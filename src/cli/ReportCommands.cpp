@@ -1,5 +1,6 @@
 // The listing reports without their windows: the rows as text, the printed report as a PDF,
 // or the spreadsheet, each from the engine the window uses.
+#include "cli/ReportCommands.h"
 #include "cli/CliContext.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
@@ -25,16 +26,25 @@ const QHash<QString, QSet<QString>> kReportOptions = {
     {"touches-by-event", {"event", "from", "to"}},
     {"touches-by-location", {"location", "from", "to"}},
     {"distances", {"collector", "from", "to", "form"}},
+    {"route-times", {"collector", "route", "from", "to"}},
+    {"programmable", {"from", "to", "collaborators", "locations", "events", "collaborator", "location", "event",
+                      "collector-column", "collaborator-column", "route-column", "collector", "collaborator-code",
+                      "route", "unregistered", "unbound"}},
 };
 
-int fail(const QString &text)
+using ReportCli::fail;
+using ReportCli::output;
+
+}  // namespace
+
+int ReportCli::fail(const QString &text)
 {
     Cli::printError(text);
     return 1;
 }
 
 // The rows as text, or the printed report as a PDF, or the spreadsheet.
-int output(const Cli::Options &options, const Listing &listing)
+int ReportCli::output(const Cli::Options &options, const Listing &listing)
 {
     if (options.has("pdf")) {
         const QString path = options.value("pdf");
@@ -60,6 +70,8 @@ int output(const Cli::Options &options, const Listing &listing)
         Cli::printOut(line);
     return 0;
 }
+
+namespace {
 
 int touchesByCollector(const Cli::Options &options, TdmzDados &dm)
 {
@@ -193,6 +205,10 @@ int runReport(const Cli::Options &options)
             return touchesByRoute(options, dm);
         if (name == QLatin1String("distances"))
             return distances(options, dm);
+        if (name == QLatin1String("route-times"))
+            return ReportCli::routeTimes(options, dm);
+        if (name == QLatin1String("programmable"))
+            return ReportCli::programmable(options, dm);
         return downloads(options, dm, *DownloadReports::memberNamed(name));
     } catch (const DbError &e) {
         return fail(e.text());
@@ -216,8 +232,16 @@ void registerReportCommands()
                   "      touches-by-event --event IDENTIFICADOR [--from ...] [--to ...]\n"
                   "      touches-by-location --location IDENTIFICADOR [--from ...] [--to ...]\n"
                   "      distances --collector CÓDIGO --from dd/mm/aaaa --to dd/mm/aaaa "
-                  "--form analytic|synthetic (sem --xlsx)"),
-              {{"collector", 1}, {"download", 1}, {"period", 2}, {"route", 1}, {"collaborator", 1},
+                  "--form analytic|synthetic (sem --xlsx)\n"
+                  "      route-times --collector CÓDIGO --route CÓDIGO --from dd/mm/aaaa --to dd/mm/aaaa "
+                  "--xlsx ARQUIVO\n"
+                  "      programmable --from \"dd/mm/aaaa hh:nn\" --to \"dd/mm/aaaa hh:nn\" "
+                  "[--collaborators|--locations|--events yes|no] [--collaborator|--location|--event IDENTIFICADOR] "
+                  "[--collector-column|--collaborator-column|--route-column yes|no] [--collector CÓDIGO] "
+                  "[--collaborator-code CÓDIGO] [--route CÓDIGO] [--unregistered|--unbound yes|no]"),
+              {{"collaborators", 1}, {"locations", 1}, {"events", 1}, {"collector-column", 1},
+               {"collaborator-column", 1}, {"route-column", 1}, {"collaborator-code", 1},
+               {"unregistered", 1}, {"unbound", 1}, {"collector", 1}, {"download", 1}, {"period", 2}, {"route", 1}, {"collaborator", 1},
                {"event", 1}, {"location", 1}, {"from", 1}, {"to", 1}, {"form", 1}, {"tsv", 0}, {"pdf", 1}, {"xlsx", 1}},
               runReport});
 }

@@ -1,0 +1,8 @@
+#include "cli/ReportCommands.h"
+
+#include "core/TdmzDados.h"
+
+int ReportCli::routeTimes(const Cli::Options &, TdmzDados &)
+{
+    return fail(QString::fromUtf8("Relatório ainda não disponível"));
+}
