@@ -123,6 +123,18 @@ std::optional<QDateTime> PeriodField::read(const QString &field, const QString &
 
 // --- identifier names ---
 
+namespace {
+// How the server's default collation compares short keys: letter case and trailing blanks
+// do not count.
+QString fold(const QString &key)
+{
+    QString k = key.toCaseFolded();
+    while (k.endsWith(QLatin1Char(' ')))
+        k.chop(1);
+    return k;
+}
+}  // namespace
+
 QString IdentifierNames::ask(Lookup &lookup, const QString &identifier)
 {
     const auto known = lookup.answers.constFind(identifier);
@@ -147,6 +159,51 @@ QString IdentifierNames::ask(Lookup &lookup, const QString &identifier)
 QString IdentifierNames::collaborator(const QString &identifier) { return ask(m_funcs, identifier); }
 QString IdentifierNames::location(const QString &identifier) { return ask(m_locais, identifier); }
 QString IdentifierNames::event(const QString &identifier) { return ask(m_eventos, identifier); }
+
+void IdentifierNames::prefetch(const QStringList &identifiers)
+{
+    for (Lookup *lookup : {&m_buttons, &m_funcs, &m_locais, &m_eventos})
+        prefetch(*lookup, identifiers);
+}
+
+void IdentifierNames::prefetch(Lookup &lookup, const QStringList &identifiers)
+{
+    QStringList wanted;
+    QSet<QString> seen;
+    for (const QString &id : identifiers)
+        if (!lookup.answers.contains(id) && !seen.contains(id)) {
+            seen.insert(id);
+            wanted << id;
+        }
+    // Chunks keep each statement small whatever the number of identifiers.
+    constexpr int kChunk = 500;
+    for (int from = 0; from < wanted.size(); from += kChunk) {
+        const QStringList chunk = wanted.mid(from, kChunk);
+        QStringList marks;
+        for (int i = 0; i < chunk.size(); ++i)
+            marks << QStringLiteral("?");
+        QSqlQuery q(m_dm.db());
+        q.setForwardOnly(true);
+        if (!q.prepare(lookup.bulkSql.arg(marks.join(QLatin1Char(',')))))
+            throw DbError(Sql::describe(q.lastError()));
+        for (int i = 0; i < chunk.size(); ++i)
+            q.bindValue(i, chunk.at(i));
+        if (!q.exec())
+            throw DbError(Sql::describe(q.lastError()));
+        // The key as stored may differ from the one asked in letter case or trailing blanks
+        // (the server's collation matches them); each asked identifier takes the first row
+        // that matches it the way the server does.
+        QHash<QString, QString> firstByFolded;
+        while (q.next()) {
+            const QString key = q.value(0).toString();
+            const QString folded = fold(key);
+            if (!firstByFolded.contains(folded))
+                firstByFolded.insert(folded, q.value(1).toString());
+        }
+        for (const QString &id : chunk)
+            lookup.answers.insert(id, firstByFolded.value(fold(id)));
+    }
+}
 
 QChar IdentifierNames::referenceKind(const QString &identifier)
 {
@@ -216,11 +273,17 @@ std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &i
     QSqlQuery touches = ::run(m_dm.db(), sql, bindings);
     const int touchAt = touches.record().indexOf(QStringLiteral("data_toque"));
     const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
+    QList<std::pair<QString, QString>> read;  // when, identifier
+    QStringList ids;
     while (touches.next()) {
         const QString id = touches.value(buttonAt).toString();
-        appendRow(table, {touchText(touches.value(touchAt).toDateTime(), false),
-                          names.collaborator(id), names.location(id), names.event(id)});
+        read.append({touchText(touches.value(touchAt).toDateTime(), false), id});
+        ids << id;
     }
+    touches.finish();
+    names.prefetch(ids);
+    for (const auto &[when, id] : read)
+        appendRow(table, {when, names.collaborator(id), names.location(id), names.event(id)});
     return Listing(config(), header, readBack(table));
 }
 
@@ -297,9 +360,16 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
             throw DbError(Sql::describe(touches.lastError()));
         const int touchAt = touches.record().indexOf(QStringLiteral("data_toque"));
         const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
+        QList<std::pair<QString, QString>> read;  // when, identifier
+        QStringList ids;
         while (touches.next()) {
             const QString id = touches.value(buttonAt).toString();
-            const QString when = touchText(touches.value(touchAt).toDateTime(), true);
+            read.append({touchText(touches.value(touchAt).toDateTime(), true), id});
+            ids << id;
+        }
+        touches.finish();
+        names.prefetch(ids);
+        for (const auto &[when, id] : read) {
             // The identifier's reference kind says which registry names it.
             QStringList cells;
             switch (names.referenceKind(id).unicode()) {
@@ -323,7 +393,6 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
                 ++row;
             }
         }
-        touches.finish();
     }
     Listing listing(config(), header, readBack(table));
     listing.setGroupRows(nameRows, kept);

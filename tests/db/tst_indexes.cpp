@@ -30,8 +30,8 @@ private Q_SLOTS:
             steps << text;
         });
         QCOMPARE(created, int(DatabaseSetup::indexes().size()));
-        QCOMPARE(steps.first(), QString::fromUtf8("Criando o índice tv_desctot_coletor_descarga (1 de 6)"));
-        QCOMPARE(indexNames(tdb.db()).size(), 6);
+        QCOMPARE(steps.first(), QString::fromUtf8("Criando o índice tv_desctot_coletor_descarga (1 de 7)"));
+        QCOMPARE(indexNames(tdb.db()).size(), 7);
         // Again: nothing to do.
         QCOMPARE(DatabaseSetup::addIndexes(tdb.db()), 0);
         QVERIFY(DatabaseSetup::missingIndexes(tdb.db()).isEmpty());
@@ -39,9 +39,9 @@ private Q_SLOTS:
         // The statements they serve read through them (a few rows, so the server has a choice).
         for (int i = 0; i < 200; ++i)
             tdb.exec(QStringLiteral("insert into desctot (coletor, data_descarga, data_toque, button, "
-                                    "codigo_roteiro) values ('C%1', '2026-12-0%2 10:00:00', "
-                                    "'2026-12-0%2 0%3:00:00', 'B%4', %5)")
-                         .arg(i % 20).arg(1 + i % 9).arg(i % 10).arg(i % 40).arg(i % 7));
+                                    "codigo_roteiro, codigo_func) values ('C%1', '2026-12-0%2 10:00:00', "
+                                    "'2026-12-0%2 0%3:00:00', 'B%4', %5, %6)")
+                         .arg(i % 20).arg(1 + i % 9).arg(i % 10).arg(i % 40).arg(i % 7).arg(i % 30));
         tdb.exec("analyze table desctot");
         const auto keyOf = [&](const QString &sql) {
             QSqlQuery q = Sql::exec(tdb.db(), "explain " + sql);
@@ -55,6 +55,9 @@ private Q_SLOTS:
         QCOMPARE(keyOf("select * from desctot where codigo_roteiro = 3 and data_toque between "
                        "'2026-12-02' and '2026-12-03'"),
                  QString("tv_desctot_roteiro_toque"));
+        QCOMPARE(keyOf("select distinct coletor, data_descarga from desctot where data_descarga >= "
+                       "'0001-01-01' and data_descarga <= '9999-12-31' and codigo_func = 4"),
+                 QString("tv_desctot_func_descarga"));
     }
 
     void aNewDatabaseGetsThemAfterTheSchema()

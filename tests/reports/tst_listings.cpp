@@ -147,6 +147,24 @@ private Q_SLOTS:
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
     }
 
+    // Names asked in bulk are those the one-by-one lookups give: the server matches keys
+    // regardless of letter case and trailing blanks, and the first registered row names a key.
+    void bulkNamesMatchTheOneByOneLookups()
+    {
+        tdb->exec("insert into funcs (codigo_func, nome_func, memoria) values (3, 'ANA', 'fa0001 '), "
+                  "(4, 'OUTRA ANA', 'FA0001')");
+        const QStringList ids{"FA0001", "fa0001", "F00002", "NADA", "L00001 "};
+        IdentifierNames single(*dm), bulk(*dm);
+        bulk.prefetch(ids);
+        for (const QString &id : ids) {
+            QCOMPARE(bulk.collaborator(id), single.collaborator(id));
+            QCOMPARE(bulk.location(id), single.location(id));
+            QCOMPARE(bulk.referenceKind(id), single.referenceKind(id));
+        }
+        QCOMPARE(bulk.location("L00001 "), QString("PORTARIA"));
+        QVERIFY(bulk.collaborator("NADA").isEmpty());
+    }
+
     void collectorWindowAsAUserDrivesIt()
     {
         TfmRelRealizado w;

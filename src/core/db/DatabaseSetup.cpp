@@ -63,14 +63,17 @@ QList<Index> indexes()
     // download lists, newspaper export), a collector's touches over a period (consistency,
     // repeated downloads), touches over a period (exports, reports by period), touches of an
     // identifier (reports by event and location, the export's join), of a route (listing by
-    // route) and downloads up to a moment (deletion, reports by download period). The registries'
-    // own keys already serve the identifier lookups.
+    // route) and downloads up to a moment (deletion, reports by download period), a collaborator's
+    // downloads (the collector is in the index, so that list never reads the table). The
+    // registries' own keys already serve the identifier lookups.
     return {{QStringLiteral("tv_desctot_coletor_descarga"), QStringLiteral("desctot"), QStringLiteral("coletor, data_descarga")},
             {QStringLiteral("tv_desctot_coletor_toque"), QStringLiteral("desctot"), QStringLiteral("coletor, data_toque")},
             {QStringLiteral("tv_desctot_toque"), QStringLiteral("desctot"), QStringLiteral("data_toque")},
             {QStringLiteral("tv_desctot_button_toque"), QStringLiteral("desctot"), QStringLiteral("button, data_toque")},
             {QStringLiteral("tv_desctot_roteiro_toque"), QStringLiteral("desctot"), QStringLiteral("codigo_roteiro, data_toque")},
-            {QStringLiteral("tv_desctot_descarga"), QStringLiteral("desctot"), QStringLiteral("data_descarga")}};
+            {QStringLiteral("tv_desctot_descarga"), QStringLiteral("desctot"), QStringLiteral("data_descarga")},
+            {QStringLiteral("tv_desctot_func_descarga"), QStringLiteral("desctot"),
+             QStringLiteral("codigo_func, data_descarga, coletor")}};
 }
 
 QStringList missingIndexes(const QSqlDatabase &db)
