@@ -5,6 +5,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Sql.h"
+#include "platform/SystemServices.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -33,6 +34,8 @@ class Folders {
 public:
     Folders()
     {
+        // As the programs do first thing.
+        SystemServices::pinTimeZone();
         for (const char *sub : {"home", "windir", "backup", "docs"})
             QDir().mkpath(m_dir.path() + '/' + sub);
         qputenv("TORVEL_HOME", (m_dir.path() + "/home").toUtf8());

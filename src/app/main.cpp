@@ -7,6 +7,7 @@
 #include "core/TorvelApplication.h"
 #include "platform/MessageService.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemServices.h"
 #include "platform/WindowMemory.h"
 
 #include <QDialog>
@@ -52,6 +53,7 @@ private:
 
 int main(int argc, char *argv[])
 {
+    SystemServices::pinTimeZone();
     TorvelApplication app(argc, argv);
     TorvelApplication::setUp();
 

@@ -1,6 +1,7 @@
 // torvelctl: the engines without windows, for scripts and batch jobs.
 #include "cli/CliContext.h"
 #include "core/TorvelApplication.h"
+#include "platform/SystemServices.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -24,6 +25,7 @@ bool printsReport(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    SystemServices::pinTimeZone();
     std::unique_ptr<QCoreApplication> app;
     if (printsReport(argc, argv)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -1,5 +1,7 @@
 #include "platform/SystemServices.h"
 
+#include <ctime>
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
@@ -61,6 +63,14 @@ bool startDetached(const QString &program, const QStringList &arguments)
 void setStarter(std::function<bool(const QString &, const QStringList &)> starter)
 {
     g_starter = std::move(starter);
+}
+
+void pinTimeZone()
+{
+    if (qEnvironmentVariableIsEmpty("TZ")) {
+        qputenv("TZ", ":/etc/localtime");
+        tzset();
+    }
 }
 
 }  // namespace SystemServices

@@ -28,4 +28,11 @@ bool startDetached(const QString &program, const QStringList &arguments);
 // Replaces both starters (tests record the calls instead of launching anything).
 void setStarter(std::function<bool(const QString &program, const QStringList &arguments)> starter);
 
+// Makes local-time conversions read the machine's zone once per process instead of once per
+// conversion: with TZ unset the C library checks /etc/localtime again at every conversion (a
+// file-system call per date read from the database, a quarter of a long report's time).
+// Sets TZ to that same file when it is unset; a change of the machine's zone is then seen at
+// the next start. Called first thing by every program.
+void pinTimeZone();
+
 }  // namespace SystemServices
