@@ -3,4 +3,5 @@
 set -euo pipefail
 [ -n "${TORVEL_TEST_DB_PORT:-}" ] && exit 0
 here=$(cd "$(dirname "$0")" && pwd)
-exec "$here/mariadb.sh" "$1" "$2"
+# The tests hold a few thousand rows: a small buffer pool starts faster and leaves memory free.
+TORVEL_DB_BUFFER_POOL=${TORVEL_DB_BUFFER_POOL:-64M} exec "$here/mariadb.sh" "$1" "$2"
