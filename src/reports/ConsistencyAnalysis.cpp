@@ -198,18 +198,32 @@ QString FormatDurationSeconds(qint64 seconds)
 // The state of one run, from the selection of the touches to the last cycle's end.
 class ConsistencyAnalysis::Run {
 public:
-    Run(TdmzDados &dm, const ConsistencyInputs &inputs)
+    Run(TdmzDados &dm, const ConsistencyInputs &inputs, Progress &progress)
         : m_db(dm.db()), m_in(inputs), m_lookups(m_db),
-          m_table(dm.tempFolder(), kWorkingTable), m_totals(dm.tempFolder(), kTotalsTable) {}
+          m_table(dm.tempFolder(), kWorkingTable), m_totals(dm.tempFolder(), kTotalsTable),
+          m_progress(progress) {}
 
     ConsistencyResult execute()
     {
         ConsistencyResult result;
+        if (!m_progress.begin(QStringLiteral("Lendo os toques..."))) {
+            result.outcome = ConsistencyResult::Outcome::Cancelled;
+            return result;
+        }
         if (!selectTouches(result))
             return result;
         prepare();
         loadInitialRoute();
-        analyse();
+        if (!m_progress.begin(QString::fromUtf8("Analisando %1 toques...").arg(m_touches.size()),
+                              qint64(m_touches.size()))
+            || !analyse()) {
+            // Nothing half-written stays behind to be taken for a result.
+            if (!m_table.create(workingFields()) || !m_totals.create(totalsFields()))
+                throw DbError(m_table.lastError().isEmpty() ? m_totals.lastError() : m_table.lastError());
+            result = ConsistencyResult{};
+            result.outcome = ConsistencyResult::Outcome::Cancelled;
+            return result;
+        }
         finish(result);
         return result;
     }
@@ -381,12 +395,14 @@ private:
         m_cursor = 0;
     }
 
-    // Steps 4 to 10 over the whole selection.
-    void analyse()
+    // Steps 4 to 10 over the whole selection; false when the user stopped it.
+    bool analyse()
     {
         const int count = int(m_touches.size());
         int i = 0;
         while (i < count) {
+            if (!m_progress.advance(i))
+                return false;
             if (classify(i)) {
                 ++i;
             } else {
@@ -404,6 +420,7 @@ private:
             if (i >= count || m_cyclePending)
                 endCycle();
         }
+        return m_progress.advance(count);
     }
 
     // Step 4; false when the touch is a reference touch that the filters reject.
@@ -922,6 +939,7 @@ private:
     QDateTime m_lastLocationAt = kDayZero;
     QDateTime m_previousCycleLastAt = kDayZero;
     bool m_untimed = true;
+    Progress &m_progress;
     std::optional<QDateTime> m_previousIntervalAt;
     bool m_noInversion = true;
     QStringList m_notVisited;
@@ -930,10 +948,10 @@ private:
 
 ConsistencyAnalysis::ConsistencyAnalysis(TdmzDados &dm) : m_dm(dm) {}
 
-ConsistencyResult ConsistencyAnalysis::run(const ConsistencyInputs &inputs)
+ConsistencyResult ConsistencyAnalysis::run(const ConsistencyInputs &inputs, Progress progress)
 {
     BusyCursor busy;
-    Run run(m_dm, inputs);
+    Run run(m_dm, inputs, progress);
     try {
         const ConsistencyResult result = run.execute();
         m_statementsRun = run.statementsRun();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/LocalTable.h"
+#include "platform/Progress.h"
 
 #include <QList>
 #include <QString>
@@ -28,7 +29,8 @@ struct ConsistencyResult {
         Produced,      // the working tables hold the run
         NoDownload,    // "Não há data de descarga"
         NoTouches,     // "Nenhuma informação encontrada para o relatório!"
-        InvalidPeriod  // a period or download text that is not a date and time
+        InvalidPeriod,  // a period or download text that is not a date and time
+        Cancelled       // the user stopped it; both working tables are left empty
     };
     Outcome outcome = Outcome::NoTouches;
     bool inconsistent = false;
@@ -60,7 +62,8 @@ public:
 
     explicit ConsistencyAnalysis(TdmzDados &dm);
 
-    ConsistencyResult run(const ConsistencyInputs &inputs);
+    // `progress` hears how far the analysis is and may stop it (Outcome::Cancelled).
+    ConsistencyResult run(const ConsistencyInputs &inputs, Progress progress = {});
 
     // Statements sent to the server by the last run.
     int statementsRun() const { return m_statementsRun; }

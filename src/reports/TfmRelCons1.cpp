@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
+#include "platform/Progress.h"
 #include "platform/RadioGroup.h"
 #include "platform/SystemServices.h"
 #include "registries/RegistryLists.h"
@@ -288,7 +289,8 @@ void TfmRelCons1::btRelatorioclick()
     inputs.betweenMin = edTmin->text();
     inputs.betweenMax = edTmax->text();
 
-    const ConsistencyResult result = ConsistencyAnalysis(m_dm).run(inputs);
+    ProgressDialog progress(this, windowTitle());
+    const ConsistencyResult result = ConsistencyAnalysis(m_dm).run(inputs, progress.progress());
     if (!result.produced())
         return;
     ConsistencyOutputOptions options;

@@ -350,6 +350,38 @@ private Q_SLOTS:
     }
 
     // Registry answers are asked once per run; a second run starts from scratch.
+    // Stopped half-way, the run leaves both working tables empty, even where an earlier run
+    // had filled them, and says it was stopped; the listener hears how far it went.
+    void stoppedRunLeavesNothingBehind()
+    {
+        const QString ref = ronda({.checkOrder = true});
+        sc->recordRoute(sc->routeCode(ref));
+        QStringList touches;
+        for (int i = 0; i < 40; ++i)
+            touches << ref << sc->location("PATIO") << sc->location("GARAGEM");
+        sc->touches(touches, "10:00:00");
+        QVERIFY(run().produced());
+        QVERIFY(!rows().isEmpty());
+
+        QStringList stages;
+        qint64 total = -1;
+        ConsistencyAnalysis analysis(*dm);
+        const ConsistencyResult result = analysis.run(
+            Scenario::download(), Progress([&](const QString &what, qint64 done, qint64 of) {
+                stages << what;
+                total = of;
+                return done == 0;  // stops at the first report after the start
+            }));
+        QCOMPARE(result.outcome, ConsistencyResult::Outcome::Cancelled);
+        QVERIFY(!result.produced());
+        QCOMPARE(stages.last(), QString::fromUtf8("Analisando 120 toques..."));
+        QCOMPARE(total, 120);
+        QVERIFY(rows().isEmpty());
+        LocalTable totals(dm->tempFolder(), ConsistencyAnalysis::kTotalsTable);
+        QVERIFY(totals.open());
+        QVERIFY(totals.rows().isEmpty());
+    }
+
     void lookupsAreAskedOncePerRun()
     {
         const QString ref = ronda({.checkOrder = true});
