@@ -234,7 +234,7 @@ void registerReportCommands()
                   "      distances --collector CÓDIGO --from dd/mm/aaaa --to dd/mm/aaaa "
                   "--form analytic|synthetic (sem --xlsx)\n"
                   "      route-times --collector CÓDIGO --route CÓDIGO --from dd/mm/aaaa --to dd/mm/aaaa "
-                  "--xlsx ARQUIVO\n"
+                  "(--xlsx ARQUIVO | --tsv)\n"
                   "      programmable --from \"dd/mm/aaaa hh:nn\" --to \"dd/mm/aaaa hh:nn\" "
                   "[--collaborators|--locations|--events yes|no] [--collaborator|--location|--event IDENTIFICADOR] "
                   "[--collector-column|--collaborator-column|--route-column yes|no] [--collector CÓDIGO] "

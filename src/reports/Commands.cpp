@@ -8,6 +8,7 @@
 #include "reports/TfmRelDistancia.h"
 #include "reports/TfmRelRealizado.h"
 #include "reports/TfmRelRealizadoRot.h"
+#include "reports/TfmRelcoletaroteiro.h"
 
 namespace Reports {
 
@@ -50,6 +51,10 @@ void registerCommands(TfmQ90ini &window)
     });
     window.registerCommand("PorRoteiro1Click", [w] {
         TfmRelRealizadoRot report(w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("PorColetorRoteiro1Click", [w] {
+        TfmRelcoletaroteiro report(w);
         DialogRunner::exec(&report);
     });
     window.registerCommand("Distnciaspercorridas1Click", [w] {
