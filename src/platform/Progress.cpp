@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QProgressDialog>
+#include <limits>
+#include <memory>
 
 namespace {
 // Often enough for a bar that moves smoothly and a "Cancelar" that answers at once.
 constexpr qint64 kAskEveryMs = 40;
+constexpr qint64 kShowAfterMs = 500;
 }  // namespace
 
 bool Progress::begin(const QString &what, qint64 total)
@@ -43,7 +46,8 @@ ProgressDialog::ProgressDialog(QWidget *parent, const QString &caption)
     m_dialog->setWindowTitle(caption);
     m_dialog->setWindowModality(Qt::WindowModal);
     m_dialog->setCancelButtonText(QStringLiteral("Cancelar"));
-    m_dialog->setMinimumDuration(500);
+    // Shown by the listener, once the work has lasted a moment.
+    m_dialog->setMinimumDuration(std::numeric_limits<int>::max());
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
     m_dialog->setMinimumWidth(420);
@@ -58,7 +62,16 @@ ProgressDialog::~ProgressDialog()
 Progress ProgressDialog::progress()
 {
     QProgressDialog *dialog = m_dialog;
-    return Progress([dialog](const QString &what, qint64 done, qint64 total) {
+    auto since = std::make_shared<QElapsedTimer>();
+    since->start();
+    return Progress([dialog, since](const QString &what, qint64 done, qint64 total) {
+        // Work that ends within a moment shows nothing and handles no window events: a
+        // short report runs as it always did. Longer work shows the box and stays responsive.
+        if (!dialog->isVisible()) {
+            if (since->elapsed() < kShowAfterMs)
+                return true;
+            dialog->show();
+        }
         if (dialog->labelText() != what)
             dialog->setLabelText(what);
         // The bar counts in ints; large totals are scaled down.

@@ -50,6 +50,15 @@ public:
 
     Progress progress();
 
+    // Runs `work` (given the Progress) with the box, and closes the box before returning its
+    // result, so what follows (a preview, a message) is never covered by a finished box.
+    template <typename Work>
+    static auto run(QWidget *parent, const QString &caption, Work &&work)
+    {
+        ProgressDialog dialog(parent, caption);
+        return work(dialog.progress());
+    }
+
 private:
     QProgressDialog *m_dialog;
 };

@@ -405,7 +405,7 @@ ListingConfig DistancesTravelled::config(DistanceForm form)
     return c;
 }
 
-std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in)
+std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in, Progress progress)
 {
     // Both days are checked before anything is read or written.
     const std::optional<QDate> first = readDay(in.firstDay);
@@ -418,7 +418,19 @@ std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in)
     Lookups lookups(m_dm.db());
     QList<QStringList> rows;
     Totals grand;
+    QList<LocalField> tableFields;
+    for (const QString &name : fields(in.form))
+        tableFields.append({name, LocalField::String, 200});
+    const qint64 days = *first <= *last ? first->daysTo(*last) + 1 : 0;
+    progress.begin(QString::fromUtf8("Calculando as distâncias de %1 dias...").arg(days), days);
     for (QDate day = *first; day <= *last; day = day.addDays(1)) {
+        if (!progress.advance(first->daysTo(day))) {
+            // Stopped: the working table is left empty rather than holding an earlier run.
+            LocalTable table(m_dm.tempFolder(), kWorkingTable);
+            if (!table.create(tableFields))
+                throw DbError(table.lastError());
+            return std::nullopt;
+        }
         const QList<Touch> touches = lookups.touchesOf(in.collector, day);
         const qint64 price = lookups.priceOf(day);
         if (touches.isEmpty())
@@ -441,9 +453,6 @@ std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in)
 
     // The working table holds what the report prints, as the report reads it back.
     LocalTable table(m_dm.tempFolder(), kWorkingTable);
-    QList<LocalField> tableFields;
-    for (const QString &name : fields(in.form))
-        tableFields.append({name, LocalField::String, 200});
     if (!table.create(tableFields) || !table.open())
         throw DbError(table.lastError());
     for (const QStringList &row : rows) {

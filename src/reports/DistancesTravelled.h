@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Progress.h"
 #include "reports/Listing.h"
 
 #include <optional>
@@ -41,7 +42,8 @@ public:
     // The report; nullopt after "'<texto>' não é uma data válida" for a day that is not a date
     // (nothing written then). DbError when the touches cannot be read or the working table
     // cannot be written.
-    std::optional<Listing> run(const DistancesInputs &inputs);
+    // `progress` hears how far it is and may stop it (nullopt, the working table left empty).
+    std::optional<Listing> run(const DistancesInputs &inputs, Progress progress = {});
 
     // "hhh:mm" of a span of whole seconds, minutes rounded half to even; "   -  " for 000:00.
     static QString durationText(qint64 seconds);

@@ -289,8 +289,8 @@ void TfmRelCons1::btRelatorioclick()
     inputs.betweenMin = edTmin->text();
     inputs.betweenMax = edTmax->text();
 
-    ProgressDialog progress(this, windowTitle());
-    const ConsistencyResult result = ConsistencyAnalysis(m_dm).run(inputs, progress.progress());
+    const ConsistencyResult result = ProgressDialog::run(
+        this, windowTitle(), [&](Progress progress) { return ConsistencyAnalysis(m_dm).run(inputs, progress); });
     if (!result.produced())
         return;
     ConsistencyOutputOptions options;

@@ -4,6 +4,7 @@
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
 #include "platform/MaskEdit.h"
+#include "platform/Progress.h"
 #include "platform/RadioGroup.h"
 #include "platform/SystemServices.h"
 #include "reports/DistancesTravelled.h"
@@ -90,6 +91,8 @@ void TfmRelDistancia::btRelatorioclick()
     in.firstDay = edIni->maskedText();
     in.lastDay = edFim->maskedText();
     in.form = RadioGroup1->itemIndex() == 1 ? DistanceForm::Synthetic : DistanceForm::Analytic;
-    if (const std::optional<Listing> listing = DistancesTravelled(m_dm).run(in))
+    const std::optional<Listing> listing = ProgressDialog::run(
+        this, windowTitle(), [&](Progress progress) { return DistancesTravelled(m_dm).run(in, progress); });
+    if (listing)
         listing->preview(m_dm.installationName(), this);
 }

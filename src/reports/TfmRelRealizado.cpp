@@ -4,6 +4,7 @@
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
 #include "platform/MaskEdit.h"
+#include "platform/Progress.h"
 #include "platform/SystemServices.h"
 #include "reports/TouchListings.h"
 
@@ -159,7 +160,8 @@ void TfmRelRealizado::btRelatorioclick()
         in.download = m_descargas->value("Data_descarga").toDateTime();
     in.periodStart = edInicio->maskedText();
     in.periodEnd = edFim->maskedText();
-    const std::optional<Listing> listing = TouchesByCollector(m_dm).run(in);
+    const std::optional<Listing> listing = ProgressDialog::run(
+        this, windowTitle(), [&](Progress progress) { return TouchesByCollector(m_dm).run(in, progress); });
     if (!listing)
         return;
     if (CheckBox1->isChecked())

@@ -3,6 +3,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "platform/MaskEdit.h"
+#include "platform/Progress.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 #include "registries/RegistryLists.h"
@@ -86,7 +87,8 @@ void TfmRelRealizadoRot::buImpressoraClick()
     in.periodEnd = edFim->maskedText();
     in.route = m_codigoRoteiro;
     in.routeName = edRoteiro->text();
-    const std::optional<Listing> listing = TouchesByRoute(m_dm).run(in);
+    const std::optional<Listing> listing = ProgressDialog::run(
+        this, windowTitle(), [&](Progress progress) { return TouchesByRoute(m_dm).run(in, progress); });
     if (!listing)
         return;
     if (m_dm.excel)

@@ -88,6 +88,15 @@ QString touchText(const QDateTime &when, bool seconds)
     return QString(reinterpret_cast<const QChar *>(text), seconds ? 19 : 16);
 }
 
+// A run the user stopped: the working table is left empty, so nothing half-built is taken for
+// a result, and there is no listing.
+std::optional<Listing> stopped(LocalTable &table, int firstSize)
+{
+    table.close();
+    recreate(table, firstSize);
+    return std::nullopt;
+}
+
 QSqlQuery run(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
 {
     QSqlQuery query(db);
@@ -230,7 +239,7 @@ ListingConfig TouchesByCollector::config()
     return c;
 }
 
-std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &in)
+std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &in, Progress progress)
 {
     if (!in.download.isValid()) {
         Msg::warning(QString::fromUtf8("Não existe dados para serem exibidos!"));
@@ -275,15 +284,24 @@ std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &i
     const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
     QList<std::pair<QString, QString>> read;  // when, identifier
     QStringList ids;
+    if (!progress.begin(QStringLiteral("Lendo os toques...")))
+        return stopped(table, 20);
     while (touches.next()) {
         const QString id = touches.value(buttonAt).toString();
         read.append({touchText(touches.value(touchAt).toDateTime(), false), id});
         ids << id;
+        if (!progress.advance(read.size()))
+            return stopped(table, 20);
     }
     touches.finish();
     names.prefetch(ids);
-    for (const auto &[when, id] : read)
+    progress.begin(QString::fromUtf8("Gravando %1 toques...").arg(read.size()), read.size());
+    for (qsizetype i = 0; i < read.size(); ++i) {
+        const auto &[when, id] = read.at(i);
         appendRow(table, {when, names.collaborator(id), names.location(id), names.event(id)});
+        if (!progress.advance(i + 1))
+            return stopped(table, 20);
+    }
     return Listing(config(), header, readBack(table));
 }
 
@@ -308,7 +326,7 @@ ListingConfig TouchesByRoute::config()
     return c;
 }
 
-std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
+std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progress progress)
 {
     const std::optional<QDateTime> start = PeriodField::read(QString::fromUtf8("Início"), in.periodStart);
     if (!start)
@@ -346,7 +364,11 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
         throw DbError(Sql::describe(touches.lastError()));
     QSet<int> nameRows, kept;
     int row = 0;
+    progress.begin(QString::fromUtf8("Lendo os toques de %1 roteiros...").arg(routeList.size()), routeList.size());
+    int routesDone = 0;
     for (const auto &[code, name] : routeList) {
+        if (!progress.advance(routesDone++))
+            return stopped(table, 40);
         appendRow(table, {});
         appendRow(table, {name});
         appendRow(table, {});
@@ -370,6 +392,8 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
         touches.finish();
         names.prefetch(ids);
         for (const auto &[when, id] : read) {
+            if (!progress.advance(routesDone - 1))
+                return stopped(table, 40);
             // The identifier's reference kind says which registry names it.
             QStringList cells;
             switch (names.referenceKind(id).unicode()) {
@@ -394,6 +418,8 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in)
             }
         }
     }
+    if (!progress.advance(routeList.size()))
+        return stopped(table, 40);
     Listing listing(config(), header, readBack(table));
     listing.setGroupRows(nameRows, kept);
     return listing;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Progress.h"
 #include "reports/Listing.h"
 
 #include <QDateTime>
@@ -74,7 +75,8 @@ public:
     static ListingConfig config();
     // The listing; nullopt after the message that says why there is none. DbError when the
     // database or the working table fails.
-    std::optional<Listing> run(const TouchesByCollectorInputs &inputs);
+    // `progress` hears how far it is and may stop it (nullopt, the working table left empty).
+    std::optional<Listing> run(const TouchesByCollectorInputs &inputs, Progress progress = {});
 
 private:
     TdmzDados &m_dm;
@@ -96,7 +98,8 @@ public:
 
     explicit TouchesByRoute(TdmzDados &dm) : m_dm(dm) {}
     static ListingConfig config();
-    std::optional<Listing> run(const TouchesByRouteInputs &inputs);
+    // `progress` hears how far it is and may stop it (nullopt, the working table left empty).
+    std::optional<Listing> run(const TouchesByRouteInputs &inputs, Progress progress = {});
 
 private:
     TdmzDados &m_dm;

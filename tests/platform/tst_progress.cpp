@@ -1,8 +1,12 @@
 #include "platform/Progress.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 class TestProgress : public QObject {
     Q_OBJECT
@@ -51,7 +55,41 @@ private Q_SLOTS:
         QVERIFY(nobody.begin("x"));
         QVERIFY(nobody.advance(1));
     }
+
+    // The box appears only once the work has lasted a moment, shows what is being done, and
+    // its "Cancelar" stops the work; it is gone when the work returns.
+    void boxShowsAndCancels()
+    {
+        QString shownLabel, cancelText;
+        QTimer::singleShot(900, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *box = qobject_cast<QProgressDialog *>(w); box && box->isVisible()) {
+                    shownLabel = box->labelText();
+                    if (auto *button = box->findChild<QPushButton *>()) {
+                        cancelText = button->text();
+                        button->click();
+                    }
+                }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        const int reached = ProgressDialog::run(nullptr, "Teste", [](Progress progress) {
+            progress.begin(QString::fromUtf8("Somando..."), 200);
+            for (int i = 1; i <= 200; ++i) {
+                QThread::msleep(10);
+                if (!progress.advance(i))
+                    return i;
+            }
+            return 200;
+        });
+        QVERIFY2(reached < 200, "the work was not stopped");
+        QVERIFY(clock.elapsed() >= 850);
+        QCOMPARE(shownLabel, QString::fromUtf8("Somando..."));
+        QCOMPARE(cancelText, QString("Cancelar"));
+        for (QWidget *w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<QProgressDialog *>(w));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestProgress)
+QTEST_MAIN(TestProgress)
 #include "tst_progress.moc"

@@ -4,6 +4,7 @@
 #include "XlsxReader.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/LocalTable.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
@@ -163,6 +164,30 @@ private Q_SLOTS:
         }
         QCOMPARE(bulk.location("L00001 "), QString("PORTARIA"));
         QVERIFY(bulk.collaborator("NADA").isEmpty());
+    }
+
+    // Stopped by the user, a listing gives nothing and leaves its working table empty, even
+    // where an earlier run had filled it.
+    void stoppedListingsLeaveNothingBehind()
+    {
+        const TouchesByCollectorInputs in{"COL01", "ALFA", QDateTime(QDate(2024, 3, 5), QTime(18, 0)),
+                                          "  /  /       :  ", "  /  /       :  "};
+        QVERIFY(TouchesByCollector(*dm).run(in));
+        const auto stopAt = [](qint64 at) {
+            return Progress([at](const QString &, qint64 done, qint64) { return done < at; });
+        };
+        for (qint64 at : {0, 1}) {
+            QVERIFY(!TouchesByCollector(*dm).run(in, stopAt(at)));
+            LocalTable rel(dm->tempFolder(), TouchesByCollector::kWorkingTable);
+            QVERIFY(rel.open());
+            QVERIFY(rel.rows().isEmpty());
+        }
+        const TouchesByRouteInputs byRoute{"01/03/2024 00:00", "31/03/2024 23:59", {}, {}};
+        QVERIFY(TouchesByRoute(*dm).run(byRoute));
+        QVERIFY(!TouchesByRoute(*dm).run(byRoute, stopAt(1)));
+        LocalTable temp(dm->tempFolder(), TouchesByRoute::kWorkingTable);
+        QVERIFY(temp.open());
+        QVERIFY(temp.rows().isEmpty());
     }
 
     void collectorWindowAsAUserDrivesIt()
