@@ -1,8 +1,8 @@
 // The registries' listings and the route listing against the floor: each engine's rows (with
 // the identifiers' owner names looked up one by one, the routes' stops and reference events
 // read route by route) and, as baseline, one query that reads the same rows in the same run.
-// Data: 12,000 identifiers (4,000 locations, collaborators and events each, a tenth of those
-// owners deleted), 300 routes of 40 stops.
+// Data: 100,002 identifiers (33,334 locations, collaborators and events each, a tenth of those
+// owners deleted), 10,000 routes of 20 stops.
 //
 // Usage: bench_registrylistings HOST PORT USER PASSWORD DATABASE [RUNS]
 // A scratch database DATABASE_registries is created with the schema and dropped at the end.
@@ -20,9 +20,9 @@
 
 namespace {
 
-constexpr int kPerKind = 4000;
-constexpr int kRoutes = 300;
-constexpr int kStops = 40;
+constexpr int kPerKind = 33334;
+constexpr int kRoutes = 10000;
+constexpr int kStops = 20;
 
 void insertAll(const QSqlDatabase &db, const QString &head, const QStringList &values)
 {

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <memory>
 
 namespace {
 
@@ -20,29 +21,58 @@ const QList<std::pair<RegistryListing, QString>> kNames = {
     {RegistryListing::Distances, QStringLiteral("distances")},
 };
 
-// Each row of `sql` as the values of `fields`, in the query's order.
-QList<QSqlRecord> select(const QSqlDatabase &db, const QString &sql)
+// A row read: its values by position, and by name through the column index its query
+// shares with its other rows (a QSqlRecord per row would copy every field's name and
+// description, most of a long listing's time).
+class Row {
+public:
+    Row(std::shared_ptr<const QHash<QString, int>> columns, QVariantList values)
+        : m_columns(std::move(columns)), m_values(std::move(values)) {}
+    QVariant value(int i) const { return m_values.value(i); }
+    QVariant value(const QString &name) const
+    {
+        const auto it = m_columns->constFind(name);
+        return it == m_columns->constEnd() ? QVariant() : m_values.at(*it);
+    }
+
+private:
+    std::shared_ptr<const QHash<QString, int>> m_columns;
+    QVariantList m_values;
+};
+
+// Every row of `sql`, in the query's order.
+QList<Row> select(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec(sql))
         throw DbError(Sql::describe(query.lastError()));
-    QList<QSqlRecord> records;
-    while (query.next())
-        records << query.record();
-    return records;
+    const QSqlRecord record = query.record();
+    auto columns = std::make_shared<QHash<QString, int>>();
+    for (int i = 0; i < record.count(); ++i)
+        columns->insert(record.fieldName(i), i);
+    const int count = record.count();
+    QList<Row> rows;
+    while (query.next()) {
+        QVariantList values;
+        values.reserve(count);
+        for (int i = 0; i < count; ++i)
+            values << query.value(i);
+        rows.append(Row(columns, std::move(values)));
+    }
+    return rows;
 }
 
-QString text(const QSqlRecord &r, const QString &field) { return r.value(field).toString(); }
+QString text(const Row &r, const QString &field) { return r.value(field).toString(); }
 
 // The spreadsheets write registration moments in full; the printed reports in the system's
 // date-time text, which leaves out a midnight time.
-QString sheetMoment(const QSqlRecord &r)
+QString sheetMoment(const Row &r)
 {
     const QDateTime when = r.value(QStringLiteral("data_cadastro")).toDateTime();
-    return when.isValid() ? when.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")) : QString();
+    return DateTimeText::withSeconds(when);
 }
-QString printedMoment(const QSqlRecord &r)
+QString printedMoment(const Row &r)
 {
     return DateTimeText::toText(r.value(QStringLiteral("data_cadastro")).toDateTime());
 }
@@ -138,7 +168,7 @@ Listing RegistryListings::run(RegistryListing listing)
 Listing RegistryListings::collectors()
 {
     QList<QStringList> printed, sheet;
-    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("select * from coletor order by nome_coletor"))) {
+    for (const Row &r : select(m_dm.db(), QStringLiteral("select * from coletor order by nome_coletor"))) {
         printed << QStringList{text(r, "nome_coletor"), text(r, "codigo_coletor"), printedMoment(r)};
         sheet << QStringList{text(r, "nome_coletor"), text(r, "codigo_coletor"), sheetMoment(r)};
     }
@@ -168,7 +198,7 @@ Listing RegistryListings::identifiers()
     // key wins, as the server's index lookup answers.
     auto owners = [this](const QString &sql) {
         QHash<QString, QString> names;
-        for (const QSqlRecord &r : select(m_dm.db(), sql))
+        for (const Row &r : select(m_dm.db(), sql))
             names.insert(r.value(0).toString().toUpper(), r.value(1).toString());
         return names;
     };
@@ -179,7 +209,7 @@ Listing RegistryListings::identifiers()
     const QHash<QString, QString> locations =
         owners(QStringLiteral("select button_local, nome_local from locais order by codigo_local desc"));
     QList<QStringList> printed, sheet;
-    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("SELECT *\nFROM buttons\nORDER BY codigo_button"))) {
+    for (const Row &r : select(m_dm.db(), QStringLiteral("SELECT *\nFROM buttons\nORDER BY codigo_button"))) {
         const QString id = text(r, "codigo_button");
         const QString reference = text(r, "referencia");
         // Found afresh for every identifier: a row never shows the previous one's owner.
@@ -210,7 +240,7 @@ Listing RegistryListings::identifiers()
 Listing RegistryListings::collaborators()
 {
     QList<QStringList> printed, sheet;
-    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("SELECT * FROM funcs ORDER BY nome_func"))) {
+    for (const Row &r : select(m_dm.db(), QStringLiteral("SELECT * FROM funcs ORDER BY nome_func"))) {
         printed << QStringList{text(r, "nome_func"), text(r, "memoria"), text(r, "fone"), printedMoment(r)};
         sheet << QStringList{text(r, "nome_func"), text(r, "memoria"), text(r, "fone"), sheetMoment(r)};
     }
@@ -231,7 +261,7 @@ Listing RegistryListings::collaborators()
 Listing RegistryListings::events()
 {
     QList<QStringList> printed, sheet;
-    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("select * from eventos order by desc_evento"))) {
+    for (const Row &r : select(m_dm.db(), QStringLiteral("select * from eventos order by desc_evento"))) {
         printed << QStringList{text(r, "desc_evento"), text(r, "button_evento"), printedMoment(r)};
         sheet << QStringList{text(r, "desc_evento"), text(r, "button_evento"), sheetMoment(r)};
     }
@@ -252,7 +282,7 @@ Listing RegistryListings::events()
 Listing RegistryListings::locations()
 {
     QList<QStringList> printed, sheet;
-    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("SELECT * FROM locais ORDER BY nome_local"))) {
+    for (const Row &r : select(m_dm.db(), QStringLiteral("SELECT * FROM locais ORDER BY nome_local"))) {
         printed << QStringList{text(r, "nome_local"), text(r, "button_local"), printedMoment(r)};
         sheet << QStringList{text(r, "nome_local"), text(r, "button_local"), sheetMoment(r)};
     }
@@ -273,7 +303,7 @@ Listing RegistryListings::locations()
 Listing RegistryListings::functions()
 {
     QList<QStringList> rows;
-    for (const QSqlRecord &r : select(m_dm.db(), QStringLiteral("select * from funcao order by descricao")))
+    for (const Row &r : select(m_dm.db(), QStringLiteral("select * from funcao order by descricao")))
         rows << QStringList{text(r, "descricao"), text(r, "codigo")};
     const int total = count(QStringLiteral("funcao"));
     ListingConfig c = config(QString::fromUtf8("Funções"),
@@ -301,7 +331,7 @@ Listing RegistryListings::distances()
                                        "\n"
                                        "order by descricao");
     QList<QStringList> rows;
-    for (const QSqlRecord &r : select(m_dm.db(), sql))
+    for (const Row &r : select(m_dm.db(), sql))
         rows << QStringList{text(r, "descricao"), text(r, "localA"), text(r, "localB"),
                             DateTimeText::formatNumber(r.value(QStringLiteral("km")).toDouble(), 1)};
     ReportColumn km{QStringLiteral("KM")};

@@ -82,11 +82,48 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
         records << routeQuery.record();
     routeQuery.finish();
 
-    QSqlQuery stops = prepared(m_dm.db(), QStringLiteral("SELECT * FROM descrot WHERE codigo_roteiro = "
-                                                         ":codigo_roteiro ORDER BY ordem"));
-    QSqlQuery event = prepared(m_dm.db(), QStringLiteral("select * from eventos where button_evento = "
-                                                         ":button_referencia"));
+    // Every route: the stops and the reference events are read once each, in the order the
+    // route-by-route statements give them (stops by `ordem` within a route, through the same
+    // index; of events registered twice, the first), instead of two statements per route.
+    // One route: its own two statements.
+    const bool all = !code.isValid();
+    QHash<QString, QString> eventNames;  // upper-cased identifier -> first description
+    QHash<QString, QList<ListedRoute::Stop>> stopsOf;  // codigo_roteiro -> stops
+    QSqlQuery stops = prepared(m_dm.db(), all ? QStringLiteral("SELECT * FROM descrot ORDER BY codigo_roteiro, ordem")
+                                              : QStringLiteral("SELECT * FROM descrot WHERE codigo_roteiro = "
+                                                               ":codigo_roteiro ORDER BY ordem"));
+    QSqlQuery event = prepared(m_dm.db(), all ? QStringLiteral("select button_evento, desc_evento from eventos "
+                                                               "order by button_evento, codigo_evento")
+                                              : QStringLiteral("select * from eventos where button_evento = "
+                                                               ":button_referencia"));
+    const auto readStops = [&stops](QList<ListedRoute::Stop> *into, QHash<QString, QList<ListedRoute::Stop>> *byRoute) {
+        const QSqlRecord r = stops.record();
+        const int route = r.indexOf(QStringLiteral("codigo_roteiro")), ordem = r.indexOf(QStringLiteral("ordem")),
+                  name = r.indexOf(QStringLiteral("nome_local")), tMin = r.indexOf(QStringLiteral("t_min")),
+                  tMax = r.indexOf(QStringLiteral("t_max"));
+        while (stops.next()) {
+            ListedRoute::Stop stop{stops.value(ordem).toString(), stops.value(name).toString(),
+                                   stops.value(tMin).toInt(), stops.value(tMax).toInt()};
+            if (into)
+                into->append(std::move(stop));
+            else
+                (*byRoute)[stops.value(route).toString()].append(std::move(stop));
+        }
+        stops.finish();
+    };
+    if (all) {
+        exec(stops);
+        readStops(nullptr, &stopsOf);
+        exec(event);
+        while (event.next()) {
+            const QString key = event.value(0).toString().toUpper();
+            if (!eventNames.contains(key))
+                eventNames.insert(key, event.value(1).toString());
+        }
+        event.finish();
+    }
     QList<ListedRoute> list;
+    list.reserve(records.size());
     for (const QSqlRecord &rec : records) {
         auto text = [&](const char *field) { return rec.value(QLatin1String(field)).toString(); };
         ListedRoute r;
@@ -101,19 +138,23 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
         // Yes/no flags: yes is 0.
         r.localTimes = rec.value(QStringLiteral("tempo_locais")).toInt() == 0;
         r.standardTimes = rec.value(QStringLiteral("tempo_padrao")).toInt() == 0;
-        event.bindValue(QStringLiteral(":button_referencia"), text("button_referencia"));
-        exec(event);
-        if (event.next())
-            r.referenceEvent = event.value(QStringLiteral("desc_evento")).toString();
-        event.finish();
-        stops.bindValue(QStringLiteral(":codigo_roteiro"), rec.value(QStringLiteral("codigo_roteiro")));
-        exec(stops);
-        while (stops.next())
-            r.stops << ListedRoute::Stop{stops.value(QStringLiteral("ordem")).toString(),
-                                         stops.value(QStringLiteral("nome_local")).toString(),
-                                         stops.value(QStringLiteral("t_min")).toInt(),
-                                         stops.value(QStringLiteral("t_max")).toInt()};
-        stops.finish();
+        if (all) {
+            // Trailing blanks do not count in the server's comparison either.
+            QString key = text("button_referencia").toUpper();
+            while (key.endsWith(u' '))
+                key.chop(1);
+            r.referenceEvent = eventNames.value(key);
+            r.stops = stopsOf.take(text("codigo_roteiro"));
+        } else {
+            event.bindValue(QStringLiteral(":button_referencia"), text("button_referencia"));
+            exec(event);
+            if (event.next())
+                r.referenceEvent = event.value(QStringLiteral("desc_evento")).toString();
+            event.finish();
+            stops.bindValue(QStringLiteral(":codigo_roteiro"), rec.value(QStringLiteral("codigo_roteiro")));
+            exec(stops);
+            readStops(&r.stops, nullptr);
+        }
         list << r;
     }
     return list;

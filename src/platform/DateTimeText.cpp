@@ -40,18 +40,71 @@ QDateTime fromDays(double days)
     return QDateTime(QDate::fromJulianDay(julianDay), QTime::fromMSecsSinceStartOfDay(int(msecs)));
 }
 
+namespace {
+// "dd/MM/yyyy", "dd/MM/yyyy hh:mm", "dd/MM/yyyy hh:mm:ss" or "yyyy/MM/dd hh:mm:ss", written
+// digit by digit: QDateTime::toString reads its format anew for every call, and a long report
+// writes a date for every row. Years outside 1000..9999 are left to toString.
+enum class Form { Date, Minutes, Seconds, Param };
+QString written(const QDateTime &when, Form form)
+{
+    const QDate date = when.date();
+    const QTime time = when.time();
+    if (date.year() < 1000 || date.year() > 9999) {
+        static const QString formats[] = {QStringLiteral("dd/MM/yyyy"), QStringLiteral("dd/MM/yyyy hh:mm"),
+                                          QStringLiteral("dd/MM/yyyy hh:mm:ss"), QStringLiteral("yyyy/MM/dd hh:mm:ss")};
+        return when.toString(formats[int(form)]);
+    }
+    char16_t text[19];
+    auto put = [&text](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char16_t(u'0' + value % 10);
+    };
+    if (form == Form::Param) {
+        put(0, date.year(), 4);
+        text[4] = u'/';
+        put(5, date.month(), 2);
+        text[7] = u'/';
+        put(8, date.day(), 2);
+    } else {
+        put(0, date.day(), 2);
+        text[2] = u'/';
+        put(3, date.month(), 2);
+        text[5] = u'/';
+        put(6, date.year(), 4);
+    }
+    text[10] = u' ';
+    put(11, time.hour(), 2);
+    text[13] = u':';
+    put(14, time.minute(), 2);
+    text[16] = u':';
+    put(17, time.second(), 2);
+    const int length = form == Form::Date ? 10 : form == Form::Minutes ? 16 : 19;
+    return QString(reinterpret_cast<const QChar *>(text), length);
+}
+}  // namespace
+
 QString toText(const QDateTime &dateTime)
 {
     if (!dateTime.isValid())
         return {};
-    if (dateTime.time() == QTime(0, 0))
-        return dateTime.toString(QStringLiteral("dd/MM/yyyy"));
-    return dateTime.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+    return written(dateTime, dateTime.time() == QTime(0, 0) ? Form::Date : Form::Seconds);
+}
+
+QString withSeconds(const QDateTime &dateTime)
+{
+    return dateTime.isValid() ? written(dateTime, Form::Seconds) : QString();
+}
+
+QString withMinutes(const QDateTime &dateTime)
+{
+    return dateTime.isValid() ? written(dateTime, Form::Minutes) : QString();
 }
 
 QString toParam(const QDateTime &dateTime)
 {
-    return dateTime.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    if (!dateTime.isValid())
+        return dateTime.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+    return written(dateTime, Form::Param);
 }
 
 QString periodStart(const QString &ddmmyyyy)

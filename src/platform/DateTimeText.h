@@ -20,6 +20,9 @@ QDateTime fromDays(double days);
 
 // "dd/MM/yyyy hh:mm:ss", just "dd/MM/yyyy" at exactly midnight; "" when invalid.
 QString toText(const QDateTime &dateTime);
+// "dd/MM/yyyy hh:mm:ss" and "dd/MM/yyyy hh:mm", always with the time; "" when invalid.
+QString withSeconds(const QDateTime &dateTime);
+QString withMinutes(const QDateTime &dateTime);
 // "yyyy/MM/dd hh:mm:ss", the text form bound to query parameters.
 QString toParam(const QDateTime &dateTime);
 

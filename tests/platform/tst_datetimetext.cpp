@@ -52,6 +52,20 @@ private Q_SLOTS:
         QCOMPARE(toText(QDateTime(QDate(2026, 3, 9), QTime(0, 0, 0, 1))), QString("09/03/2026 00:00:00"));
         QCOMPARE(toText(QDateTime()), QString());
         QCOMPARE(toParam(QDateTime(QDate(2026, 3, 9), QTime(0, 0))), QString("2026/03/09 00:00:00"));
+        QCOMPARE(withSeconds(QDateTime(QDate(2026, 3, 9), QTime(0, 0))), QString("09/03/2026 00:00:00"));
+        QCOMPARE(withMinutes(QDateTime(QDate(2026, 3, 9), QTime(23, 59, 59))), QString("09/03/2026 23:59"));
+        QCOMPARE(withSeconds(QDateTime()), QString());
+        // Written digit by digit, they read as Qt's own forms, also at the edges of the years
+        // written with four digits and outside them.
+        for (const QDateTime &when : {QDateTime(QDate(999, 12, 31), QTime(23, 59, 59)),
+                                      QDateTime(QDate(1000, 1, 1), QTime(0, 0, 1)),
+                                      QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59)),
+                                      QDateTime(QDate(10000, 1, 1), QTime(1, 2, 3)),
+                                      QDateTime(QDate(1, 1, 1), QTime(0, 0))}) {
+            QCOMPARE(withSeconds(when), when.toString("dd/MM/yyyy hh:mm:ss"));
+            QCOMPARE(withMinutes(when), when.toString("dd/MM/yyyy hh:mm"));
+            QCOMPARE(toParam(when), when.toString("yyyy/MM/dd hh:mm:ss"));
+        }
     }
 
     void periods()
