@@ -6,12 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <atomic>
 #include <cstring>
 #include <iterator>
 #include <optional>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -74,6 +77,19 @@ struct LocalTable::Statements {
     // What insert and update hold bound; empty until their first run.
     QVariantList insertBound;
     QVariantList updateBound;
+    // appendRows()'s insert, on the connection's own handle; finalised before it closes.
+    sqlite3_stmt *rawInsert = nullptr;
+    sqlite3 *handle = nullptr;
+
+    Statements(QSqlQuery i, QSqlQuery u, QSqlQuery s, QSqlQuery r)
+        : insert(std::move(i)), update(std::move(u)), select(std::move(s)), remove(std::move(r)) {}
+    Statements(const Statements &) = delete;
+    Statements &operator=(const Statements &) = delete;
+    ~Statements()
+    {
+        if (rawInsert)
+            sqlite3_finalize(rawInsert);
+    }
 };
 
 LocalTable::LocalTable(const QString &folder, const QString &name)
@@ -154,7 +170,7 @@ bool LocalTable::prepareStatements()
     }
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     m_statements = std::make_unique<Statements>(
-        Statements{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), {}, {}});
+        QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db));
     const QString where = QStringLiteral(" WHERE ") + rowColumn + QStringLiteral(" = ?");
     const bool prepared =
         m_statements->insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -191,6 +207,10 @@ bool LocalTable::create(const QList<LocalField> &fields)
         if (QFileInfo::exists(path) && !QFile::remove(path))
             return fail(QStringLiteral("Não foi possível substituir a tabela local %1.").arg(path));
     if (!openConnection())
+        return false;
+    // Text is kept as the program holds it (UTF-16), so writing and reading a row converts
+    // nothing; an older file in UTF-8 still opens.
+    if (!execSql(QStringLiteral("PRAGMA encoding = \"UTF-16le\""), QStringLiteral("configurar")))
         return false;
 
     QStringList columns{rowColumn + QStringLiteral(" INTEGER PRIMARY KEY")};
@@ -357,6 +377,78 @@ QVariant LocalTable::fromStored(int field, const QVariant &stored) const
     return QVariant();
 }
 
+namespace {
+// The SQLite connection behind Qt's driver (the system's SQLite, as Debian builds Qt);
+// null when the driver is not SQLite's.
+sqlite3 *rawHandle(const QString &connection)
+{
+    const QVariant handle = QSqlDatabase::database(connection, false).driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.data());
+}
+}  // namespace
+
+bool LocalTable::appendRows(const QList<QVariantList> &rows)
+{
+    if (!requireOpen() || !postPending())
+        return false;
+    if (rows.isEmpty())
+        return true;
+    if (!beginWrite())
+        return false;
+    Statements &st = *m_statements;
+    if (!st.rawInsert) {
+        if (!(st.handle = rawHandle(m_connection)))
+            return fail(QStringLiteral("Erro ao gravar na tabela local %1: conexão sem SQLite").arg(m_fileName));
+        QStringList columns, marks;
+        for (const LocalField &field : m_fields) {
+            columns << quoted(field.name);
+            marks << QStringLiteral("?");
+        }
+        const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(dataTable, columns.join(u','), marks.join(u','))
+                                   .toUtf8();
+        if (sqlite3_prepare_v2(st.handle, sql.constData(), int(sql.size()), &st.rawInsert, nullptr) != SQLITE_OK)
+            return fail(QStringLiteral("Erro ao gravar na tabela local %1: %2")
+                            .arg(m_fileName, QString::fromUtf8(sqlite3_errmsg(st.handle))));
+    }
+    for (const QVariantList &row : rows) {
+        sqlite3_reset(st.rawInsert);
+        int rc = SQLITE_OK;
+        for (int i = 0; rc == SQLITE_OK && i < m_fields.size(); ++i) {
+            const QVariant stored = toStored(i, row.value(i));
+            switch (stored.typeId()) {
+            case QMetaType::UnknownType:
+                rc = sqlite3_bind_null(st.rawInsert, i + 1);
+                break;
+            case QMetaType::QString: {
+                const QString &text = *static_cast<const QString *>(stored.constData());
+                rc = sqlite3_bind_text16(st.rawInsert, i + 1, text.utf16(), int(text.size() * sizeof(char16_t)),
+                                         SQLITE_TRANSIENT);
+                break;
+            }
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(st.rawInsert, i + 1, stored.toDouble());
+                break;
+            default:
+                rc = sqlite3_bind_int64(st.rawInsert, i + 1, stored.toLongLong());
+                break;
+            }
+        }
+        if (rc != SQLITE_OK || sqlite3_step(st.rawInsert) != SQLITE_DONE)
+            return fail(QStringLiteral("Erro ao gravar na tabela local %1: %2")
+                            .arg(m_fileName, QString::fromUtf8(sqlite3_errmsg(st.handle))));
+        m_rowIds.append(sqlite3_last_insert_rowid(st.handle));
+    }
+    sqlite3_reset(st.rawInsert);
+    m_pos = m_rowIds.size() - 1;
+    m_current.clear();
+    for (int i = 0; i < m_fields.size(); ++i)
+        m_current.append(fromStored(i, toStored(i, rows.last().value(i))));
+    return true;
+}
+
 bool LocalTable::append()
 {
     if (!requireOpen() || !postPending())
@@ -505,22 +597,46 @@ QList<QVariantList> LocalTable::rows()
     QStringList columns;
     for (const LocalField &field : m_fields)
         columns << quoted(field.name);
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-                        .arg(columns.join(u','), dataTable, rowColumn))) {
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(columns.join(u','), dataTable, rowColumn);
+    // Read straight from SQLite: a long report reads back every row it wrote, and Qt's
+    // result cache costs several times the reading.
+    sqlite3 *handle = rawHandle(m_connection);
+    sqlite3_stmt *stmt = nullptr;
+    if (!handle || sqlite3_prepare16_v2(handle, sql.utf16(), int(sql.size() * sizeof(char16_t)), &stmt, nullptr) != SQLITE_OK) {
         fail(QStringLiteral("Erro ao ler na tabela local %1: %2")
-                 .arg(m_fileName, query.lastError().text()));
+                 .arg(m_fileName, handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("conexão sem SQLite")));
         return result;
     }
     result.reserve(m_rowIds.size());
-    while (query.next()) {
+    const int count = int(m_fields.size());
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         QVariantList row;
-        row.reserve(m_fields.size());
-        for (int i = 0; i < m_fields.size(); ++i)
-            row.append(fromStored(i, query.value(i)));
-        result.append(row);
+        row.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            QVariant stored;
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_NULL:
+                break;
+            case SQLITE_INTEGER:
+                stored = qlonglong(sqlite3_column_int64(stmt, i));
+                break;
+            case SQLITE_FLOAT:
+                stored = sqlite3_column_double(stmt, i);
+                break;
+            default: {
+                const void *text = sqlite3_column_text16(stmt, i);
+                stored = QString(static_cast<const QChar *>(text), sqlite3_column_bytes16(stmt, i) / int(sizeof(QChar)));
+                break;
+            }
+            }
+            row.append(fromStored(i, stored));
+        }
+        result.append(std::move(row));
     }
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("Erro ao ler na tabela local %1: %2").arg(m_fileName, QString::fromUtf8(sqlite3_errmsg(handle))));
+    sqlite3_finalize(stmt);
     return result;
 }
 

@@ -46,6 +46,12 @@ public:
     QString lastError() const { return m_lastError; }
     State state() const { return m_state; }
 
+    // Appends whole rows at once, values in field order (missing ones NULL), each converted and
+    // cut as setValue() does; the last one becomes current. For reports that write tens of
+    // thousands of rows: the values go to SQLite straight, without a row buffer and without Qt's
+    // binding, which costs more than the write itself. The rows are gathered in the running
+    // transaction like append()'s. A pending append or edit is posted first.
+    bool appendRows(const QList<QVariantList> &rows);
     bool append();
     bool edit();
     bool setValue(const QString &field, const QVariant &value);

@@ -76,8 +76,14 @@ QString kmText(qint64 centiKm)
     return text + QStringLiteral("km");
 }
 
-QString arrivalText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yy hh:mm:ss")); }
-QString minuteText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy hh:mm")); }
+// Written without toString's format parsing, which was a tenth of a month's report.
+QString arrivalText(const QDateTime &t)
+{
+    if (t.date().year() < 1000 || t.date().year() > 9999)
+        return t.toString(QStringLiteral("dd/MM/yy hh:mm:ss"));
+    return DateTimeText::withSeconds(t).remove(6, 2);
+}
+QString minuteText(const QDateTime &t) { return DateTimeText::withMinutes(t); }
 
 std::optional<QDate> readDay(const QString &typed)
 {
@@ -330,7 +336,7 @@ void syntheticDay(const QList<Touch> &touches, qint64 price, Lookups &lookups, Q
             if (!departure)
                 break;
             QStringList leg(SyntheticCount);
-            leg[Data] = arrival->when.toString(QStringLiteral("dd/MM/yyyy"));
+            leg[Data] = DateTimeText::withSeconds(arrival->when).left(10);
             leg[CidSaida] = departure->name;
             leg[CidChegada] = arrival->name;
             if (const std::optional<qint64> km = lookups.distance(departure->button, arrival->button)) {
@@ -455,14 +461,17 @@ std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in, Progre
     LocalTable table(m_dm.tempFolder(), kWorkingTable);
     if (!table.create(tableFields) || !table.open())
         throw DbError(table.lastError());
+    QList<QVariantList> values;
+    values.reserve(rows.size());
     for (const QStringList &row : rows) {
-        if (!table.append())
-            throw DbError(table.lastError());
-        for (int c = 0; c < row.size(); ++c)
-            table.setValue(tableFields.at(c).name, row.at(c));
-        if (!table.post())
-            throw DbError(table.lastError());
+        QVariantList v;
+        v.reserve(row.size());
+        for (const QString &cell : row)
+            v << cell;
+        values << v;
     }
+    if (!table.appendRows(values) || !table.flush())
+        throw DbError(table.lastError());
     QList<QStringList> printed;
     const QList<QVariantList> stored = table.rows();
     if (!table.lastError().isEmpty())

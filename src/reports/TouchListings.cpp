@@ -26,16 +26,19 @@ void recreate(LocalTable &table, int firstSize)
         throw DbError(table.lastError());
 }
 
-void appendRow(LocalTable &table, const QStringList &cells)
+// The rows, in order, written at once (a row's missing cells are left NULL).
+void appendRows(LocalTable &table, const QList<QStringList> &rows)
 {
-    if (!table.append())
-        throw DbError(table.lastError());
-    // Named once: a report appends tens of thousands of rows.
-    static const QStringList names{QStringLiteral("Col1"), QStringLiteral("Col2"),
-                                   QStringLiteral("Col3"), QStringLiteral("Col4")};
-    for (int c = 0; c < cells.size(); ++c)
-        table.setValue(names.at(c), cells.at(c));
-    if (!table.post())
+    QList<QVariantList> values;
+    values.reserve(rows.size());
+    for (const QStringList &row : rows) {
+        QVariantList v;
+        v.reserve(row.size());
+        for (const QString &cell : row)
+            v << cell;
+        values << v;
+    }
+    if (!table.appendRows(values) || !table.flush())
         throw DbError(table.lastError());
 }
 
@@ -57,35 +60,10 @@ QList<QStringList> readBack(LocalTable &table)
     return rows;
 }
 
-// "dd/MM/yyyy hh:mm" or, with seconds, "dd/MM/yyyy hh:mm:ss"; "" when invalid. Written digit
-// by digit because QDateTime::toString reads its format and builds the text anew for every
-// touch, a tenth of a report's time; outside years 1000 to 9999 it still decides.
+// "dd/MM/yyyy hh:mm" or, with seconds, "dd/MM/yyyy hh:mm:ss"; "" when invalid.
 QString touchText(const QDateTime &when, bool seconds)
 {
-    if (!when.isValid())
-        return {};
-    const QDate date = when.date();
-    const QTime time = when.time();
-    if (date.year() < 1000 || date.year() > 9999)
-        return when.toString(seconds ? QStringLiteral("dd/MM/yyyy hh:mm:ss")
-                                     : QStringLiteral("dd/MM/yyyy hh:mm"));
-    char16_t text[19];
-    auto put = [&text](int at, int value, int digits) {
-        for (int i = digits - 1; i >= 0; --i, value /= 10)
-            text[at + i] = char16_t(u'0' + value % 10);
-    };
-    put(0, date.day(), 2);
-    text[2] = u'/';
-    put(3, date.month(), 2);
-    text[5] = u'/';
-    put(6, date.year(), 4);
-    text[10] = u' ';
-    put(11, time.hour(), 2);
-    text[13] = u':';
-    put(14, time.minute(), 2);
-    text[16] = u':';
-    put(17, time.second(), 2);
-    return QString(reinterpret_cast<const QChar *>(text), seconds ? 19 : 16);
+    return seconds ? DateTimeText::withSeconds(when) : DateTimeText::withMinutes(when);
 }
 
 // A run the user stopped: the working table is left empty, so nothing half-built is taken for
@@ -295,13 +273,13 @@ std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &i
     }
     touches.finish();
     names.prefetch(ids);
-    progress.begin(QString::fromUtf8("Gravando %1 toques...").arg(read.size()), read.size());
-    for (qsizetype i = 0; i < read.size(); ++i) {
-        const auto &[when, id] = read.at(i);
-        appendRow(table, {when, names.collaborator(id), names.location(id), names.event(id)});
-        if (!progress.advance(i + 1))
-            return stopped(table, 20);
-    }
+    QList<QStringList> rows;
+    rows.reserve(read.size());
+    for (const auto &[when, id] : read)
+        rows.append({when, names.collaborator(id), names.location(id), names.event(id)});
+    if (!progress.begin(QString::fromUtf8("Gravando %1 linhas...").arg(rows.size()), rows.size()))
+        return stopped(table, 20);
+    appendRows(table, rows);
     return Listing(config(), header, readBack(table));
 }
 
@@ -363,15 +341,16 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progr
                                         "(data_toque between :inicio and :fim)) ORDER BY cod")))
         throw DbError(Sql::describe(touches.lastError()));
     QSet<int> nameRows, kept;
+    QList<QStringList> rows;
     int row = 0;
     progress.begin(QString::fromUtf8("Lendo os toques de %1 roteiros...").arg(routeList.size()), routeList.size());
     int routesDone = 0;
     for (const auto &[code, name] : routeList) {
         if (!progress.advance(routesDone++))
             return stopped(table, 40);
-        appendRow(table, {});
-        appendRow(table, {name});
-        appendRow(table, {});
+        rows.append(QStringList());
+        rows.append({name});
+        rows.append(QStringList());
         nameRows << row + 1;
         kept << row + 1 << row + 2;
         row += 3;
@@ -413,13 +392,14 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progr
                 break;
             }
             if (!cells.isEmpty()) {
-                appendRow(table, cells);
+                rows.append(cells);
                 ++row;
             }
         }
     }
     if (!progress.advance(routeList.size()))
         return stopped(table, 40);
+    appendRows(table, rows);
     Listing listing(config(), header, readBack(table));
     listing.setGroupRows(nameRows, kept);
     return listing;

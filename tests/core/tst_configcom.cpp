@@ -198,7 +198,7 @@ private Q_SLOTS:
         QVERIFY(dm->connectTo(tdb->params()).isEmpty());
         TfmConfigCom d(TfmConfigCom::Mode::Normal);
         ScriptedMessageService msgs;
-        msgs.expect(Kind::Information, QString::fromUtf8("Banco de dados otimizado: 6 índice(s) criado(s)."));
+        msgs.expect(Kind::Information, QString::fromUtf8("Banco de dados otimizado: 7 índice(s) criado(s)."));
         d.btOtimizarclick();
         msgs.expect(Kind::Information, QString::fromUtf8("O banco de dados já está otimizado."));
         d.btOtimizarclick();

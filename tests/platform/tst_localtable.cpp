@@ -265,6 +265,42 @@ private Q_SLOTS:
         QCOMPARE(rows.last(), (QVariantList{qlonglong(count - 1), QString("linha 19999")}));
     }
 
+    // Rows written at once read back as rows written one by one: same conversions and cuts,
+    // nulls for missing values, in order between single appends, current row the last one,
+    // and an edit of a bulk row lands on that row.
+    void bulkRowsReadAsSingleOnes()
+    {
+        LocalTable table(m_dir.path(), "lote");
+        QVERIFY(table.create(rondaFields()));
+        const QDateTime when(QDate(2026, 12, 12), QTime(8, 30, 5));
+        QVERIFY(appendRow(table, "primeiro", 1));
+        QVERIFY(table.appendRows({{"José da Silva Sauro", 2, 1.5, when, when, true},
+                                  {QString::fromUtf8("123456789\U0001F600x"), "3"},
+                                  {}}));
+        QCOMPARE(table.value("Ponto"), QVariant());  // the last row, all null
+        QVERIFY(table.appendRows({}));
+        QVERIFY(appendRow(table, "ultimo", 5));
+        const QList<QVariantList> rows = table.rows();
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows.at(0).at(0), QVariant("primeiro"));
+        QCOMPARE(rows.at(1), (QVariantList{QString("José da Si"), qlonglong(2), 1.5, when, QDate(2026, 12, 12), true}));
+        QCOMPARE(rows.at(2).at(0), QVariant(QString::fromUtf8("123456789\U0001F600")));
+        QCOMPARE(rows.at(2).at(1), QVariant(qlonglong(3)));
+        QVERIFY(!rows.at(2).at(2).isValid());
+        for (const QVariant &v : rows.at(3))
+            QVERIFY(!v.isValid());
+        QCOMPARE(rows.at(4).at(0), QVariant("ultimo"));
+
+        table.first();
+        table.next();
+        QVERIFY(table.edit() && table.setValue("Ponto", 20) && table.post());
+        table.close();
+        LocalTable reader(m_dir.path(), "lote");
+        QVERIFY(reader.open());
+        QCOMPARE(reader.rows().at(1).at(1), QVariant(qlonglong(20)));
+        QCOMPARE(reader.rows().at(2).at(1), QVariant(qlonglong(3)));
+    }
+
     void addIndexChecksItsFields()
     {
         LocalTable table(m_dir.path(), "indice");

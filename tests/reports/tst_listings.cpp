@@ -173,10 +173,11 @@ private Q_SLOTS:
         const TouchesByCollectorInputs in{"COL01", "ALFA", QDateTime(QDate(2024, 3, 5), QTime(18, 0)),
                                           "  /  /       :  ", "  /  /       :  "};
         QVERIFY(TouchesByCollector(*dm).run(in));
-        const auto stopAt = [](qint64 at) {
-            return Progress([at](const QString &, qint64 done, qint64) { return done < at; });
+        // Stops when asked for the at-th time (from 1).
+        const auto stopAt = [](int at) {
+            return Progress([at, asked = 0](const QString &, qint64, qint64) mutable { return ++asked < at; });
         };
-        for (qint64 at : {0, 1}) {
+        for (int at : {1, 2}) {
             QVERIFY(!TouchesByCollector(*dm).run(in, stopAt(at)));
             LocalTable rel(dm->tempFolder(), TouchesByCollector::kWorkingTable);
             QVERIFY(rel.open());
@@ -184,7 +185,7 @@ private Q_SLOTS:
         }
         const TouchesByRouteInputs byRoute{"01/03/2024 00:00", "31/03/2024 23:59", {}, {}};
         QVERIFY(TouchesByRoute(*dm).run(byRoute));
-        QVERIFY(!TouchesByRoute(*dm).run(byRoute, stopAt(1)));
+        QVERIFY(!TouchesByRoute(*dm).run(byRoute, stopAt(2)));
         LocalTable temp(dm->tempFolder(), TouchesByRoute::kWorkingTable);
         QVERIFY(temp.open());
         QVERIFY(temp.rows().isEmpty());
