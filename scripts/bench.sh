@@ -22,6 +22,7 @@ export TORVEL_DB_PASSWORD=$pw
 "$build/bench/bench_listings" 127.0.0.1 "$port" torvel - torvel_bench "${LISTINGS_RUNS:-3}"
 "$build/bench/bench_distances" 127.0.0.1 "$port" torvel - torvel_bench "${DISTANCES_RUNS:-3}"
 "$build/bench/bench_routetimes" 127.0.0.1 "$port" torvel - torvel_bench "${ROUTETIMES_RUNS:-3}"
+"$build/bench/bench_programmable" 127.0.0.1 "$port" torvel - torvel_bench "${PROGRAMMABLE_RUNS:-3}"
 "$build/bench/bench_registrylistings" 127.0.0.1 "$port" torvel - torvel_bench "${LISTINGS_RUNS:-3}"
 "$build/bench/bench_exchange" 127.0.0.1 "$port" torvel - torvel_bench "${EXCHANGE_LINES:-200000}" "${EXCHANGE_RUNS:-3}"
 # The Q90 serial download at 1200 baud against the simulator (about 95 s for 2000 records).

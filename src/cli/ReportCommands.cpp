@@ -235,7 +235,7 @@ void registerReportCommands()
                   "--form analytic|synthetic (sem --xlsx)\n"
                   "      route-times --collector CÓDIGO --route CÓDIGO --from dd/mm/aaaa --to dd/mm/aaaa "
                   "(--xlsx ARQUIVO | --tsv)\n"
-                  "      programmable --from \"dd/mm/aaaa hh:nn\" --to \"dd/mm/aaaa hh:nn\" "
+                  "      programmable [--from \"dd/mm/aaaa hh:nn\"] [--to \"dd/mm/aaaa hh:nn\"] "
                   "[--collaborators|--locations|--events yes|no] [--collaborator|--location|--event IDENTIFICADOR] "
                   "[--collector-column|--collaborator-column|--route-column yes|no] [--collector CÓDIGO] "
                   "[--collaborator-code CÓDIGO] [--route CÓDIGO] [--unregistered|--unbound yes|no]"),

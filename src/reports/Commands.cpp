@@ -6,6 +6,7 @@
 #include "reports/TfmRelCons1.h"
 #include "reports/TfmRelDesc.h"
 #include "reports/TfmRelDistancia.h"
+#include "reports/TfmRelGeral.h"
 #include "reports/TfmRelRealizado.h"
 #include "reports/TfmRelRealizadoRot.h"
 #include "reports/TfmRelcoletaroteiro.h"
@@ -51,6 +52,10 @@ void registerCommands(TfmQ90ini &window)
     });
     window.registerCommand("PorRoteiro1Click", [w] {
         TfmRelRealizadoRot report(w);
+        DialogRunner::exec(&report);
+    });
+    window.registerCommand("Geral1Click", [w] {
+        TfmRelGeral report(w);
         DialogRunner::exec(&report);
     });
     window.registerCommand("PorColetorRoteiro1Click", [w] {
