@@ -130,7 +130,7 @@ int ReportCli::programmable(const Cli::Options &options, TdmzDados &dm)
         if (!name)
             return fail(QString::fromUtf8("Colaborador não cadastrado!"));
         in.byCollaborator = true;
-        in.collaboratorCode = {*name, code.left(4)};
+        in.collaboratorCode = {*name, code};
     }
     if (options.has("route")) {
         const QString code = options.value("route").trimmed();
@@ -138,7 +138,7 @@ int ReportCli::programmable(const Cli::Options &options, TdmzDados &dm)
         if (!name)
             return fail(QString::fromUtf8("Roteiro não cadastrado!"));
         in.byRoute = true;
-        in.route = {*name, code.left(4)};
+        in.route = {*name, code};
     }
 
     const std::optional<Listing> listing = ProgrammableReport(dm).run(in);

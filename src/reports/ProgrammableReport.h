@@ -28,8 +28,8 @@ struct ProgrammableInputs {
     bool events = true;
     ProgrammableChoice event;
     // "Dados pertencentes ao:": checked with a stored choice filters the touches on it, checked
-    // without one adds the name column. Codes: codigo_coletor, codigo_func and codigo_roteiro
-    // (the last two at most 4 characters, as the searches store them).
+    // without one adds the name column. Codes: codigo_coletor, codigo_func and codigo_roteiro,
+    // whole.
     bool byCollector = false;
     ProgrammableChoice collector;
     bool byCollaborator = false;

@@ -352,13 +352,15 @@ void TfmRelGeral::btPesquisaIclick()
 void TfmRelGeral::btPesquisaC1click()
 {
     TfmListaFuncs list(this);
-    search(list, m_aoFunc, QStringLiteral("nome_func"), QStringLiteral("codigo_func"), 4);
+    // Codes are kept whole: cut to four characters, route 12345 would filter route 1234's
+    // touches under the name of route 12345.
+    search(list, m_aoFunc, QStringLiteral("nome_func"), QStringLiteral("codigo_func"), 0);
 }
 
 void TfmRelGeral::btPesquisaRclick()
 {
     TfmListaRoteiros list(this);
-    search(list, m_aoRoteiro, QStringLiteral("nome_roteiro"), QStringLiteral("codigo_roteiro"), 4);
+    search(list, m_aoRoteiro, QStringLiteral("nome_roteiro"), QStringLiteral("codigo_roteiro"), 0);
 }
 
 void TfmRelGeral::edDeFuncDblClick() { m_deFunc.clear(); }

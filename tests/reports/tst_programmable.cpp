@@ -423,11 +423,11 @@ private Q_SLOTS:
         ProgrammableInputs in = w.inputs();
         QCOMPARE(w.edDeFunc->text(), QString("MARIA"));
         QCOMPARE(in.collaborator.code, QString("F00002"));
-        // Collaborator and route codes are kept to their first four characters.
+        // Collaborator and route codes are kept whole: route 12345 is not route 1234.
         QCOMPARE(w.edAoFunc->text(), QString("LONGO"));
-        QCOMPARE(in.collaboratorCode.code, QString("1234"));
+        QCOMPARE(in.collaboratorCode.code, QString("12345"));
         QCOMPARE(w.edAoRoteiro->text(), QString("RONDA LONGA"));
-        QCOMPARE(in.route.code, QString("1234"));
+        QCOMPARE(in.route.code, QString("12345"));
         QCOMPARE(w.edAoColetor->text(), QString("ESTRANHO"));
         QCOMPARE(in.collector.code, oddCollector);
         QVERIFY(in.event.text.isEmpty() && in.event.code.isEmpty());
@@ -509,6 +509,11 @@ private Q_SLOTS:
                  "no", "--events", "no", "--unregistered", "no", "--unbound", "no", "--route-column", "yes"});
         QCOMPARE(r.out, QStringList({"05/03/2024 09:00:00\tMARIA\t\t\tRONDA SUL"}));
 
+        // Route 12345 lists its own touches, not those of route 1234.
+        touch("COL02", "L00002", "2024-03-05 10:00:00", 1234, 2);
+        touch("COL02", "L00001", "2024-03-05 10:05:00", 12345, 2);
+        r = ctl({"--from", "05/03/2024 00:00", "--to", "05/03/2024 23:59", "--route", "12345", "--tsv"});
+        QCOMPARE(r.out, QStringList({"05/03/2024 10:05:00\tPORTARIA\t\t\t"}));
         r = ctl({"--from", "05/03/2024 00:00", "--to", "05/03/2024 23:59", "--collector", "NAO"});
         QVERIFY(r.status == 1 && r.err.contains(QString::fromUtf8("Coletor não cadastrado!")));
         r = ctl({"--from", "05/03/2024 00:00", "--to", "05/03/2024 23:59", "--route", "12345x"});
