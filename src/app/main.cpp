@@ -5,6 +5,7 @@
 #include "core/TdmzDados.h"
 #include "core/TfmQ90ini.h"
 #include "core/TorvelApplication.h"
+#include "platform/KeyboardPolicy.h"
 #include "platform/MessageService.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemServices.h"
@@ -63,6 +64,8 @@ int main(int argc, char *argv[])
 
     WindowMemory windowMemory;
     app.installEventFilter(&windowMemory);
+    KeyboardPolicy keyboard;
+    app.installEventFilter(&keyboard);
 
     WidgetMessageService messages;
     MessageService::install(&messages);
