@@ -3,14 +3,26 @@
 # virtual screen with a window manager (titles, frames and focus as on a desktop), installs the
 # demonstration company in a temporary installation, and photographs the login, the main
 # window, the settings dialog with each tab, a registration window, its search list and the
-# help window into build/artifacts/screenshots/ (or $TORVEL_BUILD_DIR/artifacts/screenshots).
+# help window, then a collection from the simulated Lumet (the collection dialog, the review
+# window, the consistency preview) and a spreadsheet (the route touch-time sheet, drawn by
+# LibreOffice from the .xlsx Torvel wrote), into build/artifacts/screenshots/ (or
+# $TORVEL_BUILD_DIR/artifacts/screenshots). The windows are driven from the keyboard, as a user
+# without a mouse would (the tile is clicked, as its place in the tab order depends on what had
+# the focus before). With --readme the README's pictures are copied to docs/images/.
 # Nothing outside the temporary folder is touched; everything started here is stopped at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TORVEL_BUILD_DIR:-$root/build}
 out="$build/artifacts/screenshots"
+readme=0
+[ "${1:-}" = "--readme" ] && readme=1
 
 "$root/scripts/deps.sh"
+# LibreOffice draws the spreadsheet; only this script needs it.
+if ! command -v soffice >/dev/null 2>&1; then
+  if [ "$(id -u)" = 0 ]; then DEBIAN_FRONTEND=noninteractive apt-get install -y -q libreoffice-calc-nogui >/dev/null
+  else sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -q libreoffice-calc-nogui >/dev/null; fi
+fi
 "$root/scripts/build.sh" --target torvel torvelctl >/dev/null
 
 work=$(mktemp -d /tmp/torvel-screens.XXXXXX)
@@ -125,4 +137,39 @@ keys "$help" Return
 shot 08-ajuda
 keys "$help" Escape
 
+# The collection dialog from the "Comunicação" tile, the second of the first row.
+xdotool windowactivate --sync "$main"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove $((X + WIDTH * 3 / 8)) $((Y + HEIGHT / 4)) click 1
+com=$(wait_window "^Comunicação$")
+keys "$com" Down                   # the Lumet, whose simulator the demonstration loaded
+shot 09-comunicacao
+keys "$com" Tab Tab Tab space      # "Coletar"
+review=$(wait_window "Dados da última coleta")
+shot 10-revisao
+keys "$review" Tab space           # "Consistir": the grid gives up Tab to the buttons
+info=$(wait_window "Informação")
+keys "$info" Return                # "Existem inconsistências"
+preview=$(wait_window "Visualização - Consistência")
+shot 11-consistencia
+keys "$preview" Escape
+keys "$review" Escape
+keys "$com" Escape
+
+# A spreadsheet: the route touch-time sheet of the night round, as LibreOffice draws it.
+"$ctl" report route-times --collector LUMET1 --route 1 --from "$(date -d yesterday +%d/%m/%Y)" --to "$(date +%d/%m/%Y)" \
+  --xlsx "$work/roteiro.xlsx" >/dev/null
+mkdir -p "$work/lo"
+HOME="$work/lo" soffice --headless --convert-to pdf --outdir "$work/lo" "$work/roteiro.xlsx" >/dev/null 2>&1
+pdftoppm -png -r 100 -f 1 -l 1 "$work/lo/roteiro.pdf" "$work/lo/roteiro"
+convert "$work/lo/roteiro-1.png" -trim -bordercolor white -border 24 "$out/12-planilha.png"
+echo "$out/12-planilha.png"
+
+if [ "$readme" = 1 ]; then
+  mkdir -p "$root/docs/images"
+  for name in 02-janela-principal 09-comunicacao 10-revisao 11-consistencia 12-planilha; do
+    cp "$out/$name.png" "$root/docs/images/$name.png"
+  done
+  echo "Imagens do README em $root/docs/images"
+fi
 echo "Capturas em $out"

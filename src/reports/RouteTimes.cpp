@@ -131,9 +131,17 @@ QStringList RouteTimesSheet::tsv() const
 
 void RouteTimesSheet::writeTo(Spreadsheet &sheet) const
 {
-    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it)
+    QHash<int, qsizetype> widest;  // column -> longest text from the headings down
+    for (auto it = m_cells.cbegin(); it != m_cells.cend(); ++it) {
         sheet.setValue(it.key().first, it.key().second, it.value());
+        if (it.key().first >= 4)
+            widest[it.key().second] = std::max(widest.value(it.key().second), it.value().size());
+    }
     sheet.setFontSize(1, 1, kTitleSize);
+    // Every column as wide as what it holds, so no name or time is hidden behind the next
+    // cell (the title lines above the headings run on over the empty cells).
+    for (auto it = widest.cbegin(); it != widest.cend(); ++it)
+        sheet.setColumnWidth(it.key(), int(std::max<qsizetype>(8, it.value() + 2)));
 }
 
 QString RouteTimes::dayLabel(const QDate &day)
