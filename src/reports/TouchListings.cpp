@@ -5,6 +5,7 @@
 #include "platform/DateTimeText.h"
 #include "platform/LocalTable.h"
 #include "platform/MessageService.h"
+#include "platform/TextCut.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -26,41 +27,36 @@ void recreate(LocalTable &table, int firstSize)
         throw DbError(table.lastError());
 }
 
-// The rows, in order, written at once (a row's missing cells are left NULL).
-void appendRows(LocalTable &table, const QList<QStringList> &rows)
+// Writes the rows, in order, at once (a row's missing cells are left NULL), and gives them as
+// the table now holds them, each text cut to its field's size: what the report prints is what
+// the working table holds, without reading every row back.
+QList<QStringList> store(LocalTable &table, const QList<QStringList> &rows)
 {
+    const QList<LocalField> fields = table.fields();
     QList<QVariantList> values;
+    QList<QStringList> held;
     values.reserve(rows.size());
+    held.reserve(rows.size());
     for (const QStringList &row : rows) {
         QVariantList v;
+        QStringList cells;
         v.reserve(row.size());
+        cells.reserve(fields.size());
         for (const QString &cell : row)
             v << cell;
+        for (int i = 0; i < fields.size(); ++i) {
+            const QString cell = i < row.size() ? row.at(i) : QString();
+            cells << (fields.at(i).size > 0 ? TextCut::left(cell, fields.at(i).size) : cell);
+        }
         values << v;
+        held << cells;
     }
     if (!table.appendRows(values) || !table.flush())
         throw DbError(table.lastError());
+    return held;
 }
 
-// What the report prints: every row of the working table, in order.
-QList<QStringList> readBack(LocalTable &table)
-{
-    QList<QStringList> rows;
-    const QList<QVariantList> stored = table.rows();
-    if (!table.lastError().isEmpty())
-        throw DbError(table.lastError());
-    rows.reserve(stored.size());
-    for (const QVariantList &row : stored) {
-        QStringList cells;
-        cells.reserve(row.size());
-        for (const QVariant &v : row)
-            cells << v.toString();
-        rows << cells;
-    }
-    return rows;
-}
-
-// "dd/MM/yyyy hh:mm" or, with seconds, "dd/MM/yyyy hh:mm:ss"; "" when invalid.
+// "dd/mm/yyyy hh:nn" or, with seconds, "dd/mm/yyyy hh:nn:ss"; "" when invalid.
 QString touchText(const QDateTime &when, bool seconds)
 {
     return seconds ? DateTimeText::withSeconds(when) : DateTimeText::withMinutes(when);
@@ -149,8 +145,18 @@ QString IdentifierNames::event(const QString &identifier) { return ask(m_eventos
 
 void IdentifierNames::prefetch(const QStringList &identifiers)
 {
+    // A report's touches repeat a few identifiers thousands of times: each is looked at once.
+    QStringList distinct;
+    QSet<QString> seen;
+    for (const QString &id : identifiers)
+        if (!m_buttons.answers.contains(id) && !seen.contains(id)) {
+            seen.insert(id);
+            distinct << id;
+        }
+    if (distinct.isEmpty())
+        return;
     for (Lookup *lookup : {&m_buttons, &m_funcs, &m_locais, &m_eventos})
-        prefetch(*lookup, identifiers);
+        prefetch(*lookup, distinct);
 }
 
 void IdentifierNames::prefetch(Lookup &lookup, const QStringList &identifiers)
@@ -273,14 +279,19 @@ std::optional<Listing> TouchesByCollector::run(const TouchesByCollectorInputs &i
     }
     touches.finish();
     names.prefetch(ids);
+    // Each identifier's three names, asked once; a touch then costs one lookup.
+    QHash<QString, QStringList> byId;
     QList<QStringList> rows;
     rows.reserve(read.size());
-    for (const auto &[when, id] : read)
-        rows.append({when, names.collaborator(id), names.location(id), names.event(id)});
+    for (const auto &[when, id] : read) {
+        auto it = byId.constFind(id);
+        if (it == byId.constEnd())
+            it = byId.insert(id, {names.collaborator(id), names.location(id), names.event(id)});
+        rows.append({when, it->at(0), it->at(1), it->at(2)});
+    }
     if (!progress.begin(QString::fromUtf8("Gravando %1 linhas...").arg(rows.size()), rows.size()))
         return stopped(table, 20);
-    appendRows(table, rows);
-    return Listing(config(), header, readBack(table));
+    return Listing(config(), header, store(table, rows));
 }
 
 // --- by route ---
@@ -399,8 +410,7 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progr
     }
     if (!progress.advance(routeList.size()))
         return stopped(table, 40);
-    appendRows(table, rows);
-    Listing listing(config(), header, readBack(table));
+    Listing listing(config(), header, store(table, rows));
     listing.setGroupRows(nameRows, kept);
     return listing;
 }
