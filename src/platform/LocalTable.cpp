@@ -417,7 +417,19 @@ bool LocalTable::appendRows(const QList<QVariantList> &rows)
         sqlite3_reset(st.rawInsert);
         int rc = SQLITE_OK;
         for (int i = 0; rc == SQLITE_OK && i < m_fields.size(); ++i) {
-            const QVariant stored = toStored(i, row.value(i));
+            static const QVariant null;
+            const QVariant &value = i < row.size() ? row.at(i) : null;
+            // A text that fits its field is bound where it lies, with no copy: the caller's
+            // rows outlive the statement's run, and the bindings are cleared before returning.
+            if (value.typeId() == QMetaType::QString && m_fields[i].type == LocalField::String) {
+                const QString &text = *static_cast<const QString *>(value.constData());
+                if (!text.isNull() && (m_fields[i].size <= 0 || text.size() <= m_fields[i].size)) {
+                    rc = sqlite3_bind_text16(st.rawInsert, i + 1, text.utf16(),
+                                             int(text.size() * sizeof(char16_t)), SQLITE_STATIC);
+                    continue;
+                }
+            }
+            const QVariant stored = toStored(i, value);
             switch (stored.typeId()) {
             case QMetaType::UnknownType:
                 rc = sqlite3_bind_null(st.rawInsert, i + 1);
@@ -436,12 +448,16 @@ bool LocalTable::appendRows(const QList<QVariantList> &rows)
                 break;
             }
         }
-        if (rc != SQLITE_OK || sqlite3_step(st.rawInsert) != SQLITE_DONE)
-            return fail(QStringLiteral("Erro ao gravar na tabela local %1: %2")
-                            .arg(m_fileName, QString::fromUtf8(sqlite3_errmsg(st.handle))));
+        if (rc != SQLITE_OK || sqlite3_step(st.rawInsert) != SQLITE_DONE) {
+            const QString reason = QString::fromUtf8(sqlite3_errmsg(st.handle));
+            sqlite3_reset(st.rawInsert);
+            sqlite3_clear_bindings(st.rawInsert);
+            return fail(QStringLiteral("Erro ao gravar na tabela local %1: %2").arg(m_fileName, reason));
+        }
         m_rowIds.append(sqlite3_last_insert_rowid(st.handle));
     }
     sqlite3_reset(st.rawInsert);
+    sqlite3_clear_bindings(st.rawInsert);
     m_pos = m_rowIds.size() - 1;
     m_current.clear();
     for (int i = 0; i < m_fields.size(); ++i)

@@ -5,6 +5,7 @@
 #include "platform/DateTimeText.h"
 #include "platform/LocalTable.h"
 #include "platform/MessageService.h"
+#include "platform/TextCut.h"
 
 #include <QSqlError>
 #include <QHash>
@@ -472,14 +473,15 @@ std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in, Progre
     }
     if (!table.appendRows(values) || !table.flush())
         throw DbError(table.lastError());
+    // What the table now holds (each text cut to its field's size), printed without reading
+    // every row back.
     QList<QStringList> printed;
-    const QList<QVariantList> stored = table.rows();
-    if (!table.lastError().isEmpty())
-        throw DbError(table.lastError());
-    for (const QVariantList &row : stored) {
+    printed.reserve(rows.size());
+    for (const QStringList &row : rows) {
         QStringList cells;
-        for (const QVariant &v : row)
-            cells << v.toString();
+        cells.reserve(tableFields.size());
+        for (int i = 0; i < tableFields.size(); ++i)
+            cells << TextCut::left(i < row.size() ? row.at(i) : QString(), tableFields.at(i).size);
         printed << cells;
     }
     Listing listing(config(in.form), QString(), printed);
