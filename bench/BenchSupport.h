@@ -8,8 +8,12 @@
 #include "platform/SystemServices.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace Bench {
@@ -19,6 +23,40 @@ namespace Bench {
 inline QString password(const QString &argument)
 {
     return argument == QLatin1String("-") ? qEnvironmentVariable("TORVEL_DB_PASSWORD") : argument;
+}
+
+// Seconds one run of `work` takes.
+inline double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return t.nsecsElapsed() / 1e9;
+}
+
+inline double median(std::vector<double> v);
+
+// The median seconds of `runs` runs of `work`, which gives the rows it produced (in `rows`).
+inline double timed(int runs, const std::function<int()> &work, int &rows)
+{
+    std::vector<double> runsTaken;
+    for (int i = 0; i < runs; ++i)
+        runsTaken.push_back(seconds([&] { rows = work(); }));
+    return median(runsTaken);
+}
+
+// A baseline's read: every value of every row of `sql`; the number of rows.
+inline int readAll(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {})
+{
+    QSqlQuery q = Sql::exec(db, sql, bindings);
+    int rows = 0;
+    const int fields = q.record().count();
+    while (q.next()) {
+        for (int f = 0; f < fields; ++f)
+            q.value(f);
+        ++rows;
+    }
+    return rows;
 }
 
 inline double median(std::vector<double> v)

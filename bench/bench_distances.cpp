@@ -15,6 +15,10 @@
 
 namespace {
 
+using Bench::readAll;
+using Bench::seconds;
+using Bench::timed;
+
 constexpr int kLocations = 24;
 QString place(int i) { return QStringLiteral("1C%1").arg(i, 4, 16, QChar('0')).toUpper(); }
 
@@ -80,14 +84,6 @@ int baseline(const QSqlDatabase &db)
         }
     }
     return rows;
-}
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e9;
 }
 
 }  // namespace

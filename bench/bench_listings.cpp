@@ -21,6 +21,10 @@
 
 namespace {
 
+using Bench::readAll;
+using Bench::seconds;
+using Bench::timed;
+
 constexpr int kTouches = 100000;
 constexpr int kCollectors = 40;
 constexpr int kRoutes = 8;
@@ -92,33 +96,6 @@ void populate(const QSqlDatabase &db)
     // The server's statistics as a working installation has them, not as a bulk load leaves
     // them: the plan, and so the time, depends on them.
     Sql::exec(db, "analyze table desctot, coletor, funcs, locais, eventos, buttons");
-}
-
-// Seconds of `work`, median of `runs`.
-double timed(int runs, const std::function<int()> &work, int &rows)
-{
-    std::vector<double> seconds;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        rows = work();
-        seconds.push_back(timer.nsecsElapsed() / 1e9);
-    }
-    return Bench::median(seconds);
-}
-
-// The report's touch query, every row and field read.
-int readAll(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
-{
-    QSqlQuery q = Sql::exec(db, sql, bindings);
-    int rows = 0;
-    const int fields = q.record().count();
-    while (q.next()) {
-        for (int f = 0; f < fields; ++f)
-            q.value(f);
-        ++rows;
-    }
-    return rows;
 }
 
 }  // namespace

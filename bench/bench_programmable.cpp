@@ -22,6 +22,10 @@
 
 namespace {
 
+using Bench::readAll;
+using Bench::seconds;
+using Bench::timed;
+
 constexpr int kTouches = 100000;
 constexpr int kCollectors = 40;
 constexpr int kRoutes = 8;
@@ -100,19 +104,6 @@ void populate(const QSqlDatabase &db)
     // The server's statistics as a working installation has them, not as a bulk load leaves
     // them: the plan, and so the time, depends on them.
     Sql::exec(db, "analyze table desctot, coletor, funcs, locais, eventos, buttons, roteiros");
-}
-
-// Seconds of `work`, median of `runs`.
-double timed(int runs, const std::function<int()> &work, int &rows)
-{
-    std::vector<double> seconds;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        rows = work();
-        seconds.push_back(timer.nsecsElapsed() / 1e9);
-    }
-    return Bench::median(seconds);
 }
 
 }  // namespace

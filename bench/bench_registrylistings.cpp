@@ -20,6 +20,10 @@
 
 namespace {
 
+using Bench::readAll;
+using Bench::seconds;
+using Bench::timed;
+
 constexpr int kPerKind = 33334;
 constexpr int kRoutes = 10000;
 constexpr int kStops = 20;
@@ -61,31 +65,6 @@ void populate(const QSqlDatabase &db)
                   "tempo_padrao, t_min_padrao, t_max_padrao) values ", roteiros);
     insertAll(db, "insert into descrot (codigo_roteiro, ordem, nome_local, t_min, t_max) values ", descrot);
     Sql::exec(db, "analyze table buttons, locais, funcs, eventos, roteiros, descrot");
-}
-
-double timed(int runs, const std::function<int()> &work, int &rows)
-{
-    std::vector<double> seconds;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        rows = work();
-        seconds.push_back(timer.nsecsElapsed() / 1e9);
-    }
-    return Bench::median(seconds);
-}
-
-int readAll(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery q = Sql::exec(db, sql);
-    int rows = 0;
-    const int fields = q.record().count();
-    while (q.next()) {
-        for (int f = 0; f < fields; ++f)
-            q.value(f);
-        ++rows;
-    }
-    return rows;
 }
 
 }  // namespace

@@ -14,6 +14,10 @@
 
 namespace {
 
+using Bench::readAll;
+using Bench::seconds;
+using Bench::timed;
+
 constexpr int kStops = 20;
 constexpr int kOtherIdentifiers = 40;  // locations of other routes, collaborators
 constexpr int kTouches = 100000;
@@ -83,14 +87,6 @@ int baseline(const QSqlDatabase &db)
             }
         }
     return rows;
-}
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e9;
 }
 
 }  // namespace

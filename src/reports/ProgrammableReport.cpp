@@ -2,6 +2,7 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
+#include "platform/DateTimeText.h"
 #include "platform/LocalTable.h"
 #include "platform/MessageService.h"
 #include "platform/TextCut.h"
@@ -56,35 +57,6 @@ QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
     if (!query.prepare(sql))
         throw DbError(Sql::describe(query.lastError()));
     return query;
-}
-
-// "dd/mm/yyyy hh:mm:ss", written digit by digit: a long period formats every touch, and
-// QDateTime::toString reads its format anew each time. Outside years 1000 to 9999 it decides.
-QString touchText(const QDateTime &when)
-{
-    if (!when.isValid())
-        return {};
-    const QDate date = when.date();
-    const QTime time = when.time();
-    if (date.year() < 1000 || date.year() > 9999)
-        return when.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
-    char16_t text[19];
-    auto put = [&text](int at, int value, int digits) {
-        for (int i = digits - 1; i >= 0; --i, value /= 10)
-            text[at + i] = char16_t(u'0' + value % 10);
-    };
-    put(0, date.day(), 2);
-    text[2] = u'/';
-    put(3, date.month(), 2);
-    text[5] = u'/';
-    put(6, date.year(), 4);
-    text[10] = u' ';
-    put(11, time.hour(), 2);
-    text[13] = u':';
-    put(14, time.minute(), 2);
-    text[16] = u':';
-    put(17, time.second(), 2);
-    return QString(reinterpret_cast<const QChar *>(text), 19);
 }
 
 // One of the system's lookups "select count(*) as total, <answer> from <table> where <key> =
@@ -417,7 +389,7 @@ std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Pro
         const QString identifier = touches.value(buttonAt).toString().left(12);
         const Treatment &t = treatment(identifier);
         if (t.listed) {
-            QStringList row{touchText(touches.value(touchAt).toDateTime()), t.description, {}, {}, {}};
+            QStringList row{DateTimeText::withSeconds(touches.value(touchAt).toDateTime()), t.description, {}, {}, {}};
             if (t.named) {
                 if (withCollector) {
                     const QString code = touches.value(collectorAt).toString();
