@@ -32,6 +32,11 @@ private Q_SLOTS:
         QCOMPARE(created, int(DatabaseSetup::indexes().size()));
         QCOMPARE(steps.first(), QString::fromUtf8("Criando o índice tv_desctot_coletor_descarga (1 de 7)"));
         QCOMPARE(indexNames(tdb.db()).size(), 7);
+        // The server's statistics of the touches are sampled widely, kept with the table.
+        QVERIFY(tdb.scalar("select create_options from information_schema.tables where table_schema = "
+                           "database() and table_name = 'desctot'")
+                    .toString()
+                    .contains("stats_sample_pages=2000"));
         // Again: nothing to do.
         QCOMPARE(DatabaseSetup::addIndexes(tdb.db()), 0);
         QVERIFY(DatabaseSetup::missingIndexes(tdb.db()).isEmpty());

@@ -109,6 +109,22 @@ int addIndexes(const QSqlDatabase &db, const std::function<void(int, int, const 
             Sql::exec(db, add);
         ++done;
     }
+    // The server samples 20 pages of an index for its statistics: over millions of touches it
+    // takes 25 collectors for twelve thousand and picks a poor plan for the lists that read a
+    // whole history (a collaborator's downloads: 8.6 s instead of 0.07 s at ten million). A
+    // larger sample, kept with the table and used by the server's own recalculations, and the
+    // statistics taken once now. A server that refuses the option keeps its defaults.
+    QSqlQuery options(db);
+    const bool sampled = options.exec(QStringLiteral("select create_options from information_schema.tables where "
+                                                     "table_schema = database() and table_name = 'desctot'"))
+                         && options.next() && options.value(0).toString().contains(QLatin1String("stats_sample_pages"));
+    if (done > 0 || !sampled) {
+        if (progress)
+            progress(done, int(missing.size()), QString::fromUtf8("Atualizando as estatísticas"));
+        QSqlQuery sample(db);
+        if (sample.exec(QStringLiteral("alter table desctot stats_sample_pages = 2000")))
+            Sql::exec(db, QStringLiteral("analyze table desctot"));
+    }
     if (progress)
         progress(done, int(missing.size()), QString::fromUtf8("Índices prontos"));
     return done;
