@@ -194,10 +194,11 @@ std::optional<RouteTimesSheet> RouteTimes::build(const RouteTimesInputs &inputs)
     const auto days = period(inputs);
     if (!days)
         return std::nullopt;
-    return collect(inputs, days->first, days->second);
+    return collect(inputs, days->first, days->second, Progress());
 }
 
-RouteTimesSheet RouteTimes::collect(const RouteTimesInputs &inputs, const QDate &first, const QDate &last)
+std::optional<RouteTimesSheet> RouteTimes::collect(const RouteTimesInputs &inputs, const QDate &first,
+                                                   const QDate &last, Progress progress)
 {
     RouteTimesSheet sheet;
     sheet.set(1, 1, kTitle);
@@ -211,6 +212,8 @@ RouteTimesSheet RouteTimes::collect(const RouteTimesInputs &inputs, const QDate 
 
     const QSqlDatabase db = m_dm.db();
     TouchTimes times(db, first, days);
+    progress.begin(QString::fromUtf8("Lendo os horários de %1 dias...").arg(days));
+    int read = 0;
     auto writeDays = [&](int row, const QString &identifier) {
         const QVector<QString> &cells = times.of(identifier);
         for (int d = 0; d < days; ++d)
@@ -250,6 +253,8 @@ RouteTimesSheet RouteTimes::collect(const RouteTimesInputs &inputs, const QDate 
         route.append({stops.value(button).toString(), stops.value(name).toString()});
     stops.finish();
     for (const Stop &stop : route) {
+        if (!progress.advance(++read))
+            return std::nullopt;
         const auto [code, part] = splitLocationName(stop.name);
         sheet.set(row, 1, code);
         sheet.set(row, 2, part);
@@ -257,10 +262,12 @@ RouteTimesSheet RouteTimes::collect(const RouteTimesInputs &inputs, const QDate 
         writeDays(row, stop.button);
         ++row;
     }
+    if (progress.stopped())
+        return std::nullopt;
     return sheet;
 }
 
-bool RouteTimes::run(const RouteTimesInputs &inputs, QString *path)
+bool RouteTimes::run(const RouteTimesInputs &inputs, QString *path, Progress progress)
 {
     const auto days = period(inputs);
     if (!days)
@@ -272,7 +279,11 @@ bool RouteTimes::run(const RouteTimesInputs &inputs, QString *path)
     }
     spreadsheet.show();
     spreadsheet.addWorkbook();
-    collect(inputs, days->first, days->second).writeTo(spreadsheet);
+    // Stopped, the spreadsheet is never finished: its file goes with it.
+    const std::optional<RouteTimesSheet> sheet = collect(inputs, days->first, days->second, progress);
+    if (!sheet)
+        return false;
+    sheet->writeTo(spreadsheet);
     if (!spreadsheet.finish()) {
         Spreadsheet::showFailure();
         return false;

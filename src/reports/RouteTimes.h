@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Progress.h"
+
 #include <QDate>
 #include <QMap>
 #include <QString>
@@ -70,13 +72,16 @@ public:
     // build() written as a spreadsheet, the days checked before the spreadsheet is started and
     // the spreadsheet started before anything is read. False after the message that says why
     // (Spreadsheet::showFailure() when it cannot be written). The file written in `path`.
-    bool run(const RouteTimesInputs &inputs, QString *path = nullptr);
+    // `progress` hears how far it is and may stop it (false, no file written).
+    bool run(const RouteTimesInputs &inputs, QString *path = nullptr, Progress progress = {});
 
 private:
     // The first and last day; nullopt after the message when either is not a date, or when
     // there are more days than a spreadsheet has columns for.
     static std::optional<std::pair<QDate, QDate>> period(const RouteTimesInputs &inputs);
-    RouteTimesSheet collect(const RouteTimesInputs &inputs, const QDate &first, const QDate &last);
+    // nullopt when `progress` stopped it.
+    std::optional<RouteTimesSheet> collect(const RouteTimesInputs &inputs, const QDate &first, const QDate &last,
+                                           Progress progress);
 
     TdmzDados &m_dm;
 };

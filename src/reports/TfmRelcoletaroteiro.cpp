@@ -6,6 +6,7 @@
 #include "platform/BusyCursor.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
+#include "platform/Progress.h"
 #include "platform/SystemServices.h"
 #include "registries/SearchList.h"
 #include "reports/RouteTimes.h"
@@ -176,5 +177,5 @@ void TfmRelcoletaroteiro::btRelatorioclick()
     in.firstDay = edInicio->maskedText();
     in.lastDay = edFim->maskedText();
     const BusyCursor busy;
-    RouteTimes(m_dm).run(in);
+    ProgressDialog::run(this, windowTitle(), [&](Progress progress) { return RouteTimes(m_dm).run(in, nullptr, progress); });
 }

@@ -209,6 +209,10 @@ private Q_SLOTS:
         // One-digit days and months typed in the mask are still dates (and the count sees queries).
         QVERIFY(RouteTimes(*dm).build(inputs(1, "E00001", " 5/12/2024", "5 /12/2024")));
         QVERIFY(statements() - before > 2 * nothing);
+        // Stopped by the user: no spreadsheet is left behind.
+        QVERIFY(!RouteTimes(*dm).run(inputs(1, "E00001", "01/12/2024", "31/12/2024"), nullptr,
+                                     Progress([](const QString &, qint64, qint64) { return false; })));
+        QVERIFY(planilhas().isEmpty());
     }
 
     void windowAsAUserDrivesIt()
