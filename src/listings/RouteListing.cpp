@@ -10,21 +10,6 @@
 
 namespace {
 
-QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw DbError(Sql::describe(q.lastError()));
-    return q;
-}
-
-void exec(QSqlQuery &q)
-{
-    if (!q.exec())
-        throw DbError(Sql::describe(q.lastError()));
-}
-
 QString timeText(const QVariant &v)
 {
     const QTime t = v.toTime();
@@ -73,10 +58,10 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
     if (code.isValid())
         sql += QStringLiteral(" WHERE codigo_roteiro = :codrot");
     sql += QStringLiteral(" ORDER BY nome_roteiro");
-    QSqlQuery routeQuery = prepared(m_dm.db(), sql);
+    QSqlQuery routeQuery = Sql::prepare(m_dm.db(), sql);
     if (code.isValid())
         routeQuery.bindValue(QStringLiteral(":codrot"), code.toInt());
-    exec(routeQuery);
+    Sql::run(routeQuery);
     QList<QSqlRecord> records;
     while (routeQuery.next())
         records << routeQuery.record();
@@ -89,10 +74,10 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
     const bool all = !code.isValid();
     QHash<QString, QString> eventNames;  // upper-cased identifier -> first description
     QHash<QString, QList<ListedRoute::Stop>> stopsOf;  // codigo_roteiro -> stops
-    QSqlQuery stops = prepared(m_dm.db(), all ? QStringLiteral("SELECT * FROM descrot ORDER BY codigo_roteiro, ordem")
+    QSqlQuery stops = Sql::prepare(m_dm.db(), all ? QStringLiteral("SELECT * FROM descrot ORDER BY codigo_roteiro, ordem")
                                               : QStringLiteral("SELECT * FROM descrot WHERE codigo_roteiro = "
                                                                ":codigo_roteiro ORDER BY ordem"));
-    QSqlQuery event = prepared(m_dm.db(), all ? QStringLiteral("select button_evento, desc_evento from eventos "
+    QSqlQuery event = Sql::prepare(m_dm.db(), all ? QStringLiteral("select button_evento, desc_evento from eventos "
                                                                "order by button_evento, codigo_evento")
                                               : QStringLiteral("select * from eventos where button_evento = "
                                                                ":button_referencia"));
@@ -112,9 +97,9 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
         stops.finish();
     };
     if (all) {
-        exec(stops);
+        Sql::run(stops);
         readStops(nullptr, &stopsOf);
-        exec(event);
+        Sql::run(event);
         while (event.next()) {
             const QString key = event.value(0).toString().toUpper();
             if (!eventNames.contains(key))
@@ -147,12 +132,12 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
             r.stops = stopsOf.take(text("codigo_roteiro"));
         } else {
             event.bindValue(QStringLiteral(":button_referencia"), text("button_referencia"));
-            exec(event);
+            Sql::run(event);
             if (event.next())
                 r.referenceEvent = event.value(QStringLiteral("desc_evento")).toString();
             event.finish();
             stops.bindValue(QStringLiteral(":codigo_roteiro"), rec.value(QStringLiteral("codigo_roteiro")));
-            exec(stops);
+            Sql::run(stops);
             readStops(&r.stops, nullptr);
         }
         list << r;

@@ -50,15 +50,6 @@ void writeRows(LocalTable &table, const QList<QStringList> &rows)
         throw DbError(table.lastError());
 }
 
-QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw DbError(Sql::describe(query.lastError()));
-    return query;
-}
-
 // One of the system's lookups "select count(*) as total, <answer> from <table> where <key> =
 // :param group by <answer>": the answer of the first row found, nothing when there is none (the
 // grouping gives no row, and a total below 1 counts the same).
@@ -74,7 +65,7 @@ public:
     std::optional<QString> find(const QVariant &key)
     {
         if (!m_query)
-            m_query.emplace(prepared(m_db, QStringLiteral("select count(*) as total, %1\n from %2 where %3 = %4\n"
+            m_query.emplace(Sql::prepare(m_db, QStringLiteral("select count(*) as total, %1\n from %2 where %3 = %4\n"
                                                           " group by %1")
                                                .arg(m_answer, m_table, m_key, m_param)));
         QSqlQuery &q = *m_query;
@@ -100,7 +91,7 @@ public:
             QStringList asked{QStringLiteral("select 0 as n, ? as id")};
             for (int i = 1; i < count; ++i)
                 asked << QStringLiteral("select %1, ?").arg(i);
-            QSqlQuery q = prepared(m_db, QStringLiteral("select k.n, count(*) as total, t.%1\n from (%2) k\n"
+            QSqlQuery q = Sql::prepare(m_db, QStringLiteral("select k.n, count(*) as total, t.%1\n from (%2) k\n"
                                                         " join %3 t on t.%4 = k.id\n"
                                                         " group by k.n, t.%1 order by k.n, t.%1")
                                              .arg(m_answer, asked.join(QStringLiteral(" union all ")), m_table, m_key));
@@ -262,15 +253,14 @@ std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Pro
     auto execute = [&bindings](QSqlQuery &q) {
         for (const auto &[name, value] : bindings)
             q.bindValue(name, value);
-        if (!q.exec())
-            throw DbError(Sql::describe(q.lastError()));
+        Sql::run(q);
     };
     // The count of touches, and the identifiers among them, which are asked of the registries
     // together before the first touch is read.
     int total = 0;
     QStringList identifiers;
     {
-        QSqlQuery count = prepared(db, QStringLiteral("Select button, count(*) as total From desctot\n") + where +
+        QSqlQuery count = Sql::prepare(db, QStringLiteral("Select button, count(*) as total From desctot\n") + where +
                                            QStringLiteral("\ngroup by button"));
         execute(count);
         while (count.next()) {
@@ -368,7 +358,7 @@ std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Pro
     };
 
     // Touches of the same second come in the order they were stored.
-    QSqlQuery touches = prepared(db, QStringLiteral("Select * From desctot\n") + where +
+    QSqlQuery touches = Sql::prepare(db, QStringLiteral("Select * From desctot\n") + where +
                                          QStringLiteral("\norder by data_toque, cod"));
     execute(touches);
     const QSqlRecord record = touches.record();

@@ -29,21 +29,6 @@ const QString kStopsSql = QStringLiteral(
 // A spreadsheet has 16384 columns, the first two taken by the code and the name.
 constexpr qint64 kMostDays = 16384 - RouteTimes::kFirstDayColumn + 1;
 
-QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw DbError(Sql::describe(query.lastError()));
-    return query;
-}
-
-void execute(QSqlQuery &query)
-{
-    if (!query.exec())
-        throw DbError(Sql::describe(query.lastError()));
-}
-
 // The day cells of each identifier, one per day of the period: " hh:nn" for every distinct
 // touch time of the day, in time order.
 //
@@ -54,7 +39,7 @@ void execute(QSqlQuery &query)
 class TouchTimes {
 public:
     TouchTimes(const QSqlDatabase &db, const QDate &first, int days)
-        : m_query(prepared(db, kTouchesSql)), m_first(first), m_days(days)
+        : m_query(Sql::prepare(db, kTouchesSql)), m_first(first), m_days(days)
     {
     }
 
@@ -73,7 +58,7 @@ public:
                                                            QStringLiteral(" 00:00:00"));
             m_query.bindValue(QStringLiteral(":dfim"), m_first.addDays(m_days - 1).toString(QStringLiteral("yyyy-MM-dd")) +
                                                            QStringLiteral(" 23:59:59"));
-            execute(m_query);
+            Sql::run(m_query);
             while (m_query.next()) {
                 const QDateTime when = m_query.value(0).toDateTime();
                 const qint64 day = m_first.daysTo(when.date());
@@ -227,9 +212,9 @@ std::optional<RouteTimesSheet> RouteTimes::collect(const RouteTimesInputs &input
     // A route without a reference identifier has no event, even if one was registered without
     // an identifier.
     if (!inputs.reference.trimmed().isEmpty()) {
-        QSqlQuery event = prepared(db, kEventSql);
+        QSqlQuery event = Sql::prepare(db, kEventSql);
         event.bindValue(QStringLiteral(":pcod"), inputs.reference);
-        execute(event);
+        Sql::run(event);
         if (event.next()) {
             sheet.set(kEventRow, 2, event.value(event.record().indexOf(QStringLiteral("desc_evento"))).toString());
             // Every event row the server finds shares the identifier it compared, so one set of
@@ -239,9 +224,9 @@ std::optional<RouteTimesSheet> RouteTimes::collect(const RouteTimesInputs &input
         }
     }
 
-    QSqlQuery stops = prepared(db, kStopsSql);
+    QSqlQuery stops = Sql::prepare(db, kStopsSql);
     stops.bindValue(QStringLiteral(":pcod"), inputs.route);
-    execute(stops);
+    Sql::run(stops);
     const QSqlRecord record = stops.record();
     const int button = record.indexOf(QStringLiteral("button_local"));
     const int name = record.indexOf(QStringLiteral("nome_local"));

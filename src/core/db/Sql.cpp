@@ -49,6 +49,21 @@ QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindi
     return query;
 }
 
+QSqlQuery prepare(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw DbError(describe(query.lastError()));
+    return query;
+}
+
+void run(QSqlQuery &query)
+{
+    if (!query.exec())
+        throw DbError(describe(query.lastError()));
+}
+
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
 {
     QSqlQuery query = exec(db, sql, bindings);

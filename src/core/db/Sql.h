@@ -48,6 +48,12 @@ void close(const QString &name);
 // Prepares, binds and executes; throws DbError with the server's message on failure.
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
 
+// A forward-only statement prepared once, to be bound and run many times with run(); throws
+// DbError with the server's message when it cannot be prepared.
+QSqlQuery prepare(const QSqlDatabase &db, const QString &sql);
+// Runs a prepared statement with its current bindings; throws DbError on failure.
+void run(QSqlQuery &query);
+
 // The first column of the first row, or an invalid QVariant when there is no row.
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
 
