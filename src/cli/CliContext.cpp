@@ -72,6 +72,7 @@ ConnectionParams connection(const Options &options)
                      ? qEnvironmentVariable(kPasswordVariable)
                      : ini.readString("BANCO", "Password", {});
     p.database = options.value("database", ini.readString("BANCO", "Database", "torvel"));
+    p.timeout = ini.readInteger("BANCO", "TempoLimite", ConnectionParams::kDefaultTimeout);
     return p;
 }
 

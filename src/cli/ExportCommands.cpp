@@ -11,14 +11,21 @@ namespace {
 int runImport(const Cli::Options &options)
 {
     if (options.positional.size() != 1) {
-        Cli::printError(QStringLiteral("Uso: torvelctl import ARQUIVO"));
+        Cli::printError(QStringLiteral("Uso: torvelctl import ARQUIVO [--again]"));
         return 2;
     }
     if (!Cli::connect(options))
         return 1;
-    const ImportResult result = CollectionImport(*TdmzDados::instance()).importFile(options.positional.first());
+    const ImportResult result = CollectionImport(*TdmzDados::instance())
+                                    .importFile(options.positional.first(), options.has("again"));
     if (!result.opened || result.failed) {
         Cli::printError(result.error);
+        return 1;
+    }
+    if (result.storedEarlier) {
+        Cli::printError(QStringLiteral("Este arquivo já foi importado (%1); nada foi gravado. Use "
+                                       "--again para importá-lo novamente.")
+                            .arg(result.storedEarlierText));
         return 1;
     }
     Cli::printOut(CollectionImport::summary(result));
@@ -108,10 +115,11 @@ int runExportNewspaper(const Cli::Options &options)
 
 void registerExportCommands()
 {
-    Cli::add({"import", "ARQUIVO",
+    Cli::add({"import", "ARQUIVO [--again]",
               QString::fromUtf8("Importa um arquivo de coletas externas (cabeçalhos H e toques por "
-                                "posição), numa só transação."),
-              {},
+                                "posição), numa só transação. Um arquivo já importado só é "
+                                "importado de novo com --again."),
+              {{"again", 0}},
               runImport});
     Cli::add({"delete-downloads", "--until \"dd/mm/aaaa hh:nn:ss\"",
               QString::fromUtf8("Exclui, sem perguntar, as descargas com data menor ou igual ao limite."),

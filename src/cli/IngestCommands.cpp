@@ -61,6 +61,9 @@ int runIngest(const Cli::Options &options)
             Cli::printOut(fields.join(u'\t'));
         }
     }
+    if (result.storedEarlier)
+        Cli::printError(QStringLiteral("Descarga já gravada em %1; nada foi gravado de novo.")
+                            .arg(result.storedEarlierText));
     Cli::printError(QStringLiteral("Toques: %1, gravados: %2, linhas não gravadas: %3")
                         .arg(result.touches)
                         .arg(result.stored)

@@ -4,6 +4,7 @@
 #include "core/db/Sql.h"
 
 #include <QSqlError>
+#include <QVector>
 
 namespace {
 
@@ -61,6 +62,75 @@ std::optional<QSqlRecord> RegistryLookups::FindByField(const QString &value, con
     query.finish();
     m_rows.insert(k, row);
     return row;
+}
+
+void RegistryLookups::prefetch(const QStringList &values, const QString &field, const QString &table)
+{
+    const QString countSql = "select count(*) as total from " + table + " where " + field + " = :pcampo";
+    const QString findSql = "select * from " + table + " where " + field + " = :pcampo";
+    QStringList wanted;
+    for (const QString &value : values)
+        if (!m_rows.contains(key(findSql, value)) && !wanted.contains(value))
+            wanted << value;
+    // Branches per statement: a few hundred keep the statement small for any server.
+    constexpr int kChunk = 250;
+    for (qsizetype from = 0; from < wanted.size(); from += kChunk) {
+        const QStringList chunk = wanted.mid(from, kChunk);
+        QStringList branches;
+        for (qsizetype i = 0; i < chunk.size(); ++i)
+            branches << QStringLiteral("select %1 as tv_probe, t.* from %2 t where t.%3 = ?")
+                            .arg(i).arg(table, field);
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!query.prepare(branches.join(QStringLiteral("\nunion all\n"))))
+            throw DbError(Sql::describe(query.lastError()));
+        for (const QString &value : chunk)
+            query.addBindValue(value);
+        ++m_statementsRun;
+        if (!query.exec())
+            throw DbError(Sql::describe(query.lastError()));
+        QVector<int> counts(chunk.size(), 0);
+        QVector<std::optional<QSqlRecord>> firsts(chunk.size());
+        while (query.next()) {
+            const int probe = query.value(0).toInt();
+            if (probe < 0 || probe >= chunk.size())
+                continue;
+            if (counts[probe]++ == 0) {
+                QSqlRecord row = query.record();
+                row.remove(0);
+                firsts[probe] = row;
+            }
+        }
+        for (qsizetype i = 0; i < chunk.size(); ++i) {
+            m_counts.insert(key(countSql, chunk[i]), counts[i]);
+            m_rows.insert(key(findSql, chunk[i]), firsts[i]);
+        }
+    }
+}
+
+void RegistryLookups::prefetchClassification(const QStringList &identifiers)
+{
+    QStringList codes;
+    for (const QString &identifier : identifiers)
+        codes << identifier.left(12);
+    prefetch(codes, QStringLiteral("codigo_button"), QStringLiteral("buttons"));
+    const QString findSql = QStringLiteral("select * from buttons where codigo_button = :pcampo");
+    QStringList events, people, places;
+    for (const QString &code : codes) {
+        const auto row = m_rows.value(key(findSql, code));
+        if (!row)
+            continue;
+        const QString reference = row->value("referencia").toString().left(1);
+        if (reference == u"E")
+            events << code;
+        else if (reference == u"F")
+            people << code;
+        else if (reference == u"L")
+            places << code;
+    }
+    prefetch(events, QStringLiteral("button_evento"), QStringLiteral("eventos"));
+    prefetch(people, QStringLiteral("memoria"), QStringLiteral("funcs"));
+    prefetch(places, QStringLiteral("button_local"), QStringLiteral("locais"));
 }
 
 QString RegistryLookups::owner(const QString &code, const QString &field, const QString &table,

@@ -24,6 +24,16 @@ public:
     // "Não cadastrado", "Referência errada", "Não associado" or the owner's name.
     QString ClassifyIdentifier(const QString &identifier);
 
+    // Asks the server, in a few statements, every answer CountByField and FindByField would
+    // ask it for each of `values` on `field` of `table`, and remembers them, so a download's
+    // thousands of touches cost a fixed number of round trips. Each value has a branch of its
+    // own comparing the field with it, as the one-field statement does, so the server matches
+    // exactly where that statement would (letter case, accents, trailing blanks).
+    void prefetch(const QStringList &values, const QString &field, const QString &table);
+    // The same for everything ClassifyIdentifier asks of the identifiers: the registry, then
+    // the owners of those that have a reference.
+    void prefetchClassification(const QStringList &identifiers);
+
     // Statements sent to the server so far (answers not yet known).
     int statementsRun() const { return m_statementsRun; }
 

@@ -24,6 +24,14 @@ void importExternalCollections()
         BusyCursor busy;
         result = CollectionImport(*TdmzDados::instance()).importFile(path);
     }
+    if (result.storedEarlier) {
+        if (!Msg::confirm(QStringLiteral("Este arquivo já foi importado (%1). Deseja importá-lo "
+                                         "novamente? Os toques serão gravados mais uma vez.")
+                              .arg(result.storedEarlierText)))
+            return;
+        BusyCursor busy;
+        result = CollectionImport(*TdmzDados::instance()).importFile(path, true);
+    }
     if (!result.opened || result.failed)
         Msg::error(result.error);
     else

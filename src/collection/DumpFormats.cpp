@@ -215,6 +215,46 @@ bool hasControlCharacters(const QString &line)
     return false;
 }
 
+bool outsideFormat(const QString &line)
+{
+    for (QChar c : line)
+        if (c.unicode() > 0x7E || (c.unicode() < 0x20 && c != u'\t'))
+            return true;
+    return false;
+}
+
+bool isTerminalHeader(const QString &line)
+{
+    return line.startsWith(u'H') && field(line, 2, 2) == QStringLiteral(" ") &&
+           field(line, 17, 17) == QStringLiteral(" ") && dateTimeAt(line, 3, 4, 7, 9, 11, 13, 15);
+}
+
+bool isWatchHeader(const QString &line)
+{
+    if (!line.startsWith(u'H'))
+        return false;
+    const QString collector = field(line, 21, 26);
+    for (QChar c : collector)
+        if (c == u' ' || c == u'\t')
+            return false;
+    return line.mid(26).trimmed().isEmpty();
+}
+
+bool isTrailer(const QString &line)
+{
+    if (!line.startsWith(u'T'))
+        return false;
+    const QString rest = line.mid(1);
+    if (rest.trimmed().isEmpty())
+        return true;
+    if (!rest.startsWith(u' '))
+        return false;
+    for (QChar c : rest.trimmed())
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
+}
+
 QString printable(const QString &line)
 {
     QString text = line;

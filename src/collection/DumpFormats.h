@@ -69,6 +69,19 @@ std::optional<QStringList> readLines(const QString &path);
 // A line with a control character (other than a tab) is damaged: a NUL or a stray escape
 // never reaches a stored field or the backup copy.
 bool hasControlCharacters(const QString &line);
+// A line that holds anything but the printable ASCII characters the dump formats are made of
+// (control characters, accented letters, characters outside the basic plane): its positions
+// cannot be trusted, since a character that is not one column shifts every field after it.
+bool outsideFormat(const QString &line);
+// A terminal dump's header reads as one: "H", a blank, the download moment (a real date-time)
+// at 3-16 and a blank after it. A touch line damaged into "H2024..." does not.
+bool isTerminalHeader(const QString &line);
+// A watch.dat header reads as one: "H", the collector at 21-26 (six characters, no blank) and
+// nothing after it. A touch line damaged into "H..." holds its identifier past position 26.
+bool isWatchHeader(const QString &line);
+// A trailer reads as one: "T" alone, or "T", a blank and a count ("T 000"). A touch line
+// damaged into "T2024..." does not.
+bool isTrailer(const QString &line);
 // The text with each control character replaced by "?", for copies that people read.
 QString printable(const QString &line);
 

@@ -1,8 +1,11 @@
 #include "collection/Ingest.h"
 
+#include "collection/BatchInsert.h"
 #include "collection/ClassifyIdentifier.h"
+#include "collection/DownloadRecord.h"
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
+#include "core/db/DatabaseSetup.h"
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
 #include "platform/Folders.h"
@@ -81,10 +84,6 @@ QVariant collectorBinding(const QString &code)
     return QVariant(code.isNull() ? QString::fromLatin1("") : code);
 }
 
-struct InsertFailed {
-    QString text;
-    bool connectionLost = false;
-};
 
 }  // namespace
 
@@ -100,8 +99,26 @@ struct Touch {
     QDateTime touched;
 };
 
-// Pass 2 of one dump: the attribution variables, the registry answers, the prepared insert
-// and the working table.
+namespace IngestSteps {
+
+// A line of pass 2 as read: a header naming the collector whose programming applies from it
+// on, or a touch.
+struct StoreItem {
+    bool header = false;
+    QString collector;
+    Touch touch;
+};
+
+// What a line of a dump is. A header that does not read as one is a BadHeader: the touches after
+// it, up to the next header that reads, cannot be attributed to a collector and are unreadable.
+enum class LineKind : int { Other, Header, BadHeader, Touch, Unreadable };
+
+}  // namespace IngestSteps
+
+using namespace IngestSteps;
+
+// Pass 2 of one dump: the registry answers, the attribution variables, the rows for desctot
+// and for the working table.
 class Ingest::Session {
 public:
     Session(TdmzDados &dm, bool q90) : m_dm(dm), m_q90(q90), m_lookups(dm.db()),
@@ -114,10 +131,25 @@ public:
             return m_table.lastError();
         if (!m_table.isOpen() && !m_table.open())
             return m_table.lastError();
-        m_insert = QSqlQuery(m_dm.db());
-        if (!m_insert.prepare(kInsert))
-            return Sql::describe(m_insert.lastError());
         return {};
+    }
+
+    // Every registry answer the items will need, asked in a few statements. Throws DbError.
+    void prefetch(const QList<StoreItem> &items)
+    {
+        QStringList identifiers, collectors;
+        QSet<QString> seen;
+        for (const StoreItem &item : items) {
+            const QString &value = item.header ? item.collector : item.touch.identifier;
+            if (seen.contains(value + (item.header ? u'h' : u't')))
+                continue;
+            seen.insert(value + (item.header ? u'h' : u't'));
+            (item.header ? collectors : identifiers) << value;
+        }
+        m_lookups.prefetch(collectors, QStringLiteral("codigo_coletor"), QStringLiteral("coletor"));
+        m_lookups.prefetch(identifiers, QStringLiteral("button_referencia"), QStringLiteral("roteiros"));
+        m_lookups.prefetch(identifiers, QStringLiteral("memoria"), QStringLiteral("funcs"));
+        m_lookups.prefetchClassification(identifiers);
     }
 
     // A header: the collector's programming, or nothing when it is not registered.
@@ -134,50 +166,33 @@ public:
         }
     }
 
-    // A route reference wins over a collaborator memory; the touch that switches a variable is
-    // itself attributed with the new value. Throws DbError (lookups) or InsertFailed.
-    void store(const Touch &touch)
+    // The touch with the route and collaborator in force at it: a route reference wins over a
+    // collaborator memory; the touch that switches a variable is itself attributed with the
+    // new value. The desctot values in the insert's order, and the working table's row.
+    void attribute(const Touch &touch, QVariantList &record, QVariantList &local)
     {
         const Effect &e = effect(touch.identifier);
         if (e.route)
             m_route = *e.route;
         else if (e.func)
             m_func = *e.func;
-        m_table.append();
-        m_table.setValue("sequencial", touch.sequencial);
-        m_table.setValue("coletor", touch.shownCollector);
-        m_table.setValue("data_descarga", momentText(touch.downloaded, m_lastDownloaded, m_downloadedText));
-        m_table.setValue("button", touch.identifier);
-        m_table.setValue("data_toque", DateTimeText::toText(touch.touched));
-        m_table.setValue("tipo_button", touch.type);
-        m_table.setValue("descricao", e.description);
-        m_table.post();
-
-        m_insert.bindValue(":pcoletor", collectorBinding(touch.storedCollector));
-        m_insert.bindValue(":pdata_descarga", QVariant(touch.downloaded));
-        m_insert.bindValue(":pdata_toque", touch.touchedBinding);
-        m_insert.bindValue(":pbutton", QVariant(touch.identifier));
-        m_insert.bindValue(":ptipo_button", QVariant(touch.type));
-        m_insert.bindValue(":pcodigo_roteiro", codeBinding(m_route));
-        m_insert.bindValue(":pcodigo_func", codeBinding(m_func));
-        if (!m_insert.exec()) {
-            const QSqlError error = m_insert.lastError();
-            throw InsertFailed{Sql::describe(error), Sql::isConnectionLost(error)};
-        }
+        record = {collectorBinding(touch.storedCollector), QVariant(touch.downloaded),
+                  touch.touchedBinding, QVariant(touch.identifier), QVariant(touch.type),
+                  codeBinding(m_route), codeBinding(m_func)};
+        local = {touch.sequencial, touch.shownCollector,
+                 momentText(touch.downloaded, m_lastDownloaded, m_downloadedText), touch.identifier,
+                 DateTimeText::toText(touch.touched), touch.type, e.description};
     }
 
-    // Closed and opened again, so whoever reads it next sees every row.
-    void reopenTable()
+    // The working table's rows, written once the download is stored. Empty on success.
+    QString writeTable(const QList<QVariantList> &rows)
     {
+        if (!m_table.appendRows(rows))
+            return m_table.lastError();
+        // Closed and opened again, so whoever reads it next sees every row.
         m_table.close();
         m_table.open();
-    }
-
-    // After a failure the working table must not show touches that were not stored.
-    void emptyTable()
-    {
-        m_table.close();
-        TmpDesc::recreate(m_dm);
+        return {};
     }
 
 private:
@@ -228,7 +243,6 @@ private:
     bool m_q90;
     RegistryLookups m_lookups;
     LocalTable m_table;
-    QSqlQuery m_insert;
     QString m_route;
     QString m_func;
     QHash<QString, Effect> m_effects;
@@ -236,10 +250,7 @@ private:
     QString m_downloadedText;
 };
 
-
 namespace {
-
-enum class LineKind { Other, Touch, Unreadable };
 
 // Appends text lines (CR LF) to a file, gathered in memory a few thousand lines at a time, so a
 // large dump never stands whole in memory. A writer made with `write` false writes nothing.
@@ -344,7 +355,7 @@ public:
     void add(const QString &collector, const QString &identifier, const QDateTime &touched)
     {
         Span &span = m_spans[collector];
-        span.keys.insert(key(identifier, touched.date(), touched.time()));
+        span.keys.insert(identifier.trimmed() + u'|' + paramText(touched));
         if (!span.first.isValid() || touched < span.first)
             span.first = touched;
         if (!span.last.isValid() || touched > span.last)
@@ -355,8 +366,10 @@ public:
     {
         int repeated = 0;
         for (auto it = m_spans.cbegin(); it != m_spans.cend(); ++it) {
+            // The moment read as text, as it is stored: no time zone comes between.
             QSqlQuery q = Sql::exec(m_db,
-                                    QStringLiteral("select button, data_toque from desctot where "
+                                    QStringLiteral("select button, date_format(data_toque, "
+                                                   "'%Y/%m/%d %H:%i:%s') from desctot where "
                                                    "coletor = :c and data_toque between :a and :b "
                                                    "and cod <= :m"),
                                     {{"c", collectorBinding(it.key())},
@@ -365,8 +378,7 @@ public:
                                      {"m", m_lastBefore}});
             QSet<QString> seen;
             while (q.next()) {
-                const QDateTime t = q.value(1).toDateTime();
-                const QString k = key(q.value(0).toString(), t.date(), t.time());
+                const QString k = q.value(0).toString().trimmed() + u'|' + q.value(1).toString();
                 if (it->keys.contains(k) && !seen.contains(k)) {
                     seen.insert(k);
                     ++repeated;
@@ -377,11 +389,6 @@ public:
     }
 
 private:
-    static QString key(const QString &identifier, const QDate &date, const QTime &time)
-    {
-        return identifier.trimmed() + u'|' + date.toString(Qt::ISODate) + u' ' +
-               time.toString(QStringLiteral("hh:mm:ss"));
-    }
     struct Span {
         QSet<QString> keys;
         QDateTime first, last;
@@ -391,10 +398,13 @@ private:
     QHash<QString, Span> m_spans;
 };
 
+QString nowText() { return fullText(now()); }
+
 }  // namespace
 
 // One terminal model as the two passes see it.
 struct Ingest::Model {
+    QString name;                // lumet, watch, vigia or q90, as the download record names it
     QString dumpPath;            // the file the terminal left
     QString storePath;           // read by pass 2; the dump itself except for the Q90
     QString backupPath;          // the monthly copy
@@ -403,17 +413,24 @@ struct Ingest::Model {
     bool reviewAlways = false;
     // Lines read as they stand, control characters and all (the Q90 listing's header lines).
     std::function<bool(int index)> freeText;
-    // Pass 1: the backup lines before the first line, for each line (which also says what the
-    // line is), and after the last one (`anyLine` false for an empty dump).
+    // What a line of the dump is (pass 1) and of the file pass 2 reads (the same by default).
+    // `clean` false: the line holds characters outside the format; it is unreadable, or a
+    // BadHeader when it was meant as a header.
+    std::function<LineKind(int index, const QString &line, bool clean)> classify;
+    std::function<LineKind(int index, const QString &line, bool clean)> classifyStored;
+    // Pass 1: the backup lines before the first line, for each line as classified, and after
+    // the last one (`anyLine` false for an empty dump).
     std::function<void(LineWriter &copy)> copyStart;
-    // `readable` false: the line has control characters and is unreadable whatever it holds.
-    std::function<LineKind(int index, const QString &line, bool readable, LineWriter &copy)> copyLine;
+    std::function<void(int index, const QString &line, LineKind kind, LineWriter &copy)> copyLine;
     std::function<void(LineWriter &copy, bool anyLine)> copyEnd;
     // Between the passes; an error text stops the ingest.
     std::function<QString()> afterCopy;
-    // Pass 2: true with `touch` filled for a touch line; headers act on the session.
-    std::function<bool(Session &session, int index, const QString &line, Touch &touch)> storeLine;
+    // Pass 2: the collector a header names (the collector whose programming applies), and a
+    // touch line read into `touch` (false when it is none).
+    std::function<QString(const QString &line)> header;
+    std::function<bool(const QString &line, Touch &touch)> touch;
 };
+
 
 Ingest::Ingest(TdmzDados &dm, IngestCallbacks callbacks)
     : m_dm(dm), m_callbacks(std::move(callbacks)) {}
@@ -434,6 +451,7 @@ bool Ingest::ensureBackupFolder()
     return false;
 }
 
+
 void Ingest::reportFailure(const QString &error, const IngestResult &result, const QString &dumpPath)
 {
     log(error);
@@ -450,46 +468,116 @@ IngestResult Ingest::run(const QString &path, Model &model)
     model.dumpPath = path;
     if (model.storePath.isEmpty())
         model.storePath = path;
+    if (!model.classifyStored)
+        model.classifyStored = model.classify;
     if (!QFileInfo::exists(path))
         return result;
     if (!ensureBackupFolder()) {
         result.failed = true;
         return result;
     }
-    const auto readable = [&](int index, const QString &line) {
-        return (model.freeText && model.freeText(index)) || !hasControlCharacters(line) ||
-               isBlank(line);
-    };
+    const QString fingerprint = fingerprintOf(path, result);
+    if (fingerprint.isEmpty())
+        return result;
+    if (const auto earlier = storedEarlier(model, fingerprint, result)) {
+        finishStoredEarlier(model, *earlier, result);
+        return result;
+    }
+    if (result.failed || !copyToBackup(model, result, true))
+        return result;
+    if (model.afterCopy) {
+        if (const QString error = model.afterCopy(); !error.isEmpty()) {
+            result.failed = true;
+            Msg::error(error);
+            return result;
+        }
+    }
+    if (storeTouches(model, fingerprint, result))
+        finishStored(model, result);
+    return result;
+}
 
-    // Pass 1: the backup copy; unreadable lines are copied as read and kept apart.
+QString Ingest::fingerprintOf(const QString &path, IngestResult &result)
+{
+    // Only a regular file is read: a FIFO or a device is refused before a byte is read.
+    DumpReader check(path);
+    QString error = check.open();
+    QString fingerprint;
+    if (error.isEmpty())
+        fingerprint = DownloadRecord::fingerprint(path, &error);
+    if (fingerprint.isEmpty()) {
+        result.failed = true;
+        log(error);
+        Msg::error(error);
+    }
+    return fingerprint;
+}
+
+std::optional<DownloadRecord::Stored> Ingest::storedEarlier(const Model &model, const QString &fingerprint,
+                                                            IngestResult &result)
+{
+    try {
+        DatabaseSetup::addProgramTables(m_dm.db());
+        return DownloadRecord::find(m_dm.db(), fingerprint);
+    } catch (const DbError &e) {
+        result.failed = true;
+        reportFailure(e.text(), result, model.dumpPath);
+        return std::nullopt;
+    }
+}
+
+void Ingest::finishStoredEarlier(Model &model, const DownloadRecord::Stored &earlier, IngestResult &result)
+{
+    // The same file, read again without writing anything, says whether it had unreadable lines
+    // to keep apart, as its first store did.
+    copyToBackup(model, result, false);
+    if (result.failed)
+        return;
+    result.storedEarlier = true;
+    result.storedEarlierText = DownloadRecord::describe(earlier);
+    const QString text = QStringLiteral("Esta descarga já foi gravada em %1 (%2 toques); nada foi "
+                                        "gravado de novo.")
+                             .arg(earlier.moment)
+                             .arg(earlier.touches);
+    log(text);
+    Msg::information(text);
+    finishStored(model, result);
+}
+
+bool Ingest::copyToBackup(Model &model, IngestResult &result, bool write)
+{
+    const QString &path = model.dumpPath;
+    const auto clean = [&](int index, const QString &line) {
+        return (model.freeText && model.freeText(index)) || isBlank(line) || !outsideFormat(line);
+    };
     DumpReader reader(path);
     if (const QString error = reader.open(); !error.isEmpty()) {
         result.failed = true;
         log(error);
         Msg::error(error);
-        return result;
+        return false;
     }
-    const bool copied = alreadyCopied(path);
-    if (copied)
+    const bool copied = !write || alreadyCopied(path);
+    if (copied && write)
         log(QStringLiteral("A cópia de segurança desta descarga já foi gravada numa tentativa "
                            "anterior."));
     const QDateTime started = now();
     LineWriter copy(model.backupPath, !copied);
-    const QString rejectsPath = Folders::backupFolder() + QStringLiteral("ro") +
-                                started.toString(QStringLiteral("yyyyMM")) +
-                                QStringLiteral("-rejeitadas.txt");
-    LineWriter rejects(rejectsPath, !copied);
+    m_rejectsPath = Folders::backupFolder() + QStringLiteral("ro") +
+                    started.toString(QStringLiteral("yyyyMM")) + QStringLiteral("-rejeitadas.txt");
+    LineWriter rejects(m_rejectsPath, !copied);
     if (model.copyStart)
         model.copyStart(copy);
     QString line;
     QByteArray raw;
     int index = 0;
+    bool orphaned = false;
     for (; reader.next(line, raw); ++index) {
-        const bool clean = readable(index, line);
-        const LineKind kind = model.copyLine(index, line, clean, copy);
-        if (kind == LineKind::Touch && clean) {
+        const LineKind kind = settled(model.classify(index, line, clean(index, line)), orphaned);
+        model.copyLine(index, line, kind, copy);
+        if (kind == LineKind::Touch) {
             ++result.touches;
-        } else if (kind == LineKind::Unreadable || !clean) {
+        } else if (kind == LineKind::Unreadable) {
             if (result.rejected++ == 0)
                 rejects.add(QStringLiteral("ARQUIVO: %1 LIDO EM: %2").arg(native(path), fullText(started)));
             rejects.add(raw);
@@ -500,7 +588,7 @@ IngestResult Ingest::run(const QString &path, Model &model)
         result.failed = true;
         log(reader.error());
         Msg::error(reader.error());
-        return result;
+        return false;
     }
     if (model.copyEnd)
         model.copyEnd(copy, index > 0);
@@ -509,63 +597,147 @@ IngestResult Ingest::run(const QString &path, Model &model)
     if (!copy.close()) {
         result.failed = true;
         Msg::error(QStringLiteral("Não foi possível gravar o arquivo de backup %1").arg(native(copy.path())));
-        return result;
+        return false;
     }
     if (!rejects.close())
-        log(QStringLiteral("Não foi possível gravar o arquivo %1").arg(native(rejectsPath)));
+        log(QStringLiteral("Não foi possível gravar o arquivo %1").arg(native(m_rejectsPath)));
     if (!copied)
         markCopied(path);
     result.ran = true;
-    if (model.afterCopy) {
-        if (const QString error = model.afterCopy(); !error.isEmpty()) {
-            result.failed = true;
-            Msg::error(error);
-            return result;
-        }
-    }
+    return true;
+}
 
-    // Pass 2: every touch in one transaction.
+LineKind Ingest::settled(LineKind kind, bool &orphaned)
+{
+    switch (kind) {
+    case LineKind::BadHeader:
+        orphaned = true;
+        return LineKind::Unreadable;
+    case LineKind::Header:
+        orphaned = false;
+        return kind;
+    case LineKind::Touch:
+        return orphaned ? LineKind::Unreadable : kind;
+    default:
+        return kind;
+    }
+}
+
+bool Ingest::readStoreItems(Model &model, QList<StoreItem> &items, QString &failure)
+{
+    DumpReader store(model.storePath);
+    if (failure = store.open(); !failure.isEmpty())
+        return false;
+    const auto clean = [&](int index, const QString &line) {
+        return (model.freeText && model.freeText(index) && model.storePath == model.dumpPath) ||
+               isBlank(line) || !outsideFormat(line);
+    };
+    QString line;
+    QByteArray raw;
+    bool orphaned = false;
+    for (int i = 0; store.next(line, raw); ++i) {
+        const LineKind kind = settled(model.classifyStored(i, line, clean(i, line)), orphaned);
+        StoreItem item;
+        if (kind == LineKind::Header) {
+            item.header = true;
+            item.collector = model.header(line);
+        } else if (kind != LineKind::Touch || !model.touch(line, item.touch)) {
+            continue;
+        }
+        items.append(item);
+    }
+    failure = store.error();
+    return failure.isEmpty();
+}
+
+bool Ingest::storeTouches(Model &model, const QString &fingerprint, IngestResult &result)
+{
     Session session(m_dm, model.q90);
-    QString failure;
-    QString firstRefusal;
-    if (failure = session.open(); failure.isEmpty()) {
-        Sql::Transaction transaction(m_dm.db());
-        RepeatCount repeats;
-        repeats.begin(m_dm.db());
-        DumpReader store(model.storePath);
-        if (!transaction.active())
-            failure = QStringLiteral("Não foi possível iniciar a gravação no banco de dados.");
-        else
-            failure = store.open();
+    QList<StoreItem> items;
+    QString failure = session.open();
+    if (failure.isEmpty())
+        readStoreItems(model, items, failure);
+    QString collector;
+    int touches = 0;
+    for (const StoreItem &item : items) {
+        if (collector.isEmpty())
+            collector = item.header ? item.collector : item.touch.storedCollector;
+        touches += item.header ? 0 : 1;
+    }
+    if (failure.isEmpty() && touches != result.touches)
+        failure = QStringLiteral("O arquivo %1 mudou durante a gravação.").arg(native(model.storePath));
+
+    QList<QVariantList> localRows;
+    bool unknownOutcome = false;
+    if (failure.isEmpty()) {
         try {
-            for (int i = 0; failure.isEmpty() && store.next(line, raw); ++i) {
-                Touch touch;
-                if (!readable(i, line) || !model.storeLine(session, i, line, touch))
+            session.prefetch(items);
+            QList<QVariantList> records;
+            records.reserve(touches);
+            localRows.reserve(touches);
+            RepeatCount repeats;
+            for (const StoreItem &item : items) {
+                if (item.header) {
+                    session.header(item.collector);
                     continue;
-                try {
-                    session.store(touch);
-                    ++result.stored;
-                    repeats.add(touch.storedCollector, touch.identifier, touch.touched);
-                } catch (const InsertFailed &e) {
-                    // A lost server refuses everything that follows; a refused row is counted
-                    // so the user hears of every refusal at once.
-                    if (e.connectionLost)
-                        throw;
-                    if (result.refused++ == 0)
-                        firstRefusal = e.text;
+                }
+                QVariantList record, local;
+                session.attribute(item.touch, record, local);
+                records.append(record);
+                localRows.append(local);
+                repeats.add(item.touch.storedCollector, item.touch.identifier, item.touch.touched);
+            }
+            const QSqlDatabase store = Sql::wholeConnection(m_dm.db());
+            Sql::Transaction transaction(store);
+            if (!transaction.active())
+                throw DbError(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));
+            // The record first: a second run of the same file waits here until this one ends,
+            // then finds it stored.
+            DownloadRecord::write(store, fingerprint, 0, model.name, collector, nowText(),
+                                  QFileInfo(model.dumpPath).fileName(), touches);
+            log(QStringLiteral("Gravando %1 toques...").arg(touches));
+            repeats.begin(store);
+            BatchInsert writer(store,
+                               QStringLiteral("insert into desctot (coletor, data_descarga, data_toque, "
+                                              "button, tipo_button, codigo_roteiro,codigo_func) values"),
+                               kInsert,
+                               {":pcoletor", ":pdata_descarga", ":pdata_toque", ":pbutton",
+                                ":ptipo_button", ":pcodigo_roteiro", ":pcodigo_func"});
+            writer.store(records);
+            result.refused = writer.refused();
+            if (writer.refused() > 0)
+                throw DbError(QStringLiteral("O banco de dados recusou %1 dos %2 toques. Primeiro erro: %3")
+                                  .arg(writer.refused()).arg(result.touches).arg(writer.firstRefusal()));
+            result.repeated = repeats.count();
+            try {
+                transaction.commit();
+            } catch (const CommitOutcomeUnknown &lost) {
+                log(lost.text());
+                log(QStringLiteral("Verificando se a descarga foi gravada..."));
+                switch (DownloadRecord::settle(m_dm.db(), lost.connectionId(), fingerprint, 0)) {
+                case DownloadRecord::Outcome::Stored:
+                    log(QStringLiteral("A resposta do servidor se perdeu, mas a descarga foi gravada."));
+                    break;
+                case DownloadRecord::Outcome::NotStored:
+                    throw;
+                case DownloadRecord::Outcome::Unknown:
+                    unknownOutcome = true;
+                    throw;
                 }
             }
-            if (failure.isEmpty() && !store.error().isEmpty())
-                failure = store.error();
-            if (failure.isEmpty() && result.refused > 0)
-                failure = QStringLiteral("O banco de dados recusou %1 dos %2 toques. Primeiro erro: %3")
-                              .arg(result.refused).arg(result.touches).arg(firstRefusal);
-            if (failure.isEmpty() && result.stored != result.touches)
-                failure = QStringLiteral("O arquivo %1 mudou durante a gravação.").arg(native(model.storePath));
-            if (failure.isEmpty())
-                result.repeated = repeats.count();
-            if (failure.isEmpty())
-                transaction.commit();
+            result.stored = writer.stored();
+        } catch (const DownloadRecord::AlreadyRecorded &) {
+            // Another run stored this very file while this one read it.
+            std::optional<DownloadRecord::Stored> earlier;
+            try {
+                earlier = DownloadRecord::find(m_dm.db(), fingerprint);
+            } catch (const DbError &) {
+            }
+            result.touches = 0;
+            result.rejected = 0;
+            finishStoredEarlier(model, earlier.value_or(DownloadRecord::Stored{nowText(), touches, {}, {}}),
+                                result);
+            return false;
         } catch (const InsertFailed &e) {
             failure = e.text;
         } catch (const DbError &e) {
@@ -575,11 +747,23 @@ IngestResult Ingest::run(const QString &path, Model &model)
     if (!failure.isEmpty()) {
         result.failed = true;
         result.stored = 0;
-        session.emptyTable();
-        reportFailure(failure, result, path);
-        return result;
+        if (unknownOutcome) {
+            log(failure);
+            Msg::error(QStringLiteral("%1\n\nNão foi possível saber se os %2 toques desta descarga foram "
+                                      "gravados. O arquivo %3 foi mantido: a próxima tentativa verifica "
+                                      "a gravação e grava cada toque uma única vez.")
+                           .arg(failure)
+                           .arg(result.touches)
+                           .arg(native(model.dumpPath)));
+        } else {
+            reportFailure(failure, result, model.dumpPath);
+        }
+        // The review never shows touches that are not stored.
+        TmpDesc::recreate(m_dm);
+        return false;
     }
-    session.reopenTable();
+    if (const QString error = session.writeTable(localRows); !error.isEmpty())
+        log(QStringLiteral("Não foi possível gravar a tabela local tmpdesc: ") + error);
     if (result.repeated > 0) {
         m_dm.downloadNote = QString::fromUtf8("%1 dos %2 toques repetem uma descarga anterior deste "
                                               "coletor (o coletor não tinha sido apagado) e foram "
@@ -588,10 +772,15 @@ IngestResult Ingest::run(const QString &path, Model &model)
                                 .arg(result.stored);
         log(m_dm.downloadNote);
     }
+    return true;
+}
 
+void Ingest::finishStored(Model &model, IngestResult &result)
+{
+    const QString &path = model.dumpPath;
     if (result.rejected > 0) {
         // The readable touches are stored; the file goes where no ingest will read it again.
-        result.setAsidePath = setAsidePath(path, started);
+        result.setAsidePath = setAsidePath(path, now());
         QFile::remove(copiedMarkPath(path));
         if (!QFile::rename(path, result.setAsidePath))
             result.setAsidePath.clear();
@@ -602,41 +791,72 @@ IngestResult Ingest::run(const QString &path, Model &model)
                                     "guardado em %4 e as linhas não lidas em %5.")
                          .arg(result.rejected)
                          .arg(native(path))
-                         .arg(result.stored)
-                         .arg(kept, native(rejectsPath)));
+                         .arg(result.storedEarlier ? result.touches : result.stored)
+                         .arg(kept, native(m_rejectsPath)));
     } else {
         QFile::remove(copiedMarkPath(path));
         if (model.deleteDump)
             result.dumpDeleted = QFile::remove(path);
     }
+    if (result.storedEarlier)
+        return;
     if ((model.reviewAlways || result.stored > 0) && m_callbacks.showReview) {
         m_callbacks.showReview();
         result.reviewShown = true;
     }
-    return result;
 }
+
+namespace {
+
+// A terminal dump's line (DATALM.TMD, DATA.TMD): a header or a trailer only when it reads as
+// one, a touch when it parses, anything else unreadable.
+LineKind classifyTerminalLine(const QString &line, bool clean)
+{
+    if (line.startsWith(u'H'))
+        return clean && isTerminalHeader(line) ? LineKind::Header : LineKind::BadHeader;
+    if (!clean)
+        return LineKind::Unreadable;
+    if (isBlank(line) || isTrailer(line))
+        return LineKind::Other;
+    if (line.startsWith(u'T'))
+        return LineKind::Unreadable;  // meant as a trailer, and damaged
+    return parseTerminalTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+}
+
+LineKind classifyWatchLine(const QString &line, bool clean)
+{
+    if (line.startsWith(u'H'))
+        return clean && isWatchHeader(line) ? LineKind::Header : LineKind::BadHeader;
+    if (!clean)
+        return LineKind::Unreadable;
+    if (isBlank(line) || isTrailer(line))
+        return LineKind::Other;
+    if (line.startsWith(u'T'))
+        return LineKind::Unreadable;  // meant as a trailer, and damaged
+    return parseWatchTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+}
+
+}  // namespace
 
 IngestResult Ingest::IngestTerminalDump(const QString &path)
 {
     Model model;
+    model.name = QStringLiteral("lumet");
     model.backupPath = backupFilePath(SystemServices::now(), true);
+    model.classify = [](int, const QString &line, bool clean) { return classifyTerminalLine(line, clean); };
 
     // Pass 1: a backup header wherever the terminal named on the touch lines changes.
     QDateTime headerTime;
     QString previousTerminal;
     bool anyHeader = false;
-    model.copyLine = [&](int, const QString &line, bool readable, LineWriter &copy) {
-        if (!readable)
-            return LineKind::Unreadable;
-        if (line.startsWith(u'H')) {
+    model.copyLine = [&](int, const QString &line, LineKind kind, LineWriter &copy) {
+        if (kind == LineKind::Header) {
             headerTime = parseTerminalHeader(line).downloaded;
-            return LineKind::Other;
+            return;
         }
-        if (line.startsWith(u'T') || isBlank(line))
-            return LineKind::Other;
+        if (kind != LineKind::Touch)
+            return;
         const auto touch = parseTerminalTouch(line);
-        if (!touch)
-            return LineKind::Unreadable;
         if (touch->terminal != previousTerminal) {
             if (anyHeader)
                 copy.add(QString());
@@ -645,23 +865,19 @@ IngestResult Ingest::IngestTerminalDump(const QString &path)
             anyHeader = true;
         }
         copy.add(touch->backupLine);
-        return LineKind::Touch;
     };
     model.copyEnd = [](LineWriter &copy, bool) { copy.add(QString()); };
 
     QString headerTerminal;
     MomentClock clock;
-    model.storeLine = [&](Session &session, int, const QString &line, Touch &touch) {
-        if (line.startsWith(u'H')) {
-            const TerminalHeader header = parseTerminalHeader(line);
-            headerTerminal = header.terminal;
-            session.header(headerTerminal);
-            log(QStringLiteral("Coletor: ") + headerTerminal + QStringLiteral(" Descarga: ") +
-                paramText(header.downloaded));
-            return false;
-        }
-        if (line.startsWith(u'T') || isBlank(line))
-            return false;
+    model.header = [&](const QString &line) {
+        const TerminalHeader header = parseTerminalHeader(line);
+        headerTerminal = header.terminal;
+        log(QStringLiteral("Coletor: ") + headerTerminal + QStringLiteral(" Descarga: ") +
+            paramText(header.downloaded));
+        return headerTerminal;
+    };
+    model.touch = [&](const QString &line, Touch &touch) {
         const auto parsed = parseTerminalTouch(line);
         if (!parsed)
             return false;
@@ -681,28 +897,23 @@ IngestResult Ingest::IngestWatchData(const QString &path)
 {
     const QDateTime started = now();
     Model model;
+    model.name = QStringLiteral("watch");
     model.backupPath = backupFilePath(started, true);
+    model.classify = [](int, const QString &line, bool clean) { return classifyWatchLine(line, clean); };
 
     // Pass 1: one header naming the collector of the first line.
     QString collector;
-    model.copyLine = [&](int index, const QString &line, bool readable, LineWriter &copy) {
+    model.copyLine = [&](int index, const QString &line, LineKind kind, LineWriter &copy) {
         if (index == 0)
             copy.add(backupHeader(started.toString(QStringLiteral("dd/MM/yyyy hh:mm")),
                                   printable(field(line, 21, 26)), false));
-        if (!readable)
-            return LineKind::Unreadable;
-        if (line.startsWith(u'H')) {
+        if (kind == LineKind::Header) {
             collector = watchHeaderCollector(line);
-            return LineKind::Other;
+        } else if (kind == LineKind::Touch) {
+            const auto touch = parseWatchTouch(line);
+            copy.add(fullText(touch->touched) + QStringLiteral(" 000000") + touch->identifier + u' ' +
+                     collector);
         }
-        if (line.startsWith(u'T') || isBlank(line))
-            return LineKind::Other;
-        const auto touch = parseWatchTouch(line);
-        if (!touch)
-            return LineKind::Unreadable;
-        copy.add(fullText(touch->touched) + QStringLiteral(" 000000") + touch->identifier + u' ' +
-                 collector);
-        return LineKind::Touch;
     };
     model.copyEnd = [&](LineWriter &copy, bool anyLine) {
         if (!anyLine)
@@ -710,16 +921,12 @@ IngestResult Ingest::IngestWatchData(const QString &path)
         copy.add(QString());
         collector.clear();
     };
-    model.storeLine = [&](Session &session, int, const QString &line, Touch &touch) {
-        if (line.startsWith(u'H')) {
-            collector = watchHeaderCollector(line);
-            session.header(collector);
-            log(QStringLiteral("Coletor: ") + collector + QStringLiteral(" Descarga: ") +
-                paramText(started));
-            return false;
-        }
-        if (line.startsWith(u'T') || isBlank(line))
-            return false;
+    model.header = [&](const QString &line) {
+        collector = watchHeaderCollector(line);
+        log(QStringLiteral("Coletor: ") + collector + QStringLiteral(" Descarga: ") + paramText(started));
+        return collector;
+    };
+    model.touch = [&](const QString &line, Touch &touch) {
         const auto parsed = parseWatchTouch(line);
         if (!parsed)
             return false;
@@ -742,27 +949,29 @@ IngestResult Ingest::IngestVigiaFile(const QString &path, const QString &collect
     TmpDesc::recreate(m_dm);
     const QDateTime started = now();
     Model model;
+    model.name = QStringLiteral("vigia");
     model.backupPath = backupFilePath(started, true);
     model.reviewAlways = true;
+    model.classify = [](int, const QString &line, bool clean) {
+        if (isBlank(line))
+            return LineKind::Other;
+        return clean && parseVigiaTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+    };
 
     // Pass 1: no terminal is named in this file.
     model.copyStart = [&](LineWriter &copy) {
         copy.add(backupHeader(DateTimeText::toText(started), QString(), false));
     };
-    model.copyLine = [&](int, const QString &line, bool readable, LineWriter &copy) {
-        if (!readable)
-            return LineKind::Unreadable;
-        if (isBlank(line))
-            return LineKind::Other;
+    model.copyLine = [&](int, const QString &line, LineKind kind, LineWriter &copy) {
+        if (kind != LineKind::Touch)
+            return;
         const auto touch = parseVigiaTouch(line);
-        if (!touch)
-            return LineKind::Unreadable;
         copy.add(fullText(touch->touched) + u' ' + touch->field);
-        return LineKind::Touch;
     };
     model.copyEnd = [](LineWriter &copy, bool) { copy.add(QString()); };
-    model.storeLine = [&](Session &, int, const QString &line, Touch &touch) {
-        const auto parsed = isBlank(line) ? std::nullopt : parseVigiaTouch(line);
+    model.header = [](const QString &) { return QString(); };
+    model.touch = [&](const QString &line, Touch &touch) {
+        const auto parsed = parseVigiaTouch(line);
         if (!parsed)
             return false;
         touch.identifier = parsed->identifier;
@@ -782,12 +991,21 @@ IngestResult Ingest::ConvertAndIngestQ90Listing(const QString &collector, const 
     // The conversion: DATA.TMD in the terminal dump's layout, and the backup copy.
     const QDateTime converted = now();
     Model model;
+    model.name = QStringLiteral("q90");
     model.q90 = true;
     model.deleteDump = false;
     model.reviewAlways = true;
     model.backupPath = backupFilePath(converted, false);
     model.storePath = q90DumpPath();
     model.freeText = [](int index) { return index < 9; };
+    model.classify = [](int index, const QString &line, bool clean) {
+        if (index < 9 || isBlank(line))
+            return LineKind::Other;
+        return clean && parseQ90ListingTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+    };
+    model.classifyStored = [](int, const QString &line, bool clean) {
+        return classifyTerminalLine(line, clean);
+    };
 
     QSaveFile dump(model.storePath);
     model.copyStart = [&](LineWriter &copy) {
@@ -795,23 +1013,19 @@ IngestResult Ingest::ConvertAndIngestQ90Listing(const QString &collector, const 
         dump.open(QIODevice::WriteOnly);
     };
     const auto write = [&](const QString &line) { dump.write(line.toUtf8() + "\r\n"); };
-    model.copyLine = [&](int index, const QString &line, bool readable, LineWriter &copy) {
-        if (!readable)
-            return LineKind::Unreadable;
+    model.copyLine = [&](int index, const QString &line, LineKind kind, LineWriter &copy) {
+        if (kind == LineKind::Unreadable)
+            return;
         log(line);
         if (index == 4) {
             const QString terminal = printable(q90Terminal(line));
             write(q90DumpHeader(converted, terminal));
             copy.add(backupHeader(fullText(converted), terminal, true));
-        } else if (index >= 9 && !isBlank(line)) {
+        } else if (kind == LineKind::Touch) {
             const auto touch = parseQ90ListingTouch(line);
-            if (!touch)
-                return LineKind::Unreadable;
             write(q90DumpTouch(*touch));
             copy.add(q90BackupTouch(*touch));
-            return LineKind::Touch;
         }
-        return LineKind::Other;
     };
     model.afterCopy = [&]() -> QString {
         log(QString());
@@ -826,15 +1040,12 @@ IngestResult Ingest::ConvertAndIngestQ90Listing(const QString &collector, const 
     // Pass 2 on DATA.TMD, under the collector the user chose.
     QDateTime downloaded = converted;
     int sequence = 0;
-    model.storeLine = [&](Session &session, int, const QString &line, Touch &touch) {
-        if (line.startsWith(u'H')) {
-            if (const QDateTime stamp = parseTerminalHeader(line).downloaded; stamp.isValid())
-                downloaded = stamp;
-            session.header(collector);
-            return false;
-        }
-        if (line.startsWith(u'T') || isBlank(line))
-            return false;
+    model.header = [&](const QString &line) {
+        if (const QDateTime stamp = parseTerminalHeader(line).downloaded; stamp.isValid())
+            downloaded = stamp;
+        return collector;
+    };
+    model.touch = [&](const QString &line, Touch &touch) {
         const auto parsed = parseTerminalTouch(line);
         if (!parsed)
             return false;

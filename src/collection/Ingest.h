@@ -1,11 +1,17 @@
 #pragma once
 
+#include "collection/DownloadRecord.h"
 #include "collection/DumpFormats.h"
 
 #include <QString>
 #include <functional>
 
 class TdmzDados;
+
+namespace IngestSteps {
+enum class LineKind : int;
+struct StoreItem;
+}  // namespace IngestSteps
 
 // What the ingest needs from the window that runs it: a place for its progress lines (the
 // collection dialog's log memo, stderr in torvelctl) and the review window "Dados da última
@@ -26,6 +32,10 @@ struct IngestResult {
     bool dumpDeleted = false;
     QString setAsidePath;      // where a dump with unreadable lines was moved
     bool reviewShown = false;
+    // The file was stored before (its download record is there): nothing was stored again,
+    // and the clean-up the first store left undone was finished.
+    bool storedEarlier = false;
+    QString storedEarlierText;  // "dd/mm/yyyy hh:nn:ss, N toques"
 
     // Every touch of the dump is in the database: only then may a terminal be erased, and only
     // then does a command report success.
@@ -38,7 +48,9 @@ struct IngestResult {
 //
 // A dump is stored whole or not at all: its records go in one transaction, so a failure leaves
 // nothing of it in the database, the dump stays where it was, and running the ingest again
-// stores each touch exactly once. The backup copy is written once per dump: a retry of the same
+// stores each touch exactly once. The transaction also writes the download's record (the
+// fingerprint of the file): a file already recorded is never stored again, whether its commit
+// answer was lost or the program died before deleting it; the clean-up is finished instead. The backup copy is written once per dump: a retry of the same
 // file (same size and modification time) does not copy it again. A line that cannot be read as
 // a touch is never stored and never thrown away: it goes to the backup as read and to the
 // month's file of rejected lines, the readable touches are stored, and the dump is moved aside
@@ -69,9 +81,28 @@ private:
 
     void log(const QString &line) const;
     // Both passes over `path` for one model; pass 2 reads `storePath` (DATA.TMD for the Q90).
+    // The steps, in order:
     IngestResult run(const QString &path, Model &model);
+    // the fingerprint of a regular file (empty, told, when it cannot be read);
+    QString fingerprintOf(const QString &path, IngestResult &result);
+    // its earlier store, if any;
+    std::optional<DownloadRecord::Stored> storedEarlier(const Model &model, const QString &fingerprint,
+                                                        IngestResult &result);
+    void finishStoredEarlier(Model &model, const DownloadRecord::Stored &earlier, IngestResult &result);
+    // pass 1, the backup copy and the count of touches and unreadable lines (`write` false:
+    // only the count);
+    bool copyToBackup(Model &model, IngestResult &result, bool write);
+    // pass 2, every touch and the record in one transaction;
+    bool readStoreItems(Model &model, QList<IngestSteps::StoreItem> &items, QString &failure);
+    bool storeTouches(Model &model, const QString &fingerprint, IngestResult &result);
+    // the dump deleted or set aside, and the review.
+    void finishStored(Model &model, IngestResult &result);
+    // A line's kind once the headers before it are known: after a header that does not read,
+    // its touches cannot be attributed and are unreadable up to the next header that reads.
+    static IngestSteps::LineKind settled(IngestSteps::LineKind kind, bool &orphaned);
     void reportFailure(const QString &error, const IngestResult &result, const QString &dumpPath);
 
     TdmzDados &m_dm;
     IngestCallbacks m_callbacks;
+    QString m_rejectsPath;
 };

@@ -81,20 +81,22 @@ private Q_SLOTS:
                         + touch("20241399250000", "CCC003")                // impossible moment
                         + "lixo\r\n"
                         + "H 31/02/2024 10:00:00 COL002\r\n"               // unreadable header
-                        + touch("20240304223000", "DDD004"));
+                        + touch("20240304223000", "DDD004")                // whose collector is unknown
+                        + "H 05/03/2024 08:00:00 COL003\r\n"
+                        + touch("20240305073000", "EEE005"));
         const ImportResult result = CollectionImport(*dm).importFile(file);
         QVERIFY(result.opened && !result.failed);
         QCOMPARE(result.imported, 3);
-        QCOMPARE(result.skipped, 3);
+        QCOMPARE(result.skipped, 4);
         // No type, route or collaborator; touches at whole minutes; before the first header an
         // empty collector and the moment of the import.
         QCOMPARE(records(), QStringList({
             "|05/03/2024 15:30:00|04/03/2024 22:00:00|AAA001|null|null",
             "COL001|04/03/2024 23:10:00|04/03/2024 22:15:00|BBB002|null|null",
-            "COL001|04/03/2024 23:10:00|04/03/2024 22:30:00|DDD004|null|null"}));
+            "COL003|05/03/2024 08:00:00|05/03/2024 07:30:00|EEE005|null|null"}));
         QCOMPARE(CollectionImport::summary(result),
                  QString::fromUtf8("Fim da importação. Registros importados: 3\nLinhas ignoradas "
-                                   "(não são toques nem cabeçalhos legíveis): 3"));
+                                   "(não são toques nem cabeçalhos legíveis): 4"));
 
         // A header and a trailer only: nothing, and nothing said of skipped lines.
         write(file, "H 04/03/2024 23:10:00 COL001\r\nT 000\r\n");
@@ -149,7 +151,13 @@ private Q_SLOTS:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("TORVEL_DB_PASSWORD", p.password);
         ctl.setProcessEnvironment(environment);
+        // The file is imported already: again only when asked.
         ctl.start(TORVELCTL, {"import", file, "--host", p.host, "--port", QString::number(p.port),
+                              "--user", p.user, "--database", p.database});
+        QVERIFY(ctl.waitForFinished(30000));
+        QCOMPARE(ctl.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(ctl.readAllStandardError()).contains(QString::fromUtf8("já foi importado")));
+        ctl.start(TORVELCTL, {"import", file, "--again", "--host", p.host, "--port", QString::number(p.port),
                               "--user", p.user, "--database", p.database});
         QVERIFY(ctl.waitForFinished(30000));
         QCOMPARE(ctl.exitCode(), 0);

@@ -1,4 +1,5 @@
 #include "collection/terminals/Q90Simulator.h"
+#include "platform/SystemServices.h"
 
 #include <QMutexLocker>
 #include <QThread>
@@ -148,13 +149,13 @@ QByteArray Q90Simulator::image() const
 QDateTime Q90Simulator::clock() const
 {
     QMutexLocker lock(&m_mutex);
-    return QDateTime::currentDateTime().addSecs(m_clockOffset);
+    return SystemServices::now().addSecs(m_clockOffset);
 }
 
 void Q90Simulator::setClock(const QDateTime &terminalNow)
 {
     QMutexLocker lock(&m_mutex);
-    m_clockOffset = QDateTime::currentDateTime().secsTo(terminalNow);
+    m_clockOffset = SystemServices::now().secsTo(terminalNow);
 }
 
 Q90Simulator::Counters Q90Simulator::counters() const
@@ -293,7 +294,7 @@ QByteArray Q90Simulator::answer(const QByteArray &payload)
         const QDateTime set(QDate(2000 + bcd(5), bcd(4), bcd(3)), QTime(bcd(2), bcd(1), bcd(0)));
         if (!set.isValid())
             return {};
-        m_clockOffset = QDateTime::currentDateTime().secsTo(set);
+        m_clockOffset = SystemServices::now().secsTo(set);
         status = true;
     } else if (request->command == 'D' && request->destination == address) {
         ++m_counters.blockReads;
@@ -308,7 +309,7 @@ QByteArray Q90Simulator::answer(const QByteArray &payload)
         return {};
     }
     if (status) {
-        const QDateTime now = QDateTime::currentDateTime().addSecs(m_clockOffset);
+        const QDateTime now = SystemServices::now().addSecs(m_clockOffset);
         Q90::StatusFields f;
         f.second = now.time().second();
         f.minute = now.time().minute();

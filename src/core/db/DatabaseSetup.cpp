@@ -48,6 +48,7 @@ void createDatabase(const ConnectionParams &server, const QString &name,
             throw DbError(error);
         say(QStringLiteral("Criando tabelas"));
         createTables(QSqlDatabase::database(connection, false));
+        addProgramTables(QSqlDatabase::database(connection, false));
         say(QString::fromUtf8("Criando índices"));
         addIndexes(QSqlDatabase::database(connection, false));
     } catch (...) {
@@ -90,8 +91,32 @@ QStringList missingIndexes(const QSqlDatabase &db)
     return missing;
 }
 
+QStringList programTableStatements()
+{
+    // The fingerprint and the repetition are the key: a file is stored once (repetition 0),
+    // and again only when the user asks for it (the import's "again"), each time with the next
+    // repetition. A primary key, as a Galera cluster requires of every table.
+    return {QStringLiteral("create table if not exists tv_descargas (\n"
+                           "  impressao char(64) not null,\n"
+                           "  repeticao int not null default 0,\n"
+                           "  modelo varchar(12) not null,\n"
+                           "  coletor varchar(12) not null default '',\n"
+                           "  momento datetime not null,\n"
+                           "  arquivo varchar(255) not null default '',\n"
+                           "  toques int not null default 0,\n"
+                           "  primary key (impressao, repeticao)\n"
+                           ") engine=InnoDB default charset=utf8mb4")};
+}
+
+void addProgramTables(const QSqlDatabase &db)
+{
+    for (const QString &statement : programTableStatements())
+        Sql::exec(db, statement);
+}
+
 int addIndexes(const QSqlDatabase &db, const std::function<void(int, int, const QString &)> &progress)
 {
+    addProgramTables(db);
     const QStringList missing = missingIndexes(db);
     int done = 0;
     for (const Index &index : indexes()) {

@@ -38,6 +38,16 @@ int addIndexes(const QSqlDatabase &db,
 // Names of the indexes that the database of `db` lacks.
 QStringList missingIndexes(const QSqlDatabase &db);
 
+// The tables Torvel keeps beside the system's, named "tv_" like its indexes: no system table
+// changes for them. `tv_descargas` records every stored download (the fingerprint of its file,
+// the model, the collector, the moment, the file and how many touches), written in the same
+// transaction as the touches, so a download whose commit outcome was lost, or that a crash
+// interrupted before its file was deleted, is known to be stored and is never stored twice.
+QStringList programTableStatements();
+// Creates the program's tables that the database of `db` lacks (a no-op when they exist). Must
+// not run inside a transaction: a create statement commits it. Throws DbError.
+void addProgramTables(const QSqlDatabase &db);
+
 // The server's databases ("show databases") without mysql and information_schema, compared
 // in any letter case.
 QStringList userDatabases(const QSqlDatabase &serverConnection);

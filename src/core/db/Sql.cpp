@@ -1,6 +1,7 @@
 #include "core/db/Sql.h"
 
 #include <QSqlError>
+#include <QThread>
 
 DbError::DbError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
 
@@ -20,7 +21,10 @@ QString open(const QString &name, const ConnectionParams &params)
     db.setDatabaseName(params.database);
     // A dropped connection is re-established on the next statement instead of failing every
     // later command; the statement that met the drop still reports it.
-    db.setConnectOptions(QStringLiteral("MYSQL_OPT_RECONNECT=1;MYSQL_OPT_CONNECT_TIMEOUT=5"));
+    const int timeout = params.timeout > 0 ? params.timeout : ConnectionParams::kDefaultTimeout;
+    db.setConnectOptions(QStringLiteral("MYSQL_OPT_RECONNECT=1;MYSQL_OPT_CONNECT_TIMEOUT=5;"
+                                        "MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1")
+                             .arg(timeout));
     if (!db.open())
         return db.lastError().text().trimmed();
     return {};
@@ -140,6 +144,8 @@ bool run(const QSqlDatabase &db, const char *sql)
     return query.exec(QString::fromLatin1(sql));
 }
 
+}  // namespace
+
 QVariant connectionId(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
@@ -148,13 +154,72 @@ QVariant connectionId(const QSqlDatabase &db)
     return query.value(0);
 }
 
-}  // namespace
+QSqlDatabase wholeConnection(const QSqlDatabase &shared)
+{
+    const QString name = shared.connectionName() + QStringLiteral("_inteira");
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isOpen() && db.hostName() == shared.hostName() && db.port() == shared.port() &&
+            db.databaseName() == shared.databaseName() && db.userName() == shared.userName() &&
+            connectionId(db).isValid())
+            return db;
+        db.close();
+    }
+    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
+                                                   : QSqlDatabase::cloneDatabase(shared, name);
+    db.setHostName(shared.hostName());
+    db.setPort(shared.port());
+    db.setUserName(shared.userName());
+    db.setPassword(shared.password());
+    db.setDatabaseName(shared.databaseName());
+    QStringList options = shared.connectOptions().split(u';', Qt::SkipEmptyParts);
+    options.removeIf([](const QString &option) { return option.startsWith(QLatin1String("MYSQL_OPT_RECONNECT")); });
+    db.setConnectOptions(options.join(u';'));
+    if (!db.open())
+        throw DbError(QStringLiteral("Não foi possível conectar. Mensagem: ") + db.lastError().text().trimmed());
+    return db;
+}
+
+bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
+{
+    if (!connectionId.isValid())
+        return false;
+    // The first statement after a drop may still meet the dead socket; the connection is then
+    // opened again, a few times while the server comes back.
+    QVariant current = Sql::connectionId(db);
+    for (int attempt = 0; !current.isValid() && attempt < 5; ++attempt) {
+        QSqlDatabase reopened = db;
+        reopened.close();
+        if (!reopened.open())
+            QThread::msleep(1000);
+        current = Sql::connectionId(db);
+    }
+    if (!current.isValid())
+        return false;
+    if (current == connectionId)
+        return true;  // the same session is still ours: nothing was lost
+    QSqlQuery kill(db);
+    kill.exec(QStringLiteral("kill connection %1").arg(connectionId.toLongLong()));
+    // The kill returns before the session has rolled back what it held; it is final once the
+    // server lists the connection no more.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QSqlQuery listed(db);
+        listed.prepare(QStringLiteral("select count(*) from information_schema.processlist where id = ?"));
+        listed.addBindValue(connectionId.toLongLong());
+        if (!listed.exec() || !listed.next())
+            return false;
+        if (listed.value(0).toInt() == 0)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
 
 Transaction::Transaction(const QSqlDatabase &db, bool begin) : m_db(db)
 {
     if (!begin)
         return;
-    m_connectionId = connectionId(m_db);
+    m_connectionId = Sql::connectionId(m_db);
     m_active = m_connectionId.isValid() && run(m_db, "set autocommit = 0");
 }
 
@@ -171,7 +236,7 @@ void Transaction::commit()
     if (!m_active)
         return;
     m_active = false;
-    if (connectionId(m_db) != m_connectionId) {
+    if (Sql::connectionId(m_db) != m_connectionId) {
         run(m_db, "rollback");
         run(m_db, "set autocommit = 1");
         throw DbError(QStringLiteral("A conexão com o servidor de dados foi perdida durante a "
@@ -179,12 +244,23 @@ void Transaction::commit()
     }
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("commit"))) {
-        const QString error = describe(query.lastError());
+        const QSqlError failure = query.lastError();
+        const QString error = describe(failure);
+        if (isConnectionLost(failure))
+            throw CommitOutcomeUnknown(error, m_connectionId);
         run(m_db, "rollback");
         run(m_db, "set autocommit = 1");
         throw DbError(error);
     }
+    // A connection that died just before the commit was sent is replaced by the client, which
+    // then sends the commit on a new session, where it commits nothing: only the same
+    // connection proves that the transaction's own commit went through.
+    const bool same = Sql::connectionId(m_db) == m_connectionId;
     run(m_db, "set autocommit = 1");
+    if (!same)
+        throw CommitOutcomeUnknown(QStringLiteral("A conexão com o servidor de dados foi perdida "
+                                                  "durante a gravação."),
+                                   m_connectionId);
 }
 
 }  // namespace Sql

@@ -18,6 +18,11 @@ struct ConnectionParams {
     QString user;
     QString password;
     QString database;  // empty: connect to the server without choosing a database
+    // Seconds a statement may wait for the server to read or answer before it fails (TORVEL.INI,
+    // BANCO/TempoLimite): a server that accepts and then stops answering never hangs a window or
+    // a script. Long enough for the heaviest report over a large history.
+    int timeout = kDefaultTimeout;
+    static constexpr int kDefaultTimeout = 60;
 };
 
 class DbError : public std::runtime_error {
@@ -27,6 +32,20 @@ public:
 
 private:
     QString m_text;
+};
+
+// The commit was sent and the connection was lost before its answer: the server may have
+// committed or not. Whoever committed must find out (the download record of an ingest) before
+// telling the user anything.
+class CommitOutcomeUnknown : public DbError {
+public:
+    CommitOutcomeUnknown(const QString &text, const QVariant &connectionId)
+        : DbError(text), m_connectionId(connectionId) {}
+    // The server's id of the connection the transaction ran on.
+    QVariant connectionId() const { return m_connectionId; }
+
+private:
+    QVariant m_connectionId;
 };
 
 // One named parameter binding, ":pname" -> value. Strings bind as text, ints as integers,
@@ -63,6 +82,21 @@ QString describe(const QSqlError &error);
 // True when the error means the server is gone (connection lost or refused).
 bool isConnectionLost(const QSqlError &error);
 
+// A connection to the same server and database as `shared` that never reconnects by itself,
+// for the transactions that must be whole: when its connection is lost, every later statement
+// fails, instead of going on, one statement at a time, on a new session that commits each.
+// Opened on first use and kept; opened again when the server dropped it meanwhile.
+QSqlDatabase wholeConnection(const QSqlDatabase &shared);
+
+// The server's id of the connection (select connection_id()); invalid when it cannot be asked.
+QVariant connectionId(const QSqlDatabase &db);
+
+// After a commit whose answer was lost: ends the connection the transaction ran on (a user may
+// end its own), and waits until the server no longer lists it, so what the server holds is
+// final: committed, or rolled back with the connection. False when that cannot be known (the
+// server does not answer). Runs on `db`, which reconnects.
+bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId);
+
 // A transaction around the statements of one operation, rolled back unless committed, so a
 // failure part-way leaves nothing of it behind. `begin` false makes it a no-op.
 //
@@ -79,8 +113,10 @@ public:
     Transaction &operator=(const Transaction &) = delete;
     bool active() const { return m_active; }
     // Throws DbError when the server refuses the commit or the connection was replaced
-    // (everything is then rolled back).
+    // before it (everything is then rolled back), CommitOutcomeUnknown when the commit was sent
+    // and its answer lost, or the connection was found replaced right after it.
     void commit();
+    QVariant connectionId() const { return m_connectionId; }
 
 private:
     QSqlDatabase m_db;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+// A statement the server refused, or a server that is gone (everything after fails as well).
+struct InsertFailed {
+    QString text;
+    bool connectionLost = false;
+};
+
+// Rows of one table sent many to a statement, so storing a download or an import costs a few
+// round trips whatever its size. A thousand rows of at most a few hundred bytes stay far below
+// the smallest packet limit a server is set up with (1 MB) and the 65,535 parameters a statement
+// may hold.
+//
+// A statement the server refuses changed nothing (the server undoes a statement whole): its
+// rows are sent again one at a time with the single-row insert, so each refused row is found,
+// counted and the rest still stored; the caller decides whether a refusal undoes everything.
+class BatchInsert {
+public:
+    static constexpr int kRowsPerStatement = 1000;
+
+    // `head`: "insert into T (c1, c2, ...) values"; `single`: the one-row statement with the
+    // named parameters `names`, in the columns' order.
+    BatchInsert(const QSqlDatabase &db, QString head, QString single, QStringList names);
+
+    // Throws InsertFailed when the server is gone.
+    void store(const QList<QVariantList> &rows);
+
+    int stored() const { return m_stored; }
+    int refused() const { return m_refused; }
+    QString firstRefusal() const { return m_firstRefusal; }
+
+private:
+    QSqlQuery &statement(int rows);
+    void storeOne(const QVariantList &row);
+
+    QSqlDatabase m_db;
+    QString m_head;
+    QString m_single;
+    QStringList m_names;
+    QHash<int, QSqlQuery> m_statements;
+    std::optional<QSqlQuery> m_singleQuery;
+    int m_stored = 0;
+    int m_refused = 0;
+    QString m_firstRefusal;
+};
