@@ -112,6 +112,7 @@ ConnectionParams TdmzDados::savedParams() const
     p.password = m_config->readString("BANCO", "Password", {});
     p.port = m_config->readInteger("BANCO", "port", 3306);
     p.user = m_config->readString("BANCO", "User", {});
+    p.timeout = m_config->readInteger("BANCO", "TempoLimite", ConnectionParams::kDefaultTimeout);
     return p;
 }
 
