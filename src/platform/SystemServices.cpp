@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSerialPortInfo>
 #include <QThread>
+#include <QTimeZone>
 #include <QUrl>
 
 namespace SystemServices {
@@ -16,9 +17,21 @@ std::function<QDateTime()> g_clock;
 std::function<void(int)> g_pause;
 std::function<QStringList()> g_ports;
 std::function<bool(const QString &, const QStringList &)> g_starter;
+// The machine's own zone, read before the process's local time is pinned to UTC.
+QTimeZone g_wallClockZone;
+bool g_pinned = false;
 }  // namespace
 
-QDateTime now() { return g_clock ? g_clock() : QDateTime::currentDateTime(); }
+QDateTime now()
+{
+    if (g_clock)
+        return g_clock();
+    if (!g_pinned)
+        return QDateTime::currentDateTime();
+    // The workstation's wall clock as its fields, carried zone-free like every other moment.
+    const QDateTime here = QDateTime::currentDateTimeUtc().toTimeZone(g_wallClockZone);
+    return QDateTime(here.date(), here.time());
+}
 
 void setClock(std::function<QDateTime()> clock) { g_clock = std::move(clock); }
 
@@ -67,10 +80,20 @@ void setStarter(std::function<bool(const QString &, const QStringList &)> starte
 
 void pinTimeZone()
 {
-    if (qEnvironmentVariableIsEmpty("TZ")) {
-        qputenv("TZ", ":/etc/localtime");
-        tzset();
-    }
+    if (g_pinned)
+        return;
+    g_wallClockZone = QTimeZone::systemTimeZone();
+    if (!g_wallClockZone.isValid())
+        g_wallClockZone = QTimeZone::utc();
+    // Every date-time of the database, of a terminal or of a file is a wall-clock reading
+    // without a zone. With the process's local time in UTC, none of them is ever converted,
+    // shifted by a daylight-saving jump or made invalid by an hour the local clock skipped,
+    // whichever way the driver or Qt hands it over; and no conversion pays a zone lookup.
+    qputenv("TZ", "UTC");
+    tzset();
+    g_pinned = true;
 }
+
+QTimeZone wallClockZone() { return g_pinned ? g_wallClockZone : QTimeZone::systemTimeZone(); }
 
 }  // namespace SystemServices

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <QStringList>
 #include <functional>
 
@@ -28,11 +29,13 @@ bool startDetached(const QString &program, const QStringList &arguments);
 // Replaces both starters (tests record the calls instead of launching anything).
 void setStarter(std::function<bool(const QString &program, const QStringList &arguments)> starter);
 
-// Makes local-time conversions read the machine's zone once per process instead of once per
-// conversion: with TZ unset the C library checks /etc/localtime again at every conversion (a
-// file-system call per date read from the database, a quarter of a long report's time).
-// Sets TZ to that same file when it is unset; a change of the machine's zone is then seen at
-// the next start. Called first thing by every program.
+// Date-times are wall-clock readings without a zone, from the database to the page. Called
+// first thing by every program: pins the process's local time to UTC, so no date-time read
+// from the database, a terminal or a file is ever converted between zones (an hour the
+// machine's clock skipped or repeated is just another hour), after remembering the machine's
+// zone for now(), the workstation's wall clock. It also spares every conversion a zone lookup.
 void pinTimeZone();
+// The machine's own zone (for programs started from here that show local times).
+QTimeZone wallClockZone();
 
 }  // namespace SystemServices
