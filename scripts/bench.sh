@@ -17,6 +17,7 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 # The benchmarks read the password from the environment ("-" as their password argument).
 export TORVEL_DB_PASSWORD=$pw
 "$build/bench/bench_startup" "$build/src/app/torvel" "$ctl" 127.0.0.1 "$port" torvel - torvel_bench "${RUNS:-15}"
+"$build/bench/bench_wan" "$ctl" 127.0.0.1 "$port" torvel - "${WAN_DELAY_MS:-10}" "$build/src/app/torvel"
 "$build/bench/bench_ingest" 127.0.0.1 "$port" torvel - torvel_bench "${INGEST_RUNS:-5}"
 "$build/bench/bench_consistency" 127.0.0.1 "$port" torvel - torvel_bench "${CONSISTENCY_RUNS:-3}"
 "$build/bench/bench_listings" 127.0.0.1 "$port" torvel - torvel_bench "${LISTINGS_RUNS:-3}"

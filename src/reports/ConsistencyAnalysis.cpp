@@ -302,12 +302,29 @@ private:
             m_touches.push_back(std::move(touch));
         }
         result.touches = int(m_touches.size());
+        prefetchRegistry();
         if (m_touches.empty()) {
             Msg::information(QStringLiteral("Nenhuma informação encontrada para o relatório!"));
             result.outcome = ConsistencyResult::Outcome::NoTouches;
             return false;
         }
         return true;
+    }
+
+    // Every registry answer the walk may ask about the selection's identifiers, in a few
+    // statements whatever the slice, so a long period costs no more round trips than a short
+    // one over a slow link.
+    void prefetchRegistry()
+    {
+        QStringList codes;
+        codes.reserve(qsizetype(m_identifiers.size()));
+        for (const Identifier &id : m_identifiers)
+            codes << id.code;
+        m_lookups.prefetch(codes, QStringLiteral("codigo_button"), QStringLiteral("buttons"));
+        m_lookups.prefetch(codes, QStringLiteral("button_referencia"), QStringLiteral("roteiros"));
+        m_lookups.prefetch(codes, QStringLiteral("button_local"), QStringLiteral("locais"));
+        m_lookups.prefetch(codes, QStringLiteral("memoria"), QStringLiteral("funcs"));
+        m_lookups.prefetch(codes, QStringLiteral("button_evento"), QStringLiteral("eventos"));
     }
 
     int intern(const QString &code, int position)
@@ -822,10 +839,8 @@ private:
     QString eventDescription(Identifier &id)
     {
         if (!id.eventDescription) {
-            const auto row = firstRow(
-                QStringLiteral("select desc_evento from eventos where button_evento = :pbutton_evento"),
-                QStringLiteral(":pbutton_evento"), id.code);
-            id.eventDescription = row ? text(row->value(0)) : QString();
+            const auto row = m_lookups.FindByField(id.code, "button_evento", "eventos");
+            id.eventDescription = row ? text(row->value("desc_evento")) : QString();
         }
         return *id.eventDescription;
     }
@@ -833,9 +848,7 @@ private:
     Route referencedRoute(Identifier &id)
     {
         if (!id.route) {
-            id.route = Route::from(firstRow(
-                QStringLiteral("select * from roteiros where button_referencia = :pbutton_referencia"),
-                QStringLiteral(":pbutton_referencia"), id.code));
+            id.route = Route::from(m_lookups.FindByField(id.code, "button_referencia", "roteiros"));
         }
         return *id.route;
     }
@@ -876,18 +889,6 @@ private:
         ++m_statements;
         if (!query.exec())
             throw DbError(Sql::describe(query.lastError()));
-    }
-
-    std::optional<QSqlRecord> firstRow(const QString &sql, const QString &param, const QString &value)
-    {
-        QSqlQuery &query = prepared(sql);
-        query.bindValue(param, QVariant(value));
-        execute(query);
-        std::optional<QSqlRecord> row;
-        if (query.next())
-            row = query.record();
-        query.finish();
-        return row;
     }
 
     QSqlDatabase m_db;
