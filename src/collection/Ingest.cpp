@@ -808,32 +808,32 @@ void Ingest::finishStored(Model &model, IngestResult &result)
 
 namespace {
 
-// A terminal dump's line (DATALM.TMD, DATA.TMD): a header or a trailer only when it reads as
-// one, a touch when it parses, anything else unreadable.
-LineKind classifyTerminalLine(const QString &line, bool clean)
+// A line of a dump with headers: a header or a trailer only when it reads as one, a touch when
+// it parses, anything else unreadable.
+template <typename Touch>
+LineKind classifyLine(const QString &line, bool clean, bool (*readsAsHeader)(const QString &),
+                      Touch (*parseTouch)(const QString &))
 {
     if (line.startsWith(u'H'))
-        return clean && isTerminalHeader(line) ? LineKind::Header : LineKind::BadHeader;
+        return clean && readsAsHeader(line) ? LineKind::Header : LineKind::BadHeader;
     if (!clean)
         return LineKind::Unreadable;
     if (isBlank(line) || isTrailer(line))
         return LineKind::Other;
     if (line.startsWith(u'T'))
         return LineKind::Unreadable;  // meant as a trailer, and damaged
-    return parseTerminalTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+    return parseTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+}
+
+// DATALM.TMD, DATA.TMD.
+LineKind classifyTerminalLine(const QString &line, bool clean)
+{
+    return classifyLine(line, clean, isTerminalHeader, parseTerminalTouch);
 }
 
 LineKind classifyWatchLine(const QString &line, bool clean)
 {
-    if (line.startsWith(u'H'))
-        return clean && isWatchHeader(line) ? LineKind::Header : LineKind::BadHeader;
-    if (!clean)
-        return LineKind::Unreadable;
-    if (isBlank(line) || isTrailer(line))
-        return LineKind::Other;
-    if (line.startsWith(u'T'))
-        return LineKind::Unreadable;  // meant as a trailer, and damaged
-    return parseWatchTouch(line) ? LineKind::Touch : LineKind::Unreadable;
+    return classifyLine(line, clean, isWatchHeader, parseWatchTouch);
 }
 
 }  // namespace
