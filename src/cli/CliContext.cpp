@@ -4,6 +4,7 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/MessageService.h"
+#include "platform/Spreadsheet.h"
 
 #include <QMap>
 #include <cstdio>
@@ -136,6 +137,14 @@ int run(const QStringList &args)
         options.values.insert(name, values.join(' '));
         options.lists[name] += values;
         i += arity;
+    }
+    // A spreadsheet asked for goes to that file, whole or not at all, and is not opened.
+    if (options.has("xlsx")) {
+        if (options.value("xlsx").isEmpty()) {
+            printError(QStringLiteral("Informe o arquivo de --xlsx"));
+            return 2;
+        }
+        Spreadsheet::setDestination(options.value("xlsx"));
     }
     // Prompts of the engines go to stderr and confirmations answer No.
     ConsoleMessageService console;

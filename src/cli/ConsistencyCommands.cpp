@@ -7,8 +7,6 @@
 #include "reports/ConsistencyAnalysis.h"
 #include "reports/ConsistencyOutput.h"
 
-#include <QFile>
-
 namespace {
 
 // The collector's most recent download, as the downloads list shows it; empty when none.
@@ -48,24 +46,17 @@ int writeOutput(TdmzDados &dm, const Cli::Options &options, const ConsistencyInp
     bool written = false;
     if (options.has("pdf")) {
         const QString path = options.value("pdf");
-        if (!output.report().writePdf(path)) {
-            Cli::printError(QString::fromUtf8("Não foi possível gravar %1").arg(path));
+        QString error;
+        if (!output.report().writePdf(path, &error)) {
+            Cli::printError(error);
             return 1;
         }
         written = true;
     }
     if (options.has("xlsx")) {
-        // Written where the spreadsheets go, then moved to the file asked for.
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        const QString target = options.value("xlsx");
-        QString path;
-        if (!output.writeSpreadsheet(&path))
+        // The spreadsheet goes to the file asked for (Cli::run).
+        if (!output.writeSpreadsheet())
             return 1;
-        QFile::remove(target);
-        if (!QFile::rename(path, target) && !(QFile::copy(path, target) && QFile::remove(path))) {
-            Cli::printError(QString::fromUtf8("Não foi possível gravar %1").arg(target));
-            return 1;
-        }
         written = true;
     }
     if (!written)

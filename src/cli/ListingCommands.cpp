@@ -5,8 +5,6 @@
 #include "listings/RegistryListings.h"
 #include "listings/RouteListing.h"
 
-#include <QFile>
-
 namespace {
 
 int fail(const QString &text)
@@ -15,21 +13,13 @@ int fail(const QString &text)
     return 1;
 }
 
-// The spreadsheet is written where spreadsheets go, then moved to the file asked for.
-int moveSpreadsheet(const QString &written, const QString &target)
-{
-    QFile::remove(target);
-    if (!QFile::rename(written, target) && !(QFile::copy(written, target) && QFile::remove(written)))
-        return fail(QString::fromUtf8("Não foi possível gravar %1").arg(target));
-    return 0;
-}
-
 int writePdf(const Listing &listing, const QString &path)
 {
     if (listing.renderer(TdmzDados::instance()->installationName()).isEmpty())
         return fail(QString::fromUtf8("Não há registros: o relatório não tem páginas"));
-    if (!listing.writePdf(TdmzDados::instance()->installationName(), path))
-        return fail(QString::fromUtf8("Não foi possível gravar %1").arg(path));
+    QString error;
+    if (!listing.writePdf(TdmzDados::instance()->installationName(), path, &error))
+        return fail(error);
     return 0;
 }
 
@@ -42,12 +32,9 @@ int registry(const Cli::Options &options, TdmzDados &dm, RegistryListing which)
     const Listing listing = RegistryListings(dm).run(which);
     if (options.has("pdf"))
         return writePdf(listing, options.value("pdf"));
-    if (options.has("xlsx")) {
-        QString written;
-        if (!listing.writeSpreadsheet(&written))
-            return 1;
-        return moveSpreadsheet(written, options.value("xlsx"));
-    }
+    // The spreadsheet goes to the file asked for (Cli::run).
+    if (options.has("xlsx"))
+        return listing.writeSpreadsheet() ? 0 : 1;
     for (const QString &line : listing.tsv())
         Cli::printOut(line);
     return 0;
@@ -66,12 +53,8 @@ int routes(const Cli::Options &options, TdmzDados &dm)
     const QList<ListedRoute> list = RouteListing(dm).routes(code);
     if (options.has("pdf"))
         return writePdf(RouteListing::printed(list, options.has("one-per-page")), options.value("pdf"));
-    if (options.has("xlsx")) {
-        QString written;
-        if (!RouteListing::writeSpreadsheet(list, &written))
-            return 1;
-        return moveSpreadsheet(written, options.value("xlsx"));
-    }
+    if (options.has("xlsx"))
+        return RouteListing::writeSpreadsheet(list) ? 0 : 1;
     for (const QString &line : RouteListing::tsv(list))
         Cli::printOut(line);
     return 0;
@@ -91,8 +74,6 @@ int runListing(const Cli::Options &options)
         return fail(QString::fromUtf8("A listagem %1 não aceita --one-per-page").arg(name));
     if (!Cli::connect(options))
         return 1;
-    // The spreadsheet goes to the file asked for, never to the desktop's program.
-    qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
     TdmzDados &dm = *TdmzDados::instance();
     try {
         if (name == QLatin1String("routes"))

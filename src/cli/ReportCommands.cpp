@@ -10,7 +10,6 @@
 #include "reports/DownloadReports.h"
 #include "reports/TouchListings.h"
 
-#include <QFile>
 #include <QSet>
 
 namespace {
@@ -50,22 +49,14 @@ int ReportCli::output(const Cli::Options &options, const Listing &listing)
         const QString path = options.value("pdf");
         if (listing.isEmpty())
             return fail(QString::fromUtf8("Nenhuma informação encontrada neste período! (o relatório não tem páginas)"));
-        if (!listing.writePdf(TdmzDados::instance()->installationName(), path))
-            return fail(QString::fromUtf8("Não foi possível gravar %1").arg(path));
+        QString error;
+        if (!listing.writePdf(TdmzDados::instance()->installationName(), path, &error))
+            return fail(error);
         return 0;
     }
-    if (options.has("xlsx")) {
-        // Written where the spreadsheets go, then moved to the file asked for.
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        const QString target = options.value("xlsx");
-        QString path;
-        if (!listing.writeSpreadsheet(&path))
-            return 1;
-        QFile::remove(target);
-        if (!QFile::rename(path, target) && !(QFile::copy(path, target) && QFile::remove(path)))
-            return fail(QString::fromUtf8("Não foi possível gravar %1").arg(target));
-        return 0;
-    }
+    // The spreadsheet goes to the file asked for (Cli::run), and says itself why it could not.
+    if (options.has("xlsx"))
+        return listing.writeSpreadsheet() ? 0 : 1;
     for (const QString &line : listing.tsv())
         Cli::printOut(line);
     return 0;

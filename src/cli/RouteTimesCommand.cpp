@@ -7,8 +7,6 @@
 #include "reports/DownloadReports.h"
 #include "reports/RouteTimes.h"
 
-#include <QFile>
-
 int ReportCli::routeTimes(const Cli::Options &options, TdmzDados &dm)
 {
     if (options.has("pdf"))
@@ -48,14 +46,6 @@ int ReportCli::routeTimes(const Cli::Options &options, TdmzDados &dm)
             Cli::printOut(line);
         return 0;
     }
-    // Written where the spreadsheets go, then moved to the file asked for.
-    qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-    const QString target = options.value("xlsx");
-    QString path;
-    if (!RouteTimes(dm).run(in, &path))
-        return 1;
-    QFile::remove(target);
-    if (!QFile::rename(path, target) && !(QFile::copy(path, target) && QFile::remove(path)))
-        return fail(QString::fromUtf8("Não foi possível gravar %1").arg(target));
-    return 0;
+    // The spreadsheet goes to the file asked for (Cli::run).
+    return RouteTimes(dm).run(in) ? 0 : 1;
 }

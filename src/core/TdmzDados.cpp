@@ -11,6 +11,7 @@
 #include "platform/LocalTable.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
+#include "platform/WorkingFolder.h"
 
 #include <QSqlQuery>
 
@@ -23,7 +24,8 @@ TdmzDados::TdmzDados(QObject *parent) : QObject(parent)
 {
     g_instance = this;
     m_programFolder = Folders::programFolder();
-    m_tempFolder = Folders::tempFolder();
+    m_workingFolder = std::make_unique<WorkingFolder>(Folders::tempFolder());
+    m_tempFolder = m_workingFolder->path();
     tbTemp = std::make_unique<LocalTable>(m_tempFolder, QStringLiteral("tmprel"));
     // The file holds the database password in clear: readable by its owner only.
     m_config = std::make_unique<IniFile>(m_programFolder + "TORVEL.INI", true);
@@ -70,6 +72,9 @@ TdmzDados::TdmzDados(QObject *parent) : QObject(parent)
 
 TdmzDados::~TdmzDados()
 {
+    // The working tables go with the folder they live in.
+    tbTemp.reset();
+    m_workingFolder.reset();
     if (g_instance == this)
         g_instance = nullptr;
 }

@@ -10,6 +10,7 @@
 class DataSet;
 class IniFile;
 class LocalTable;
+class WorkingFolder;
 
 // The shared data module: lives as long as the process and owns the one database connection,
 // the program's configuration file, the shared queries (with the consistency rules that later
@@ -48,6 +49,7 @@ public:
 
     IniFile &config() const { return *m_config; }
     QString programFolder() const { return m_programFolder; }
+    // This process's own folder of working tables (WorkingFolder), removed when it ends.
     QString tempFolder() const { return m_tempFolder; }
 
     QString login;
@@ -103,5 +105,6 @@ private:
     ConnectionParams m_params;
     std::unique_ptr<IniFile> m_config;
     QString m_programFolder;
+    std::unique_ptr<WorkingFolder> m_workingFolder;
     QString m_tempFolder;
 };

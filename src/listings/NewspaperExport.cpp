@@ -3,10 +3,10 @@
 #include "collection/ClassifyIdentifier.h"
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
+#include "platform/OutputFile.h"
 #include "platform/Windows1252.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -44,12 +44,12 @@ QDate NewspaperExport::editionDate(const QString &code, const QDate &touched)
 NewspaperExportResult NewspaperExport::run(const NewspaperExportInputs &in)
 {
     NewspaperExportResult result;
-    QSaveFile file(in.path);
-    // What was exported before a stop stays in the file, to show how far it went.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Written beside the file and put in its place only when whole, so a failed write leaves
+    // the old file as it was.
+    OutputFile file(in.path);
+    if (!file.begin()) {
         result.error = QStringLiteral("Não foi possível criar o arquivo %1: %2")
-                           .arg(QDir::toNativeSeparators(in.path), file.errorString());
+                           .arg(QDir::toNativeSeparators(in.path), file.reason());
         return result;
     }
     QSqlQuery rows = Sql::exec(m_dm.db(),
@@ -114,19 +114,20 @@ NewspaperExportResult NewspaperExport::run(const NewspaperExportInputs &in)
         }
         if (out.size() > (1 << 16)) {
             if (file.write(out) != out.size())
-                stop = QStringLiteral("Erro ao gravar o arquivo %1: %2")
-                           .arg(QDir::toNativeSeparators(in.path), file.errorString());
+                break;  // the failure is told once the loop is left
             out.clear();
         }
     }
-    if (stop.isEmpty() && file.write(out) != out.size())
-        stop = QStringLiteral("Erro ao gravar o arquivo %1: %2")
-                   .arg(QDir::toNativeSeparators(in.path), file.errorString());
-    else if (!stop.isEmpty())
-        file.write(out);
-    if (!file.commit() && stop.isEmpty())
-        stop = QStringLiteral("Erro ao gravar o arquivo %1: %2")
-                   .arg(QDir::toNativeSeparators(in.path), file.errorString());
+    // A code that is no date stops the export, and what was exported before it is still
+    // written, to show how far it went. A failed write keeps nothing.
+    const bool written = file.write(out) == out.size() && file.commit();
+    if (!written) {
+        result.error = QStringLiteral("Erro ao gravar o arquivo %1: %2").arg(QDir::toNativeSeparators(in.path), file.reason());
+        if (!file.isDirect())
+            result.error += file.existed() ? QString::fromUtf8("\nO arquivo ficou como estava.")
+                                           : QString::fromUtf8("\nNenhum arquivo foi gravado.");
+        return result;
+    }
     if (!stop.isEmpty()) {
         result.error = stop + QStringLiteral("\nA exportação parou; o arquivo tem %1 registro(s).")
                                   .arg(result.records);

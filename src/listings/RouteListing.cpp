@@ -207,7 +207,7 @@ bool RouteListing::writeSpreadsheet(const QList<ListedRoute> &routes, QString *p
 {
     Spreadsheet sheet;
     if (!sheet.create(QStringLiteral("Roteiros"))) {
-        Spreadsheet::showFailure();
+        Spreadsheet::showFailure(sheet.error());
         return false;
     }
     sheet.show();
@@ -241,7 +241,7 @@ bool RouteListing::writeSpreadsheet(const QList<ListedRoute> &routes, QString *p
     }
     sheet.setColumnWidth(1, 20);
     if (!sheet.finish()) {
-        Spreadsheet::showFailure();
+        Spreadsheet::showFailure(sheet.error());
         return false;
     }
     if (path)

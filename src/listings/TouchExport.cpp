@@ -3,11 +3,11 @@
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
+#include "platform/OutputFile.h"
 #include "platform/SystemServices.h"
 #include "platform/Windows1252.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 
@@ -49,19 +49,20 @@ TouchExportResult TouchExport::run(const TouchExportInputs &in,
     query.setForwardOnly(true);
     result.rows = query.size() > 0 ? query.size() : 0;
 
-    QFile file(in.path);
-    const bool appending = in.append && QFileInfo::exists(in.path);
-    if (!file.open(appending ? QIODevice::WriteOnly | QIODevice::Append
-                             : QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the file and put in its place only when whole: a failure leaves the file
+    // as it was, appended to or not.
+    OutputFile file(in.path);
+    if (!file.begin(in.append ? OutputFile::Mode::Append : OutputFile::Mode::Replace)) {
         result.error = QStringLiteral("Não foi possível abrir o arquivo %1 para gravação: %2")
-                           .arg(QDir::toNativeSeparators(in.path), file.errorString());
+                           .arg(QDir::toNativeSeparators(in.path), file.reason());
         return result;
     }
+    const bool appending = in.append && file.existed();
     QByteArray pending;
     const auto flush = [&] {
         if (pending.isEmpty())
             return true;
-        const bool ok = file.write(pending) == pending.size() && file.flush();
+        const bool ok = file.write(pending) == pending.size();
         pending.clear();
         return ok;
     };
@@ -95,13 +96,17 @@ TouchExportResult TouchExport::run(const TouchExportInputs &in,
         if (ok)
             result.lines += linesInPending;
     }
-    ok = ok && file.flush();
-    file.close();
+    ok = ok && file.commit();
     if (!ok) {
+        // Only a device written directly keeps what went out before the failure.
+        if (!file.isDirect())
+            result.lines = 0;
         result.error = QStringLiteral("Erro ao gravar o arquivo %1: %2. Linhas gravadas: %3 de %4.")
-                           .arg(QDir::toNativeSeparators(in.path), file.errorString())
+                           .arg(QDir::toNativeSeparators(in.path), file.reason())
                            .arg(result.lines)
                            .arg(result.rows);
+        if (file.existed() && !file.isDirect())
+            result.error += QString::fromUtf8(" O arquivo ficou como estava.");
         return result;
     }
     result.written = true;

@@ -2,10 +2,10 @@
 
 #include "platform/Folders.h"
 #include "platform/MessageService.h"
+#include "platform/OutputFile.h"
 #include "platform/SystemServices.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
@@ -312,7 +312,11 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
     if (isEmpty())
         return 0;
     setA4Portrait(device);
-    QPainter p(device);
+    // A device that cannot be painted on (a printer that will not start) gets nothing: every
+    // call on an inactive painter would only add a warning.
+    QPainter p;
+    if (!p.begin(device))
+        return -1;
     const Page page = pageOf(device);
     const QRectF area = page.area;
     const ReportLayout columns = layoutOn(device, area.left(), area.width());
@@ -596,14 +600,30 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
     return pageNumber;
 }
 
-bool ReportRenderer::writePdf(const QString &path) const
+bool ReportRenderer::writePdf(const QString &path, QString *error) const
 {
-    QPdfWriter writer(path);
-    writer.setResolution(300);
-    writer.setTitle(m_def.title);
-    writer.setCreator(QStringLiteral("Torvel - Controle de Rondas"));
-    render(&writer);
-    return QFileInfo(path).size() > 0;
+    const auto failed = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    OutputFile file(path);
+    if (!file.begin())
+        return failed(file.error());
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(300);
+        writer.setTitle(m_def.title);
+        writer.setCreator(QStringLiteral("Torvel - Controle de Rondas"));
+        pages = render(&writer);
+    }
+    if (pages <= 0)
+        return failed(OutputFile::failureText(path, pages == 0 ? QString::fromUtf8("o relatório não tem páginas")
+                                                               : QString::fromUtf8("o PDF não pôde ser iniciado")));
+    if (!file.commit())
+        return failed(file.error());
+    return true;
 }
 
 QString ReportRenderer::proposedPdfPath() const
@@ -623,8 +643,9 @@ bool ReportRenderer::savePdfAs() const
         QStringLiteral("Salvar como PDF"), proposedPdfPath(), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
         return false;
-    if (!writePdf(path)) {
-        Msg::error(QString::fromUtf8("Não foi possível gravar o arquivo %1").arg(path));
+    QString error;
+    if (!writePdf(path, &error)) {
+        Msg::error(error);
         return false;
     }
     return true;

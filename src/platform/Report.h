@@ -141,15 +141,17 @@ public:
     ReportRenderer(ReportDefinition definition, QList<QStringList> rows);
 
     bool isEmpty() const { return m_rows.isEmpty() && !m_def.printWhenEmpty; }
-    // Paints every page on `device` (a QPrinter, or a QPdfWriter); the number of pages.
+    // Paints every page on `device` (a QPrinter, or a QPdfWriter); the number of pages, 0 for an
+    // empty report, -1 when the device cannot be painted on (nothing is painted then).
     int render(QPagedPaintDevice *device) const;
-    // Writes the report as a PDF file; false when the file cannot be written.
-    bool writePdf(const QString &path) const;
+    // Writes the report as a PDF file, through OutputFile: the file asked for is replaced only
+    // by a whole PDF. False when it cannot be written, with the file and the reason in `error`.
+    bool writePdf(const QString &path, QString *error = nullptr) const;
     // Shows the modal preview, sized to the screen, with print and "Salvar como PDF"; returns
     // when it closes. Nothing is shown for an empty report.
     void preview(QWidget *parent) const;
     // Asks where to save (proposing proposedPdfPath()) and writes the PDF; false when the user
-    // cancels or the file cannot be written (the user is told).
+    // cancels or the file cannot be written (the user is told the file and the reason).
     bool savePdfAs() const;
     // The user's My Documents folder and the report's title as the file name.
     QString proposedPdfPath() const;

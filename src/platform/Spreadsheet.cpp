@@ -3,6 +3,7 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/MessageService.h"
+#include "platform/OutputFile.h"
 #include "platform/SystemServices.h"
 
 #include <QDesktopServices>
@@ -16,8 +17,13 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 std::function<bool(const QString &)> g_opener;
+QString g_destination;
 
 QString safeName(const QString &title)
 {
@@ -58,7 +64,10 @@ QString Spreadsheet::failureMessage()
     return QString::fromUtf8("Não foi possível imprimir no Excel");
 }
 
-void Spreadsheet::showFailure() { Msg::error(failureMessage()); }
+void Spreadsheet::showFailure(const QString &detail)
+{
+    Msg::error(detail.isEmpty() ? failureMessage() : failureMessage() + u'\n' + detail);
+}
 
 QString Spreadsheet::folder() { return Folders::documentsFolder() + "Planilhas/"; }
 
@@ -71,24 +80,63 @@ bool Spreadsheet::opensFiles()
 
 void Spreadsheet::setOpener(std::function<bool(const QString &)> opener) { g_opener = std::move(opener); }
 
-bool Spreadsheet::create(const QString &title)
+void Spreadsheet::setDestination(const QString &path) { g_destination = path; }
+
+bool Spreadsheet::reserve(const QString &title)
 {
     const QString dir = folder();
-    if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable())
+    if (!QDir().mkpath(dir)) {
+        m_error = QString::fromUtf8("Não foi possível criar a pasta %1").arg(QDir::toNativeSeparators(dir));
         return false;
+    }
     // Readable and unique: the report's title and the moment, numbered when that is taken.
+    // The name is kept by an empty file made at once, so two reports in one second never
+    // share a file.
     const QString stem = dir + safeName(title) + '-' +
                          SystemServices::now().toString(QStringLiteral("yyyy-MM-dd-hhmmss"));
     m_path = stem + ".xlsx";
-    for (int n = 2; QFile::exists(m_path); ++n)
+    for (int n = 2;; ++n) {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            break;
+        }
+        if (errno != EEXIST) {
+            m_error = OutputFile::failureText(m_path, OutputFile::reasonFor(errno));
+            return false;
+        }
         m_path = QStringLiteral("%1-%2.xlsx").arg(stem).arg(n);
-    // Reserve the name now, so two reports in one second never share a file.
-    QFile reserve(m_path);
-    if (!reserve.open(QIODevice::WriteOnly))
-        return false;
-    reserve.close();
+    }
+    m_reserved = true;
+    return true;
+}
+
+bool Spreadsheet::create(const QString &title)
+{
+    m_error.clear();
+    if (g_destination.isEmpty()) {
+        if (!reserve(title))
+            return false;
+    } else {
+        m_path = g_destination;
+    }
+    m_output = std::make_unique<OutputFile>(m_path);
+    if (!m_output->begin())
+        return abandon(m_output->error());
     m_created = true;
     return true;
+}
+
+bool Spreadsheet::abandon(const QString &error)
+{
+    if (m_output)
+        m_output->discard();
+    if (m_reserved)
+        QFile::remove(m_path);
+    m_reserved = false;
+    m_created = false;
+    m_error = error;
+    return false;
 }
 
 Spreadsheet::Cell &Spreadsheet::cell(int row, int column) { return m_cells[{row, column}]; }
@@ -117,7 +165,7 @@ bool Spreadsheet::write(const SheetLayout &layout, const QList<QStringList> &row
 {
     Spreadsheet sheet;
     if (!sheet.create(layout.title)) {
-        showFailure();
+        showFailure(sheet.error());
         return false;
     }
     sheet.show();
@@ -157,7 +205,7 @@ bool Spreadsheet::write(const SheetLayout &layout, const QList<QStringList> &row
     }
     sheet.setColumnWidth(1, 20);
     if (!sheet.finish()) {
-        showFailure();
+        showFailure(sheet.error());
         return false;
     }
     if (path)
@@ -176,10 +224,10 @@ bool Spreadsheet::finish()
 {
     if (!m_created)
         return false;
-    const QByteArray path = QFile::encodeName(m_path);
+    const QByteArray path = QFile::encodeName(m_output->temporaryPath());
     lxw_workbook *book = workbook_new(path.constData());
     if (!book)
-        return false;
+        return abandon(OutputFile::failureText(m_path, QString::fromUtf8("não há memória para a planilha")));
     lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
     // One format per distinct look.
     QHash<QString, lxw_format *> formats;
@@ -209,12 +257,22 @@ bool Spreadsheet::finish()
         worksheet_write_string(sheet, lxw_row_t(row - 1), lxw_col_t(column - 1), text.constData(),
                                formatFor(it.value()));
     }
-    if (workbook_close(book) != LXW_NO_ERROR)
-        return false;
+    errno = 0;
+    const lxw_error closed = workbook_close(book);
+    if (closed != LXW_NO_ERROR) {
+        const int error = errno;
+        return abandon(OutputFile::failureText(
+            m_path, error != 0 ? OutputFile::reasonFor(error)
+                               : QString::fromUtf8("a biblioteca de planilhas falhou (%1)")
+                                     .arg(QString::fromUtf8(lxw_strerror(closed)))));
+    }
+    if (!m_output->commit())
+        return abandon(m_output->error());
     m_created = false;
+    m_reserved = false;
     // The file is there whatever happens next; with no program to open it the user is told
-    // where it is.
-    if (opensFiles() && !openWithDesktop(m_path))
+    // where it is. A destination is a file asked for, not one to show.
+    if (g_destination.isEmpty() && opensFiles() && !openWithDesktop(m_path))
         Msg::information(QString::fromUtf8("A planilha foi gravada em:\n%1\n\nNão há neste computador "
                                            "um programa para abri-la; abra o arquivo num programa "
                                            "de planilhas.")
@@ -222,9 +280,11 @@ bool Spreadsheet::finish()
     return true;
 }
 
+Spreadsheet::Spreadsheet() = default;
+
 Spreadsheet::~Spreadsheet()
 {
-    // A report that failed after starting its spreadsheet leaves no empty file behind.
+    // A report that failed after starting its spreadsheet leaves no file behind.
     if (m_created)
-        QFile::remove(m_path);
+        abandon({});
 }

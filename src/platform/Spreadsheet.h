@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+class OutputFile;
+
 // Spreadsheet output, with the operations the reports call in the order they call them:
 // create, show, add a workbook, then cell values, fonts, alignment and column widths. Cells are
 // collected and written as a real .xlsx file (libxlsxwriter) when the report finishes, in the
@@ -13,6 +15,11 @@
 // program then opens it, and where the desktop has none the user is told the file's full path.
 // Every value is text, formatted by the report. A spreadsheet dropped before finish() removes
 // its reserved file.
+//
+// The workbook is written through OutputFile: it takes its file's place only once whole, so a
+// failure leaves no half-written workbook and never spoils a file that was there. With a
+// destination (setDestination: torvelctl's --xlsx) the workbook goes straight to that file,
+// and nothing is written in Planilhas.
 //
 // Most reports write one shape (SheetLayout, write()), so none of them repeats it.
 //
@@ -44,18 +51,19 @@ struct SheetLayout {
 
 class Spreadsheet {
 public:
-    Spreadsheet() = default;
+    Spreadsheet();
     ~Spreadsheet();
     Spreadsheet(const Spreadsheet &) = delete;
     Spreadsheet &operator=(const Spreadsheet &) = delete;
 
     // The message every caller shows when the spreadsheet cannot be produced.
     static QString failureMessage();
-    // Shows that message (an error box), the same for every report.
-    static void showFailure();
+    // Shows that message (an error box), the same for every report, with what went wrong
+    // (error()) under it.
+    static void showFailure(const QString &detail = {});
 
-    // "Create the application": reserves the file. False (nothing written) when the folder
-    // cannot be written.
+    // "Create the application": reserves the file and opens its temporary file beside it.
+    // False (nothing written, error() says why) when it cannot be written there.
     bool create(const QString &title);
     void show() {}
     void addWorkbook() {}
@@ -70,11 +78,13 @@ public:
     bool setHorizontalAlignment(int row, int column, int alignment);
     void setColumnWidth(int column, int width);
 
-    // Writes the file and opens it (or says where it is); false (and the file removed) when it
-    // could not be written.
+    // Writes the file and opens it (or says where it is); false (the reserved file removed, a
+    // destination's old file untouched, error() says why) when it could not be written.
     bool finish();
 
     QString fileName() const { return m_path; }
+    // The file and the reason of the last failure of create() or finish().
+    QString error() const { return m_error; }
     // Writes `rows` (values in the order of `layout.columns`) in the shape of `layout`, as a
     // whole spreadsheet; shows failureMessage() and gives false when it cannot. The file
     // written in `path`.
@@ -88,6 +98,9 @@ public:
     static bool opensFiles();
     // Replaces the opener (tests); empty restores the desktop's.
     static void setOpener(std::function<bool(const QString &path)> opener);
+    // Every later spreadsheet of this process goes to `path` and is not opened; empty goes
+    // back to Planilhas.
+    static void setDestination(const QString &path);
 
 private:
     struct Cell {
@@ -97,8 +110,13 @@ private:
         int alignment = 0;
     };
     Cell &cell(int row, int column);
+    bool reserve(const QString &title);
+    bool abandon(const QString &error);
     QMap<std::pair<int, int>, Cell> m_cells;
     QMap<int, int> m_widths;
     QString m_path;
+    QString m_error;
+    std::unique_ptr<OutputFile> m_output;
+    bool m_reserved = false;  // m_path is an empty file of ours, made to keep the name
     bool m_created = false;
 };

@@ -42,7 +42,7 @@ public:
     static QStringList headings();
     ReportRenderer renderer() const { return ReportRenderer(m_definition, m_rows); }
     void preview(QWidget *parent) const { renderer().preview(parent); }
-    bool writePdf(const QString &path) const { return renderer().writePdf(path); }
+    bool writePdf(const QString &path, QString *error = nullptr) const { return renderer().writePdf(path, error); }
 
 private:
     ReportDefinition m_definition;

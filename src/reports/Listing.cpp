@@ -47,9 +47,9 @@ void Listing::preview(const QString &installation, QWidget *parent) const
     renderer(installation).preview(parent);
 }
 
-bool Listing::writePdf(const QString &installation, const QString &path) const
+bool Listing::writePdf(const QString &installation, const QString &path, QString *error) const
 {
-    return renderer(installation).writePdf(path);
+    return renderer(installation).writePdf(path, error);
 }
 
 bool Listing::writeSpreadsheet(QString *path) const

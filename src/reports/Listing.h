@@ -50,7 +50,8 @@ public:
     ReportRenderer renderer(const QString &installation) const;
     // The preview (nothing for no rows).
     void preview(const QString &installation, QWidget *parent) const;
-    bool writePdf(const QString &installation, const QString &path) const;
+    // The printed report as a PDF (ReportRenderer::writePdf); false with the reason in `error`.
+    bool writePdf(const QString &installation, const QString &path, QString *error = nullptr) const;
     // The spreadsheet; on failure "Não foi possível imprimir no Excel" and false.
     bool writeSpreadsheet(QString *path = nullptr) const;
     // One line per row, its fields separated by tabs (an empty row is a line of tabs).

@@ -259,7 +259,7 @@ bool RouteTimes::run(const RouteTimesInputs &inputs, QString *path, Progress pro
         return false;
     Spreadsheet spreadsheet;
     if (!spreadsheet.create(kTitle)) {
-        Spreadsheet::showFailure();
+        Spreadsheet::showFailure(spreadsheet.error());
         return false;
     }
     spreadsheet.show();
@@ -270,7 +270,7 @@ bool RouteTimes::run(const RouteTimesInputs &inputs, QString *path, Progress pro
         return false;
     sheet->writeTo(spreadsheet);
     if (!spreadsheet.finish()) {
-        Spreadsheet::showFailure();
+        Spreadsheet::showFailure(spreadsheet.error());
         return false;
     }
     if (path)

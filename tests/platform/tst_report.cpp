@@ -1,4 +1,5 @@
 #include "PdfWords.h"
+#include "platform/MessageService.h"
 #include "platform/Report.h"
 
 #include <QFontMetricsF>
@@ -169,6 +170,51 @@ private Q_SLOTS:
         ReportDefinition d = definition();
         d.printWhenEmpty = true;
         QVERIFY(ReportRenderer(d, {}).writePdf(dir.filePath("empty.pdf")));
+    }
+
+    // A PDF that cannot be written is told with the file and the reason, and costs the file that
+    // was there nothing: no half-written PDF, no warnings of a painter that never started.
+    void aPdfThatCannotBeWrittenIsToldAndLosesNothing()
+    {
+        QTest::failOnWarning(QRegularExpression("."));
+        const ReportRenderer report(definition(), {{"A", "B", "C"}});
+        QDir().mkpath(dir.filePath("naopode/pasta"));
+        QString error;
+        QVERIFY(!report.writePdf(dir.filePath("naopode/pasta"), &error));
+        QCOMPARE(error, QString::fromUtf8("Não foi possível gravar o arquivo %1: é uma pasta")
+                            .arg(dir.filePath("naopode/pasta")));
+        QVERIFY(!report.writePdf(dir.filePath("naopode/falta/r.pdf"), &error));
+        QCOMPARE(error, QString::fromUtf8("Não foi possível gravar o arquivo %1: a pasta %2 não existe")
+                            .arg(dir.filePath("naopode/falta/r.pdf"), dir.filePath("naopode/falta")));
+        QCOMPARE(QDir(dir.filePath("naopode")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"pasta"});
+
+        // Saving from the preview says the same.
+        ScriptedMessageService msgs;
+        msgs.expectFile(MessageService::Kind::SaveFile, dir.filePath("naopode/pasta"));
+        msgs.expect(MessageService::Kind::Error,
+                    QString::fromUtf8("Não foi possível gravar o arquivo %1: é uma pasta").arg(dir.filePath("naopode/pasta")));
+        QVERIFY(!report.savePdfAs());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+
+        // Over an old file: the new PDF whole, nothing beside it.
+        const QString path = dir.filePath("naopode/r.pdf");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("antigo");
+        old.close();
+        QVERIFY(report.writePdf(path, &error));
+        QVERIFY(pdfText(path).contains(QString::fromUtf8("Consistência")));
+        QCOMPARE(QDir(dir.filePath("naopode")).entryList(QDir::Files | QDir::Hidden), QStringList{"r.pdf"});
+    }
+
+    void aDeviceThatCannotBePaintedGetsNothing()
+    {
+        QPdfWriter writer(dir.filePath("nao/existe/r.pdf"));
+        // Qt's one line for the painter that would not start; nothing after it.
+        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        QTest::failOnWarning(QRegularExpression("."));
+        QCOMPARE(ReportRenderer(definition(), {{"A", "B", "C"}}).render(&writer), -1);
     }
 
     // Every column filled with the longest texts it holds, with a long title, installation

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void cleanup()
     {
         Spreadsheet::setOpener({});
+        Spreadsheet::setDestination({});
         SystemServices::setClock({});
     }
 
@@ -137,6 +138,46 @@ private Q_SLOTS:
         QVERIFY(u.finish());
         QVERIFY(msgs.done());
         QCOMPARE(opened, u.fileName());
+    }
+
+    // A destination (torvelctl's --xlsx) gets the workbook and nothing else does: not Planilhas,
+    // not the folder beside it; a destination that cannot be written keeps its old file.
+    void aDestinationGetsTheWholeWorkbookOrKeepsItsOldFile()
+    {
+        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "0");
+        QString opened;
+        Spreadsheet::setOpener([&](const QString &path) { opened = path; return true; });
+        QDir().mkpath(dir.filePath("saida"));
+        const QString target = dir.filePath("saida/planilha.xlsx");
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("antigo");
+        old.close();
+        Spreadsheet::setDestination(target);
+        const SheetLayout layout{.title = "Coletores", .columns = {{1, "Nome"}}};
+        QString written;
+        QVERIFY(Spreadsheet::write(layout, {{"ALFA"}}, &written));
+        QCOMPARE(written, target);
+        QCOMPARE(XlsxReader(target).text("A5"), QString("ALFA"));
+        QVERIFY(opened.isEmpty());
+        QVERIFY(filesWritten().isEmpty());
+        QCOMPARE(QDir(dir.filePath("saida")).entryList(QDir::Files | QDir::Hidden), QStringList{"planilha.xlsx"});
+
+        // A folder, a missing folder: the message names the file and why, nothing is left.
+        const QByteArray before = [&] { QFile f(target); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        for (const QString &bad : {dir.filePath("saida"), dir.filePath("saida/falta/p.xlsx")}) {
+            Spreadsheet::setDestination(bad);
+            ScriptedMessageService msgs;
+            msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível imprimir no Excel\nNão foi possível gravar o arquivo %1: *").arg(bad));
+            QVERIFY(!Spreadsheet::write(layout, {{"BETA"}}));
+            QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        }
+        Spreadsheet::setDestination({});
+        QVERIFY(filesWritten().isEmpty());
+        QCOMPARE(QDir(dir.filePath("saida")).entryList(QDir::Files | QDir::Hidden), QStringList{"planilha.xlsx"});
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
     }
 
     void aFolderThatCannotBeWrittenFailsAndNothingEmptyStays()

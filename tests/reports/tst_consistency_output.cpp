@@ -541,7 +541,7 @@ private Q_SLOTS:
         writeTable({"PATIO"});
         qputenv("TORVEL_DOCUMENTS", "/proc/nao-pode");
         ScriptedMessageService msgs;
-        msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível imprimir no Excel"));
+        msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível imprimir no Excel\nNão foi possível criar a pasta *"));
         dm->excel = true;
         ConsistencyOutput out(*dm, Scenario::download(), {}, ConsistencyResult{});
         QCOMPARE(out.present(nullptr), ConsistencyOutput::Shown::Nothing);

@@ -272,7 +272,7 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         ScriptedMessageService msgs;
-        msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível imprimir no Excel"));
+        msgs.expect(Kind::Error, QString::fromUtf8("Não foi possível imprimir no Excel\nNão foi possível criar a pasta *"));
         w.btRelatorioclick();
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QVERIFY(w.btRelatorio->isEnabled());
