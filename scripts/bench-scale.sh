@@ -21,13 +21,13 @@ runs_off=${RUNS_OFF:-$runs}
 dir=$(mktemp -d)
 trap '"$root/scripts/mariadb.sh" stop "$dir/db"; rm -rf "$dir"' EXIT
 export TORVEL_DB_BUFFER_POOL=${TORVEL_DB_BUFFER_POOL:-4G}
-port=$("$root/scripts/mariadb.sh" start "$dir/db")
+port=$("$root/scripts/mariadb.sh" start "$dir/db" '*')
 # The programs read the password from the environment ("-" as their password argument).
 TORVEL_DB_PASSWORD=$(cat "$dir/db/password")
 export TORVEL_DB_PASSWORD
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB RAM, $(mariadbd --version | sed 's/^.*Ver //; s/ for .*//'), buffer pool $TORVEL_DB_BUFFER_POOL"
+echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB RAM, $("$(command -v mariadbd || echo /usr/sbin/mariadbd)" --version | sed 's/^.*Ver //; s/ for .*//'), buffer pool $TORVEL_DB_BUFFER_POOL"
 start=$(date +%s)
 "$build/bench/gen_history" 127.0.0.1 "$port" torvel - torvel_scale "$size" --without-indexes
 explain=()

@@ -8,7 +8,7 @@ build=${TORVEL_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh"
 dir=$(mktemp -d)
 trap '"$root/scripts/mariadb.sh" stop "$dir/db"; rm -rf "$dir"' EXIT
-port=$("$root/scripts/mariadb.sh" start "$dir/db")
+port=$("$root/scripts/mariadb.sh" start "$dir/db" '*')
 pw=$(cat "$dir/db/password")
 ctl="$build/src/cli/torvelctl"
 TORVEL_DB_PASSWORD=$pw "$ctl" create-database torvel_bench --host 127.0.0.1 --port "$port" \

@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make ccache pkg-config qt6-base-dev libqt6sql6-mysql libqt6sql6-sqlite qt6-serialport-dev
       libgl-dev libsqlite3-dev mariadb-server mariadb-client libxlsxwriter-dev poppler-utils unzip xvfb xauth
-      qt6-translations-l10n xdg-utils openbox imagemagick xdotool)
+      qt6-translations-l10n xdg-utils openbox imagemagick xdotool dpkg-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -48,7 +48,6 @@ port=$("$root/scripts/mariadb.sh" start "$work/mariadb")
 "$ctl" ini-set BANCO Password --stdin <"$work/mariadb/password"
 "$ctl" ini-set BANCO Database torvel
 "$ctl" ini-set CONFIG CNFBD 1
-"$ctl" ini-set CONFIG INSTALACAO "VIGILANCIA DEMONSTRACAO"
 "$ctl" create-database torvel >/dev/null 2>&1
 "$ctl" demo >/dev/null
 

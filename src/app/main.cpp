@@ -1,5 +1,6 @@
 // The desktop program: single instance, splash, data module, main window, event loop, and the
 // one orderly way out.
+#include "app/CommandLine.h"
 #include "app/Commands.h"
 #include "core/Artwork.h"
 #include "core/TdmzDados.h"
@@ -14,25 +15,42 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QSplashScreen>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-// For the start-up benchmark: report when the login dialog is on screen and leave at once.
+// For the start-up benchmark and the launcher's tests: says "login-shown" on standard output
+// once the login dialog is on screen. With TORVEL_EXIT_AT_LOGIN the program then leaves at
+// once; with TORVEL_REPORT_LOGIN it goes on as usual.
 class LoginProbe : public DialogRunner {
 public:
+    LoginProbe(DialogRunner &next, bool leave) : m_next(next), m_leave(leave) {}
     int run(QDialog *dialog) override
     {
         if (QString::fromLatin1(dialog->metaObject()->className()) == QLatin1String("TfmSenha")) {
-            dialog->show();
-            QCoreApplication::processEvents();
-            std::printf("login-shown\n");
-            std::fflush(stdout);
-            std::_Exit(0);
+            if (m_leave) {
+                dialog->show();
+                QCoreApplication::processEvents();
+                report();
+                std::_Exit(0);
+            }
+            // Once the dialog's own event loop runs, it is on screen.
+            QTimer::singleShot(0, dialog, &LoginProbe::report);
         }
-        return dialog->exec();
+        return m_next.run(dialog);
     }
+
+private:
+    static void report()
+    {
+        std::printf("login-shown\n");
+        std::fflush(stdout);
+    }
+
+    DialogRunner &m_next;
+    bool m_leave;
 };
 
 // The splash stays on top of everything: it makes way for any dialog of the start-up (the
@@ -54,6 +72,8 @@ private:
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> answered = CommandLine::answer(argc, argv))
+        return *answered;
     SystemServices::pinTimeZone();
     TorvelApplication app(argc, argv);
     TorvelApplication::setUp();
@@ -71,8 +91,9 @@ int main(int argc, char *argv[])
     MessageService::install(&messages);
     QSplashScreen splash(Artwork::splash());
     SplashAwareRunner runner(splash);
-    LoginProbe probe;
-    DialogRunner::install(qEnvironmentVariableIsSet("TORVEL_EXIT_AT_LOGIN")
+    const bool exitAtLogin = qEnvironmentVariableIsSet("TORVEL_EXIT_AT_LOGIN");
+    LoginProbe probe(runner, exitAtLogin);
+    DialogRunner::install(exitAtLogin || qEnvironmentVariableIsSet("TORVEL_REPORT_LOGIN")
                               ? static_cast<DialogRunner *>(&probe)
                               : static_cast<DialogRunner *>(&runner));
 

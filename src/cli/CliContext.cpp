@@ -1,6 +1,7 @@
 #include "cli/CliContext.h"
 
 #include "core/TdmzDados.h"
+#include "core/TorvelApplication.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/MessageService.h"
@@ -38,7 +39,8 @@ void printHelp()
 {
     printOut(QStringLiteral(
         "torvelctl - Torvel - Controle de Rondas, sem janelas\n\n"
-        "Uso: torvelctl COMANDO [opções]\n\n"
+        "Uso: torvelctl COMANDO [opções]\n"
+        "     torvelctl --help | --version | COMANDO --help\n\n"
         "Conexão (padrão: o TORVEL.INI da pasta do programa):\n"
         "  --host HOST --port PORTA --user USUÁRIO --password SENHA --database BANCO\n"
         "  A senha pode vir também da variável de ambiente TORVEL_DB_PASSWORD (usada quando\n"
@@ -99,6 +101,10 @@ int run(const QStringList &args)
     registerExportCommands();
     registerReportCommands();
     registerListingCommands();
+    if (!args.isEmpty() && (args.first() == "--version" || args.first() == "-V")) {
+        printOut(QStringLiteral("torvelctl ") + TorvelApplication::version());
+        return 0;
+    }
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
         printHelp();

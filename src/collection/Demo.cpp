@@ -190,7 +190,7 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
     dm.config().writeBool(QStringLiteral("COM"), QStringLiteral("SIMULADORES"), true);
     if (dm.config().readString(QStringLiteral("CONFIG"), QStringLiteral("INSTALACAO"), {}).isEmpty())
         dm.config().writeString(QStringLiteral("CONFIG"), QStringLiteral("INSTALACAO"),
-                                QStringLiteral("INDUSTRIA MODELO LTDA"));
+                                QStringLiteral("VIGILANCIA DEMONSTRACAO"));
     return true;
 }
 

@@ -163,6 +163,12 @@ void TfmComunicacao::RadioGroup1Click()
 
 void TfmComunicacao::log(const QString &line) { mDescarga->appendPlainText(line); }
 
+void TfmComunicacao::noteEmptyTerminal(const IngestResult &stored)
+{
+    if (stored.ran && !stored.failed && stored.touches == 0 && stored.rejected == 0)
+        log(QString::fromUtf8("Nenhum toque no coletor."));
+}
+
 bool TfmComunicacao::enter(bool clearLog)
 {
     if (m_busy)
@@ -341,6 +347,7 @@ void TfmComunicacao::btColetarclick()
             if (result != 0 || !QFileInfo::exists(path))
                 break;
             const IngestResult stored = Ingest(*dm, callbacks).IngestTerminalDump(path);
+            noteEmptyTerminal(stored);
             // The terminal's post-download step may clear it: only once every touch is safe.
             if (stored.complete())
                 lumet->afterDownload(port(), portName());
@@ -376,6 +383,7 @@ void TfmComunicacao::btColetarclick()
             if (!QFileInfo::exists(path))
                 break;
             const IngestResult stored = Ingest(*dm, callbacks).IngestWatchData(path);
+            noteEmptyTerminal(stored);
             // The terminal's memory is erased only when the whole download was stored.
             if (config().readBool("COM", "CLEAR", false)) {
                 if (!stored.complete())
@@ -430,6 +438,8 @@ void TfmComunicacao::collectVigia()
         Msg::error(QString::fromUtf8("O programa do coletor terminou com erro (código %1).")
                        .arg(exitCode));
     const IngestResult stored = ingestVigiaFile();
+    if (exitCode == 0)
+        noteEmptyTerminal(stored);
     log(QStringLiteral("Acao executada"));
     log({});
     log({});

@@ -74,6 +74,8 @@ private:
     template <class Component>
     bool ready(const Component &component);
     void noteSimulator(const QString &name);
+    // A terminal that holds nothing gives a dump with its header alone: the log says so.
+    void noteEmptyTerminal(const IngestResult &stored);
     // Writes the erase or clock script; its path.
     QString writeScript(bool erase, const QString &program);
     void eraseVigia(const QString &doneText);

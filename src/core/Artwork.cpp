@@ -1,5 +1,7 @@
 #include "core/Artwork.h"
 
+#include "core/TorvelApplication.h"
+
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
@@ -82,7 +84,7 @@ QPixmap splash()
     QFont small(QStringLiteral("Sans Serif"), 10);
     p.setFont(small);
     p.drawText(QRectF(190, 200, 280, 20), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Versão 5.0.3 - Carregando..."));
+               QStringLiteral("Versão %1 - Carregando...").arg(TorvelApplication::version()));
     return pixmap;
 }
 

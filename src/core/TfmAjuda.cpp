@@ -1,5 +1,6 @@
 #include "core/TfmAjuda.h"
 
+#include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 
 #include <QFile>
@@ -134,7 +135,9 @@ bool TfmAjuda::find(QTextDocument::FindFlags direction)
 void TfmAjuda::btAbrirclick()
 {
     if (!SystemServices::openDocument(m_path))
-        lbProcura->setText(QStringLiteral("Nenhum programa para abrir o arquivo."));
+        Msg::warning(QString::fromUtf8("Nenhum programa abriu o arquivo de ajuda:\n%1\n\nAbra-o "
+                                       "num editor de textos.")
+                         .arg(m_path));
 }
 
 bool TfmAjuda::eventFilter(QObject *watched, QEvent *event)

@@ -5,12 +5,15 @@
 #include "core/db/Sql.h"
 #include "platform/MessageService.h"
 
+#include <QCursor>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStyle>
@@ -151,3 +154,19 @@ void TfmSenha::btconfirmaclick()
 }
 
 void TfmSenha::btcancelaclick() { reject(); }
+
+void TfmSenha::showEvent(QShowEvent *event)
+{
+    // The login opens before the main window is on screen, so Qt would place it over that
+    // window's default spot, a corner of the screen: it is centred on the screen instead (the
+    // one under the mouse, where the user is looking).
+    const QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen && !event->spontaneous()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}

@@ -32,6 +32,7 @@ public Q_SLOTS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QMap<QString, int> m_flags;

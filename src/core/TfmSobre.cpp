@@ -2,6 +2,7 @@
 
 #include "core/Artwork.h"
 #include "core/TdmzDados.h"
+#include "core/TorvelApplication.h"
 #include "platform/IniFile.h"
 
 #include <QHBoxLayout>
@@ -20,7 +21,7 @@ TfmSobre::TfmSobre(QWidget *parent) : QDialog(parent)
     big.setPointSize(big.pointSize() + 4);
     big.setBold(true);
     lbProduto->setFont(big);
-    lbVersao = new QLabel(QStringLiteral("Versão 5.0.3"));
+    lbVersao = new QLabel(QStringLiteral("Versão ") + TorvelApplication::version());
     lbBanco = new QLabel(QStringLiteral("MySQL"));
     lbIP = new QLabel(QStringLiteral("IP: ") +
                       TdmzDados::instance()->config().readString("BANCO", "HostName",

@@ -9,6 +9,9 @@
 
 TorvelApplication::TorvelApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
+// The project's version, handed in by the build for this file only.
+QString TorvelApplication::version() { return QStringLiteral(TORVEL_VERSION); }
+
 bool TorvelApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
@@ -27,7 +30,7 @@ void TorvelApplication::setUp()
 {
     QCoreApplication::setApplicationName(QStringLiteral("torvel"));
     QCoreApplication::setOrganizationName(QStringLiteral("torvel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("5.0.3"));
+    QCoreApplication::setApplicationVersion(version());
     // No application display name: on Linux Qt appends it to every window title
     // ("Lista de Locais — Torvel - Controle de Rondas"). The main window carries the
     // program's title itself.

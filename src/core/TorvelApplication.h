@@ -10,6 +10,8 @@ public:
     TorvelApplication(int &argc, char **argv);
     bool notify(QObject *receiver, QEvent *event) override;
 
+    // The program's version ("5.0.3").
+    static QString version();
     // Locale, names and Qt's own texts in Portuguese, shared by the desktop program and the
     // tests.
     static void setUp();

@@ -55,7 +55,7 @@ bool openWithDesktop(const QString &path)
 {
     if (g_opener)
         return g_opener(path);
-    return desktopOpensSpreadsheets() && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return desktopOpensSpreadsheets() && SystemServices::openDocument(path);
 }
 }  // namespace
 

@@ -1,14 +1,15 @@
 #include "platform/SystemServices.h"
 
+#include "platform/BusyCursor.h"
+
 #include <ctime>
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSerialPortInfo>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimeZone>
-#include <QUrl>
 
 namespace SystemServices {
 
@@ -60,10 +61,35 @@ void setSerialPorts(std::function<QStringList()> lister) { g_ports = std::move(l
 bool openDocument(const QString &path)
 {
     if (g_starter)
-        return g_starter(QString(), {path});
+        return g_starter(QStringLiteral("xdg-open"), {path});
     if (!QFileInfo::exists(path))
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // QDesktopServices::openUrl only says whether xdg-open could be started, not whether it
+    // found a program: its exit status does.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return false;
+    auto *process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->start(opener, {path});
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    bool finished;
+    {
+        BusyCursor busy;
+        finished = process->waitForFinished(openerAnswerMs);
+    }
+    if (!finished) {
+        // The program is open: the process is left to end with it.
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        return true;
+    }
+    const bool opened = process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    delete process;
+    return opened;
 }
 
 bool startDetached(const QString &program, const QStringList &arguments)

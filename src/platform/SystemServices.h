@@ -22,11 +22,16 @@ void setPause(std::function<void(int)> pause);  // empty restores the real pause
 QStringList serialPorts();
 void setSerialPorts(std::function<QStringList()> lister);  // empty restores QSerialPortInfo
 
-// Opens a document in the desktop's viewer for its type; false when nothing could open it.
+// Opens a document with the desktop's program for its type (xdg-open); false when the file is
+// missing, xdg-open is not installed or it says nothing could open the file. xdg-open hands
+// the file over and ends; where no desktop environment is recognised it runs the program
+// itself and stays until that ends, so its answer is awaited only openerAnswerMs: still
+// running then means the program is open.
 bool openDocument(const QString &path);
+inline constexpr int openerAnswerMs = 3000;
 // Starts a program without waiting for it; false when it could not be started.
 bool startDetached(const QString &program, const QStringList &arguments);
-// Replaces both starters (tests record the calls instead of launching anything).
+// Replaces both starters (openDocument calls it with "xdg-open") (tests record the calls instead of launching anything).
 void setStarter(std::function<bool(const QString &program, const QStringList &arguments)> starter);
 
 // Date-times are wall-clock readings without a zone, from the database to the page. Called

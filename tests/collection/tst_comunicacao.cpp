@@ -234,6 +234,38 @@ private Q_SLOTS:
         QVERIFY(!d.mDescarga->toPlainText().isEmpty());
     }
 
+    // A terminal with nothing in it: the log says so after the download's header line, for
+    // each model whose dump has a header, and only then.
+    void emptyTerminalIsSaidInTheLog()
+    {
+        const QString empty = QString::fromUtf8("Nenhum toque no coletor.");
+        Terminal lumet(TerminalSimulator::Kind::Lumet, dm->programFolder());
+        lumet.setIdentifier("LUMET01");
+        ScriptedDialogRunner dialogs;
+        dialogs.expect("TfmDescarga", closeReview());
+        TfmComunicacao d;
+        d.setModel(TfmComunicacao::Lumet);
+        d.btColetarclick();
+        const QStringList lines = d.mDescarga->toPlainText().split('\n');
+        const int header = lines.indexOf(QRegularExpression("^Coletor: LUMET01 Descarga: .*"));
+        QVERIFY2(header >= 0, qPrintable(lines.join('|')));
+        QCOMPARE(lines.value(header + 1), empty);
+        QCOMPARE(stored(), 0);
+
+        Terminal watch(TerminalSimulator::Kind::Watch, dm->programFolder());
+        watch.setIdentifier("000101");
+        d.setModel(TfmComunicacao::VigiaNovo);
+        d.btColetarclick();
+        QCOMPARE(d.mDescarga->toPlainText().count(empty), 1);
+
+        lumet.setMemory(round());
+        d.setModel(TfmComunicacao::Lumet);
+        d.btColetarclick();
+        QVERIFY(!d.mDescarga->toPlainText().contains(empty));
+        QCOMPARE(stored(), 3);
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+    }
+
     void lumetDownloadRefusedStoresNothingAndReleases()
     {
         Terminal lumet(TerminalSimulator::Kind::Lumet, dm->programFolder());

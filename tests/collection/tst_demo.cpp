@@ -90,7 +90,7 @@ private Q_SLOTS:
                                        QString::fromUtf8("- Não Programados: 1"),
                                        QString::fromUtf8("- Ocorreu Inversão")}));
         QVERIFY(QFile::exists(env.programFolder() + "simuladores/q90-toques.txt"));
-        QCOMPARE(dm.config().readString("CONFIG", "INSTALACAO", {}), QString("INDUSTRIA MODELO LTDA"));
+        QCOMPARE(dm.config().readString("CONFIG", "INSTALACAO", {}), QString("VIGILANCIA DEMONSTRACAO"));
         QVERIFY(dm.config().readBool("COM", "SIMULADORES", false));
     }
 

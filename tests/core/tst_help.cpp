@@ -1,5 +1,6 @@
 #include "core/TfmAjuda.h"
 #include "core/TorvelApplication.h"
+#include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 
 #include <QFile>
@@ -97,12 +98,18 @@ private Q_SLOTS:
         TfmAjuda w(path);
         QVERIFY(started.isEmpty());  // only when asked
         w.btAbrir->click();
-        QCOMPARE(started, QStringList{"|" + path});
+        QCOMPARE(started, QStringList{"xdg-open|" + path});
         QVERIFY(w.lbProcura->text().isEmpty());
 
+        // Nothing opened it: the user is told, with the file's path to open it by hand.
         SystemServices::setStarter([](const QString &, const QStringList &) { return false; });
+        ScriptedMessageService msgs;
+        msgs.expect(MessageService::Kind::Warning,
+                    QString::fromUtf8("Nenhum programa abriu o arquivo de ajuda:\n%1\n\nAbra-o "
+                                      "num editor de textos.")
+                        .arg(path));
         w.btAbrirclick();
-        QCOMPARE(w.lbProcura->text(), QString::fromUtf8("Nenhum programa para abrir o arquivo."));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
     }
 
     void missingFileIsSaidInTheWindow()

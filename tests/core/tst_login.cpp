@@ -71,6 +71,23 @@ private Q_SLOTS:
         env.reset();
     }
 
+    // At start-up the main window, the login's parent, is not on screen yet: the login must not
+    // sit over where that window will be, but in the middle of the screen.
+    void opensCentredOnTheScreen()
+    {
+        QWidget mainWindow;
+        mainWindow.setGeometry(0, 0, 1000, 700);
+        TfmSenha d(&mainWindow);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QPoint centre = d.screen()->availableGeometry().center();
+        QVERIFY2((d.frameGeometry().center() - centre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("login at %1,%2 %3x%4, screen centre %5,%6")
+                                .arg(d.frameGeometry().x()).arg(d.frameGeometry().y())
+                                .arg(d.width()).arg(d.height()).arg(centre.x()).arg(centre.y())));
+        d.reject();
+    }
+
     void passwordMustMatchExactly_data()
     {
         QTest::addColumn<QString>("login");
