@@ -65,7 +65,6 @@ ImportResult CollectionImport::importFile(const QString &path, bool again)
     if (!readTouches(reader, rows, firstCollector, result))
         return result;
     try {
-        DatabaseSetup::addProgramTables(m_dm.db());
         int repetition = 0;
         if (const auto earlier = DownloadRecord::find(m_dm.db(), fingerprint)) {
             result.storedEarlierText = DownloadRecord::describe(*earlier);
@@ -75,7 +74,7 @@ ImportResult CollectionImport::importFile(const QString &path, bool again)
             }
             repetition = DownloadRecord::nextRepetition(m_dm.db(), fingerprint);
         }
-        const QSqlDatabase store = Sql::wholeConnection(m_dm.db());
+        const QSqlDatabase store = m_dm.db();
         Sql::Transaction transaction(store);
         if (!transaction.active())
             throw DbError(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));

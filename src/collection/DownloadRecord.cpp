@@ -1,5 +1,6 @@
 #include "collection/DownloadRecord.h"
 
+#include "core/db/DatabaseSetup.h"
 #include "core/db/Sql.h"
 
 #include <QCryptographicHash>
@@ -29,14 +30,26 @@ QString fingerprint(const QString &path, QString *error)
 std::optional<Stored> find(const QSqlDatabase &db, const QString &fingerprint)
 {
     // The moment as text, read as it was written: no time zone comes between.
-    QSqlQuery q = Sql::exec(db,
-                            QStringLiteral("select date_format(momento, '%d/%m/%Y %H:%i:%s'), toques, "
-                                           "coletor, arquivo from tv_descargas where impressao = "
-                                           ":pimpressao order by repeticao limit 1"),
-                            {{"pimpressao", fingerprint}});
-    if (!q.next())
-        return std::nullopt;
-    return Stored{q.value(0).toString(), q.value(1).toInt(), q.value(2).toString(), q.value(3).toString()};
+    const QString sql = QStringLiteral("select date_format(momento, '%d/%m/%Y %H:%i:%s'), toques, coletor, "
+                                       "arquivo from tv_descargas where impressao = ? order by repeticao limit 1");
+    for (int attempt = 0;; ++attempt) {
+        QSqlQuery q(db);
+        if (q.prepare(sql)) {
+            q.addBindValue(fingerprint);
+            if (q.exec()) {
+                if (!q.next())
+                    return std::nullopt;
+                return Stored{q.value(0).toString(), q.value(1).toInt(), q.value(2).toString(),
+                              q.value(3).toString()};
+            }
+        }
+        // A database made before the table existed gets it on first use (not in a transaction).
+        if (attempt == 0 && q.lastError().nativeErrorCode() == QLatin1String("1146")) {
+            DatabaseSetup::addProgramTables(db);
+            continue;
+        }
+        throw DbError(Sql::describe(q.lastError()));
+    }
 }
 
 bool exists(const QSqlDatabase &db, const QString &fingerprint, int repetition)

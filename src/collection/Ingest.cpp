@@ -345,13 +345,6 @@ QString setAsidePath(const QString &dumpPath, const QDateTime &moment)
 // stored before this download began count.
 class RepeatCount {
 public:
-    void begin(const QSqlDatabase &db)
-    {
-        m_db = db;
-        QSqlQuery q(db);
-        if (q.exec(QStringLiteral("select coalesce(max(cod), 0) from desctot")) && q.next())
-            m_lastBefore = q.value(0).toLongLong();
-    }
     void add(const QString &collector, const QString &identifier, const QDateTime &touched)
     {
         Span &span = m_spans[collector];
@@ -361,21 +354,20 @@ public:
         if (!span.last.isValid() || touched > span.last)
             span.last = touched;
     }
-    // Throws DbError.
-    int count() const
+    // Before this download's own records are written, inside its transaction: only earlier
+    // downloads are read. Throws DbError.
+    int count(const QSqlDatabase &db) const
     {
         int repeated = 0;
         for (auto it = m_spans.cbegin(); it != m_spans.cend(); ++it) {
             // The moment read as text, as it is stored: no time zone comes between.
-            QSqlQuery q = Sql::exec(m_db,
+            QSqlQuery q = Sql::exec(db,
                                     QStringLiteral("select button, date_format(data_toque, "
                                                    "'%Y/%m/%d %H:%i:%s') from desctot where "
-                                                   "coletor = :c and data_toque between :a and :b "
-                                                   "and cod <= :m"),
+                                                   "coletor = :c and data_toque between :a and :b"),
                                     {{"c", collectorBinding(it.key())},
                                      {"a", paramText(it->first)},
-                                     {"b", paramText(it->last)},
-                                     {"m", m_lastBefore}});
+                                     {"b", paramText(it->last)}});
             QSet<QString> seen;
             while (q.next()) {
                 const QString k = q.value(0).toString().trimmed() + u'|' + q.value(1).toString();
@@ -393,8 +385,6 @@ private:
         QSet<QString> keys;
         QDateTime first, last;
     };
-    QSqlDatabase m_db;
-    qlonglong m_lastBefore = 0;
     QHash<QString, Span> m_spans;
 };
 
@@ -517,7 +507,6 @@ std::optional<DownloadRecord::Stored> Ingest::storedEarlier(const Model &model, 
                                                             IngestResult &result)
 {
     try {
-        DatabaseSetup::addProgramTables(m_dm.db());
         return DownloadRecord::find(m_dm.db(), fingerprint);
     } catch (const DbError &e) {
         result.failed = true;
@@ -687,7 +676,7 @@ bool Ingest::storeTouches(Model &model, const QString &fingerprint, IngestResult
                 localRows.append(local);
                 repeats.add(item.touch.storedCollector, item.touch.identifier, item.touch.touched);
             }
-            const QSqlDatabase store = Sql::wholeConnection(m_dm.db());
+            const QSqlDatabase store = m_dm.db();
             Sql::Transaction transaction(store);
             if (!transaction.active())
                 throw DbError(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));
@@ -695,8 +684,9 @@ bool Ingest::storeTouches(Model &model, const QString &fingerprint, IngestResult
             // then finds it stored.
             DownloadRecord::write(store, fingerprint, 0, model.name, collector, nowText(),
                                   QFileInfo(model.dumpPath).fileName(), touches);
-            log(QStringLiteral("Gravando %1 toques...").arg(touches));
-            repeats.begin(store);
+            if (touches > 0)
+                log(QStringLiteral("Gravando %1 toques...").arg(touches));
+            result.repeated = repeats.count(store);
             BatchInsert writer(store,
                                QStringLiteral("insert into desctot (coletor, data_descarga, data_toque, "
                                               "button, tipo_button, codigo_roteiro,codigo_func) values"),
@@ -708,7 +698,6 @@ bool Ingest::storeTouches(Model &model, const QString &fingerprint, IngestResult
             if (writer.refused() > 0)
                 throw DbError(QStringLiteral("O banco de dados recusou %1 dos %2 toques. Primeiro erro: %3")
                                   .arg(writer.refused()).arg(result.touches).arg(writer.firstRefusal()));
-            result.repeated = repeats.count();
             try {
                 transaction.commit();
             } catch (const CommitOutcomeUnknown &lost) {

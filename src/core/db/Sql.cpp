@@ -1,7 +1,10 @@
 #include "core/db/Sql.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
+
+#include <mysql.h>
 
 DbError::DbError(const QString &text) : std::runtime_error(text.toStdString()), m_text(text) {}
 
@@ -154,32 +157,6 @@ QVariant connectionId(const QSqlDatabase &db)
     return query.value(0);
 }
 
-QSqlDatabase wholeConnection(const QSqlDatabase &shared)
-{
-    const QString name = shared.connectionName() + QStringLiteral("_inteira");
-    if (QSqlDatabase::contains(name)) {
-        QSqlDatabase db = QSqlDatabase::database(name, false);
-        if (db.isOpen() && db.hostName() == shared.hostName() && db.port() == shared.port() &&
-            db.databaseName() == shared.databaseName() && db.userName() == shared.userName() &&
-            connectionId(db).isValid())
-            return db;
-        db.close();
-    }
-    QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
-                                                   : QSqlDatabase::cloneDatabase(shared, name);
-    db.setHostName(shared.hostName());
-    db.setPort(shared.port());
-    db.setUserName(shared.userName());
-    db.setPassword(shared.password());
-    db.setDatabaseName(shared.databaseName());
-    QStringList options = shared.connectOptions().split(u';', Qt::SkipEmptyParts);
-    options.removeIf([](const QString &option) { return option.startsWith(QLatin1String("MYSQL_OPT_RECONNECT")); });
-    db.setConnectOptions(options.join(u';'));
-    if (!db.open())
-        throw DbError(QStringLiteral("Não foi possível conectar. Mensagem: ") + db.lastError().text().trimmed());
-    return db;
-}
-
 bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
 {
     if (!connectionId.isValid())
@@ -215,20 +192,60 @@ bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
     return false;
 }
 
+namespace {
+
+// The client library's own handle of a connection, or null when it is not a MySQL one.
+MYSQL *nativeHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "MYSQL*") != 0)
+        return nullptr;
+    return *static_cast<MYSQL *const *>(handle.constData());
+}
+
+// The session's id as the client knows it, without a round trip (it changes when the client
+// reconnects); the server's answer where there is no handle.
+QVariant sessionId(const QSqlDatabase &db)
+{
+    if (MYSQL *mysql = nativeHandle(db))
+        return QVariant(qulonglong(mysql_thread_id(mysql)));
+    const QVariant id = connectionId(db);
+    return id.isValid() ? QVariant(id.toULongLong()) : QVariant();
+}
+
+void setReconnect(const QSqlDatabase &db, bool on)
+{
+    if (MYSQL *mysql = nativeHandle(db)) {
+        my_bool value = on ? 1 : 0;
+        mysql_optionsv(mysql, MYSQL_OPT_RECONNECT, &value);
+    }
+}
+
+}  // namespace
+
 Transaction::Transaction(const QSqlDatabase &db, bool begin) : m_db(db)
 {
     if (!begin)
         return;
-    m_connectionId = Sql::connectionId(m_db);
-    m_active = m_connectionId.isValid() && run(m_db, "set autocommit = 0");
+    // An idle connection the server dropped is replaced by this first statement, before the
+    // transaction begins; from then on the client must not replace it: on a new session every
+    // later statement would be committed on its own.
+    m_active = run(m_db, "set autocommit = 0");
+    m_connectionId = sessionId(m_db);
+    m_active = m_active && m_connectionId.isValid();
+    setReconnect(m_db, false);
 }
 
 Transaction::~Transaction()
 {
-    if (!m_active)
+    if (!m_active) {
+        if (m_connectionId.isValid())
+            setReconnect(m_db, true);
         return;
+    }
     run(m_db, "rollback");
     run(m_db, "set autocommit = 1");
+    setReconnect(m_db, true);
 }
 
 void Transaction::commit()
@@ -236,7 +253,8 @@ void Transaction::commit()
     if (!m_active)
         return;
     m_active = false;
-    if (Sql::connectionId(m_db) != m_connectionId) {
+    if (sessionId(m_db) != m_connectionId) {
+        setReconnect(m_db, true);
         run(m_db, "rollback");
         run(m_db, "set autocommit = 1");
         throw DbError(QStringLiteral("A conexão com o servidor de dados foi perdida durante a "
@@ -246,16 +264,15 @@ void Transaction::commit()
     if (!query.exec(QStringLiteral("commit"))) {
         const QSqlError failure = query.lastError();
         const QString error = describe(failure);
+        setReconnect(m_db, true);
         if (isConnectionLost(failure))
             throw CommitOutcomeUnknown(error, m_connectionId);
         run(m_db, "rollback");
         run(m_db, "set autocommit = 1");
         throw DbError(error);
     }
-    // A connection that died just before the commit was sent is replaced by the client, which
-    // then sends the commit on a new session, where it commits nothing: only the same
-    // connection proves that the transaction's own commit went through.
-    const bool same = Sql::connectionId(m_db) == m_connectionId;
+    const bool same = sessionId(m_db) == m_connectionId;
+    setReconnect(m_db, true);
     run(m_db, "set autocommit = 1");
     if (!same)
         throw CommitOutcomeUnknown(QStringLiteral("A conexão com o servidor de dados foi perdida "

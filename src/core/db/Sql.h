@@ -82,12 +82,6 @@ QString describe(const QSqlError &error);
 // True when the error means the server is gone (connection lost or refused).
 bool isConnectionLost(const QSqlError &error);
 
-// A connection to the same server and database as `shared` that never reconnects by itself,
-// for the transactions that must be whole: when its connection is lost, every later statement
-// fails, instead of going on, one statement at a time, on a new session that commits each.
-// Opened on first use and kept; opened again when the server dropped it meanwhile.
-QSqlDatabase wholeConnection(const QSqlDatabase &shared);
-
 // The server's id of the connection (select connection_id()); invalid when it cannot be asked.
 QVariant connectionId(const QSqlDatabase &db);
 
@@ -100,11 +94,11 @@ bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId);
 // A transaction around the statements of one operation, rolled back unless committed, so a
 // failure part-way leaves nothing of it behind. `begin` false makes it a no-op.
 //
-// The session runs with autocommit off for the transaction's life rather than with START
-// TRANSACTION: should the server drop the transaction (a deadlock, a restart that the client's
-// reconnection hides), later statements still wait for the commit instead of being committed
-// one by one, and commit() refuses when the connection is no longer the one the transaction
-// began on, so a half-stored operation is never reported as done.
+// The session runs with autocommit off for the transaction's life, and the client's own
+// reconnection is turned off meanwhile: a connection lost part-way fails every later statement
+// instead of going on, one statement at a time, on a new session that would commit each; and
+// commit() refuses when the connection is no longer the one the transaction began on, so a
+// half-stored operation is never reported as done.
 class Transaction {
 public:
     explicit Transaction(const QSqlDatabase &db, bool begin = true);
