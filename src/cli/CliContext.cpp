@@ -8,6 +8,7 @@
 #include "platform/Spreadsheet.h"
 
 #include <QMap>
+#include <algorithm>
 #include <cstdio>
 
 void registerCoreCommands();
@@ -160,6 +161,17 @@ int run(const QStringList &args)
     dm.disconnect();
     MessageService::install(nullptr);
     return status;
+}
+
+std::optional<int> routeCode(const QString &text)
+{
+    bool ok = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int code = ok ? text.toInt(&ok) : 0;
+    if (!ok) {
+        printError(QString::fromUtf8("--route: '%1' não é um código de roteiro (um número inteiro)").arg(text));
+        return std::nullopt;
+    }
+    return code;
 }
 
 }  // namespace Cli

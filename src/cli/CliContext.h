@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "core/db/Sql.h"
 
 #include <QHash>
@@ -46,6 +48,11 @@ ConnectionParams connection(const Options &options);
 bool connect(const Options &options);
 
 void printError(const QString &text);
+
+// A route code given on the command line: digits only, nothing before or after ("1x", " 1"
+// and "1'" name no route, rather than route 1 as a lenient reading made them). nullopt after
+// printing why.
+std::optional<int> routeCode(const QString &text);
 void printOut(const QString &text);
 
 }  // namespace Cli

@@ -35,7 +35,7 @@ int runImport(const Cli::Options &options)
 // A date-time option, or nullopt with the reason printed.
 std::optional<QDateTime> moment(const Cli::Options &options, const QString &name)
 {
-    const auto value = DateTimeText::parse(options.value(name).trimmed());
+    const auto value = DateTimeText::wholeDateTime(options.value(name));
     if (!value)
         Cli::printError(QString::fromUtf8("'%1' não é uma data e hora válida (--%2)")
                             .arg(options.value(name), name));

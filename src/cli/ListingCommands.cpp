@@ -44,11 +44,12 @@ int routes(const Cli::Options &options, TdmzDados &dm)
 {
     QVariant code;
     if (options.has("route")) {
-        bool ok = false;
-        const int number = options.value("route").toInt(&ok);
-        if (!ok || dm.CountByField(options.value("route"), QStringLiteral("codigo_roteiro"), QStringLiteral("roteiros")) <= 0)
+        const std::optional<int> number = Cli::routeCode(options.value("route"));
+        if (!number)
+            return 1;
+        if (dm.CountByField(QString::number(*number), QStringLiteral("codigo_roteiro"), QStringLiteral("roteiros")) <= 0)
             return fail(QString::fromUtf8("Roteiro não cadastrado!"));
-        code = number;
+        code = *number;
     }
     const QList<ListedRoute> list = RouteListing(dm).routes(code);
     if (options.has("pdf"))

@@ -79,7 +79,7 @@ int touchesByCollector(const Cli::Options &options, TdmzDados &dm)
     in.periodStart = kBlankPeriod;
     in.periodEnd = kBlankPeriod;
     if (options.has("download")) {
-        const std::optional<QDateTime> when = DateTimeText::parse(options.value("download"));
+        const std::optional<QDateTime> when = DateTimeText::wholeDateTime(options.value("download"));
         if (!when)
             return fail(QString::fromUtf8("--download: '%1' não é uma data e hora válida").arg(options.value("download")));
         // The download must be one of the collector's, as in the window's list.
@@ -114,7 +114,10 @@ int touchesByRoute(const Cli::Options &options, TdmzDados &dm)
     in.periodStart = period.at(0);
     in.periodEnd = period.at(1);
     if (options.has("route")) {
-        in.route = options.value("route");
+        const std::optional<int> code = Cli::routeCode(options.value("route"));
+        if (!code)
+            return 1;
+        in.route = QString::number(*code);
         if (dm.CountByField(in.route, QStringLiteral("codigo_roteiro"), QStringLiteral("roteiros")) <= 0)
             return fail(QString::fromUtf8("Roteiro não cadastrado!"));
         dm.FindByField(in.route, QStringLiteral("codigo_roteiro"), QStringLiteral("roteiros"));

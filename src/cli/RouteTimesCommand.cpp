@@ -31,10 +31,11 @@ int ReportCli::routeTimes(const Cli::Options &options, TdmzDados &dm)
         return fail(QString::fromUtf8("Coletor não cadastrado!"));
     in.collectorName = *name;
 
-    // A route code is a whole number: "1x" names no route rather than route 1.
-    bool number = false;
-    in.route = options.value("route").trimmed().toInt(&number);
-    if (!number || !dm.FindByField(QString::number(in.route), QStringLiteral("codigo_roteiro"), QStringLiteral("roteiros")))
+    const std::optional<int> code = Cli::routeCode(options.value("route"));
+    if (!code)
+        return 1;
+    in.route = *code;
+    if (!dm.FindByField(QString::number(in.route), QStringLiteral("codigo_roteiro"), QStringLiteral("roteiros")))
         return fail(QString::fromUtf8("Roteiro não cadastrado!"));
     in.reference = dm.qyProcura->text(QStringLiteral("button_referencia"));
 

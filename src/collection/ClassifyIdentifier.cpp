@@ -72,39 +72,15 @@ void RegistryLookups::prefetch(const QStringList &values, const QString &field, 
     for (const QString &value : values)
         if (!m_rows.contains(key(findSql, value)) && !wanted.contains(value))
             wanted << value;
-    // Branches per statement: a few hundred keep the statement small for any server.
-    constexpr int kChunk = 250;
-    for (qsizetype from = 0; from < wanted.size(); from += kChunk) {
-        const QStringList chunk = wanted.mid(from, kChunk);
-        QStringList branches;
-        for (qsizetype i = 0; i < chunk.size(); ++i)
-            branches << QStringLiteral("select %1 as tv_probe, t.* from %2 t where t.%3 = ?")
-                            .arg(i).arg(table, field);
-        QSqlQuery query(m_db);
-        query.setForwardOnly(true);
-        if (!query.prepare(branches.join(QStringLiteral("\nunion all\n"))))
-            throw DbError(Sql::describe(query.lastError()));
-        for (const QString &value : chunk)
-            query.addBindValue(value);
-        ++m_statementsRun;
-        if (!query.exec())
-            throw DbError(Sql::describe(query.lastError()));
-        QVector<int> counts(chunk.size(), 0);
-        QVector<std::optional<QSqlRecord>> firsts(chunk.size());
-        while (query.next()) {
-            const int probe = query.value(0).toInt();
-            if (probe < 0 || probe >= chunk.size())
-                continue;
-            if (counts[probe]++ == 0) {
-                QSqlRecord row = query.record();
-                row.remove(0);
-                firsts[probe] = row;
-            }
-        }
-        for (qsizetype i = 0; i < chunk.size(); ++i) {
-            m_counts.insert(key(countSql, chunk[i]), counts[i]);
-            m_rows.insert(key(findSql, chunk[i]), firsts[i]);
-        }
+    QVector<int> counts(wanted.size(), 0);
+    QVector<std::optional<QSqlRecord>> firsts(wanted.size());
+    m_statementsRun += Sql::probeEach(m_db, table, field, wanted, [&](qsizetype i, const QSqlRecord &row) {
+        if (counts[i]++ == 0)
+            firsts[i] = row;
+    });
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        m_counts.insert(key(countSql, wanted[i]), counts[i]);
+        m_rows.insert(key(findSql, wanted[i]), firsts[i]);
     }
 }
 

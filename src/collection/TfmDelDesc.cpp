@@ -25,7 +25,7 @@ constexpr const char *kMoment = "dd/MM/yyyy hh:mm:ss";
 // The limit as typed, or nullopt with the user told why nothing is deleted.
 std::optional<QDateTime> limitOf(const MaskEdit *field)
 {
-    const auto limit = DateTimeText::parse(field->maskedText().trimmed());
+    const auto limit = DateTimeText::wholeDateTime(field->maskedText());
     if (!limit)
         Msg::error(QString::fromUtf8("'%1' não é uma data e hora válida. Nenhuma descarga foi excluída.")
                        .arg(field->maskedText()));
@@ -91,7 +91,7 @@ TfmDelDesc::TfmDelDesc(QWidget *parent) : QDialog(parent)
 void TfmDelDesc::load()
 {
     dbgDescargas->setRowCount(0);
-    const auto limit = DateTimeText::parse(edLimite->maskedText().trimmed());
+    const auto limit = DateTimeText::wholeDateTime(edLimite->maskedText());
     if (!limit)
         return;
     try {

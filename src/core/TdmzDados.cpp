@@ -56,12 +56,12 @@ TdmzDados::TdmzDados(QObject *parent) : QObject(parent)
     qyPrecoKM = makeQuery("select * from precokm", "precokm");
     // Kilometres with two decimals, the price as money; the messages about a value typed
     // wrongly name the field as the windows caption it.
-    qyDistancia->setNumberFormat("km", {.decimals = 2});
+    qyDistancia->setNumberFormat("km", {.decimals = 2, .nonNegative = true});
     qyDistancia->setDisplayLabel("descricao", QString::fromUtf8("Descrição"));
     qyDistancia->setDisplayLabel("km", QStringLiteral("KM"));
     qyDistancia->setDisplayLabel("pontoA", QStringLiteral("Ponto A"));
     qyDistancia->setDisplayLabel("pontoB", QStringLiteral("Ponto B"));
-    qyPrecoKM->setNumberFormat("custo", {.decimals = 2, .currency = true});
+    qyPrecoKM->setNumberFormat("custo", {.decimals = 2, .currency = true, .nonNegative = true});
     qyPrecoKM->setDisplayLabel("datainicio", QString::fromUtf8("Início"));
     qyPrecoKM->setDisplayLabel("datafim", QStringLiteral("Fim"));
     qyPrecoKM->setDisplayLabel("custo", QStringLiteral("Valor"));

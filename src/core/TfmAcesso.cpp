@@ -40,6 +40,9 @@ const FlagDef kFlags[] = {
 
 DataSet &users() { return *TdmzDados::instance()->qyControl; }
 
+// The caption of a user without a login (the initial user has none).
+const QString kNoLogin = QStringLiteral("(sem login)");
+
 // A person: head and shoulders, in the palette's highlight colour.
 QIcon personIcon(const QColor &colour)
 {
@@ -63,6 +66,12 @@ TfmAcesso::TfmAcesso(QWidget *parent) : QDialog(parent)
     q.close();
     q.setSql(QStringLiteral("select * from control order by login"));
     guarded([&q] { q.open(); });
+    // Whichever way a new or changed user is left (another user clicked, "Adiciona",
+    // "Retorna"), it is saved only as "Confirma" saves it: with a password.
+    q.on(DataSet::Event::BeforePost, this, [](DataSet &d) {
+        if (d.text("senha").isEmpty())
+            throw DbError(QStringLiteral("Informe a senha!"));
+    });
 
     lvUsuarios = new QListWidget;
     lvUsuarios->setViewMode(QListView::IconMode);
@@ -191,8 +200,26 @@ void TfmAcesso::fillList()
     if (!q.isActive())
         return;
     const QIcon person = QIcon::fromTheme("user-identity", personIcon(palette().color(QPalette::Highlight)));
-    for (int r = 0; r < q.recordCount(); ++r)
-        lvUsuarios->addItem(new QListWidgetItem(person, q.textAt(r, "login")));
+    // Item i is row i of the query: two users may share a login, and the one pointed at is
+    // the one acted on.
+    for (int r = 0; r < q.recordCount(); ++r) {
+        const QString login = q.textAt(r, "login");
+        lvUsuarios->addItem(new QListWidgetItem(person, login.isEmpty() ? kNoLogin : login));
+    }
+}
+
+void TfmAcesso::leavePending()
+{
+    DataSet &q = users();
+    if (!q.isEditing())
+        return;
+    if (!q.modified()) {
+        q.cancel();
+        return;
+    }
+    q.post();  // refused without a password (the BeforePost rule): the row stays as typed
+    q.refresh();
+    fillList();
 }
 
 void TfmAcesso::lvUsuariosClick(QListWidgetItem *item)
@@ -200,8 +227,21 @@ void TfmAcesso::lvUsuariosClick(QListWidgetItem *item)
     if (!item)
         return;
     guarded([this, item] {
+        DataSet &q = users();
+        const int row = lvUsuarios->row(item);
+        if (row < 0 || row >= q.recordCount())
+            return;
+        // The user's key, read before a pending row is saved and the list rebuilt.
+        const QVariantList key{q.valueAt(row, "login"), q.valueAt(row, "senha")};
+        const bool pending = q.isEditing();
+        leavePending();
+        if (pending) {
+            if (!q.locate(QStringList{"login", "senha"}, key))
+                return;
+        } else {
+            q.setRecNo(row + 1);
+        }
         setFieldsEnabled(true);
-        users().locate("login", item->text(), DataSet::PartialKey);
         edLogin->setFocus();
     });
 }
@@ -210,7 +250,10 @@ void TfmAcesso::btadicionaclick()
 {
     guarded([this] {
         DataSet &q = users();
-        if (!q.isActive() || !q.append())
+        if (!q.isActive())
+            return;
+        leavePending();
+        if (!q.append())
             return;
         // A new user may do everything until told otherwise.
         for (QCheckBox *box : std::as_const(m_flags))

@@ -45,6 +45,8 @@ public Q_SLOTS:
 
 private:
     void fillList();
+    // Saves a new or changed user before another is taken (throws when that is refused).
+    void leavePending();
     void setFieldsEnabled(bool enabled);
     void guarded(const std::function<void()> &body);
 

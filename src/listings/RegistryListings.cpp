@@ -4,6 +4,7 @@
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
 
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -64,6 +65,14 @@ QList<Row> select(const QSqlDatabase &db, const QString &sql)
 }
 
 QString text(const Row &r, const QString &field) { return r.value(field).toString(); }
+
+// A distance in the system's "0.0" form: one decimal, no thousands separator (1234,5).
+QString kmText(double km)
+{
+    QLocale locale(QLocale::Portuguese, QLocale::Brazil);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(km, 'f', 1);
+}
 
 // The spreadsheets write registration moments in full; the printed reports in the system's
 // date-time text, which leaves out a midnight time.
@@ -333,7 +342,7 @@ Listing RegistryListings::distances()
     QList<QStringList> rows;
     for (const Row &r : select(m_dm.db(), sql))
         rows << QStringList{text(r, "descricao"), text(r, "localA"), text(r, "localB"),
-                            DateTimeText::formatNumber(r.value(QStringLiteral("km")).toDouble(), 1)};
+                            kmText(r.value(QStringLiteral("km")).toDouble())};
     ReportColumn km{QStringLiteral("KM")};
     km.alignment = Qt::AlignRight;
     km.keepWhole = true;

@@ -198,7 +198,8 @@ Listing RouteListing::printed(const QList<ListedRoute> &routes, bool onePerPage)
         d.group.newPagePerGroup = onePerPage;
         d.headerOnlyRow = [bandOnly](int row) { return bandOnly.contains(row); };
         d.shadeAlternateRows = true;
-        d.footerCount = {QStringLiteral("Total de locais: "), 0, true};
+        // Each route closes with its own count of locations.
+        d.group.footer = {QStringLiteral("Total de locais: "), 0, true};
     });
     return listing;
 }

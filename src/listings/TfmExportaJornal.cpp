@@ -96,8 +96,8 @@ void TfmExportaJornal::Button1Click()
     path = TouchExport::withTextExtension(path);
     if (QFileInfo::exists(path) && !Msg::confirm(QStringLiteral("Arquivo já existe! Sobrescrever?")))
         return;
-    const auto from = DateTimeText::parse(edIni->maskedText().trimmed());
-    const auto to = DateTimeText::parse(edFim->maskedText().trimmed());
+    const auto from = DateTimeText::wholeDateTime(edIni->maskedText());
+    const auto to = DateTimeText::wholeDateTime(edFim->maskedText());
     if (!from || !to) {
         Msg::error(QString::fromUtf8("'%1' não é uma data e hora válida")
                        .arg((!from ? edIni : edFim)->maskedText()));

@@ -38,7 +38,7 @@ TouchExportResult TouchExport::run(const TouchExportInputs &in,
     TouchExportResult result;
     // The server reads a half-typed date loosely as some other day; refuse it instead.
     for (const QString &day : {in.from, in.to}) {
-        if (!QDate::fromString(day, QStringLiteral("dd/MM/yyyy")).isValid()) {
+        if (!DateTimeText::wholeDate(day)) {
             result.error = QString::fromUtf8("'%1' não é uma data válida").arg(day);
             return result;
         }

@@ -135,6 +135,28 @@ std::optional<QDateTime> parse(const QString &text)
     return QDateTime(date, time);
 }
 
+std::optional<QDateTime> wholeDateTime(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^(\d{2})/(\d{2})/(\d{4})(?: (\d{2}):(\d{2})(?::(\d{2}))?)?$)"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QDate date(match.captured(3).toInt(), match.captured(2).toInt(), match.captured(1).toInt());
+    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time);
+}
+
+std::optional<QDate> wholeDate(const QString &text)
+{
+    if (text.size() != 10)
+        return std::nullopt;
+    const std::optional<QDateTime> value = wholeDateTime(text);
+    return value ? std::optional<QDate>(value->date()) : std::nullopt;
+}
+
 double roundHalfEven(double value)
 {
     if (!std::isfinite(value))

@@ -35,6 +35,13 @@ QString periodEnd(const QString &ddmmyyyy);
 // impossible date or time.
 std::optional<QDateTime> parse(const QString &text);
 
+// A date or date-time typed in a field or given on the command line, read only in its whole
+// form: "dd/mm/yyyy", "dd/mm/yyyy hh:mm" or "dd/mm/yyyy hh:mm:ss", every digit present, no
+// blank before, inside or after, and a real day and time. Texts cut by position downstream
+// ("yyyy" from positions 6..9) rely on this. nullopt otherwise.
+std::optional<QDate> wholeDate(const QString &text);
+std::optional<QDateTime> wholeDateTime(const QString &text);
+
 // Round half to even, as Delphi's Round does.
 double roundHalfEven(double value);
 

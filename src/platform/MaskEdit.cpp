@@ -130,13 +130,12 @@ bool MaskEdit::isComplete() const
 
 std::optional<QDate> MaskEdit::date() const
 {
-    const std::optional<QDateTime> parsed = DateTimeText::parse(positionsText().left(10));
-    return parsed ? std::optional<QDate>(parsed->date()) : std::nullopt;
+    return DateTimeText::wholeDate(positionsText().left(10));
 }
 
 std::optional<QDateTime> MaskEdit::dateTime() const
 {
-    return DateTimeText::parse(positionsText());
+    return DateTimeText::wholeDateTime(positionsText());
 }
 
 void MaskEdit::setDate(const QDate &date)

@@ -659,7 +659,9 @@ void ReportRenderer::preview(QWidget *parent) const
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setDocName(m_def.title);
     QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QString::fromUtf8("Visualização - ") + m_def.title);
+    // A report without a title is previewed under the bare caption, not one ending in a dash.
+    dialog.setWindowTitle(m_def.title.isEmpty() ? QString::fromUtf8("Visualização")
+                                                : QString::fromUtf8("Visualização - ") + m_def.title);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [this](QPrinter *target) { render(target); });
     // Saving goes straight to a PDF in the user's documents, named after the report.

@@ -86,13 +86,11 @@ QString arrivalText(const QDateTime &t)
 }
 QString minuteText(const QDateTime &t) { return DateTimeText::withMinutes(t); }
 
-std::optional<QDate> readDay(const QString &typed)
+std::optional<QDate> readDay(const QString &field, const QString &typed)
 {
-    const QDate day = QDate::fromString(typed.trimmed(), QStringLiteral("d/M/yyyy"));
-    if (!day.isValid()) {
-        Msg::error(QString::fromUtf8("'%1' não é uma data válida").arg(typed));
-        return std::nullopt;
-    }
+    const std::optional<QDate> day = DateTimeText::wholeDate(typed);
+    if (!day)
+        Msg::error(QString::fromUtf8("%1: '%2' não é uma data válida").arg(field, typed));
     return day;
 }
 
@@ -376,6 +374,8 @@ QStringList DistancesTravelled::fields(DistanceForm form)
 ListingConfig DistancesTravelled::config(DistanceForm form)
 {
     ListingConfig c;
+    // A report of many pages is read page by page: each one has its column headings.
+    c.headingsOnEveryPage = true;
     // Day, event and collaborator lines run on over the empty cells of their row.
     c.spillIntoEmptyColumns = true;
     auto centred = [](const QString &heading, const QString &widest) {
@@ -415,10 +415,10 @@ ListingConfig DistancesTravelled::config(DistanceForm form)
 std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in, Progress progress)
 {
     // Both days are checked before anything is read or written.
-    const std::optional<QDate> first = readDay(in.firstDay);
+    const std::optional<QDate> first = readDay(QString::fromUtf8("Início"), in.firstDay);
     if (!first)
         return std::nullopt;
-    const std::optional<QDate> last = readDay(in.lastDay);
+    const std::optional<QDate> last = readDay(QStringLiteral("Fim"), in.lastDay);
     if (!last)
         return std::nullopt;
 

@@ -68,14 +68,17 @@ QList<DownloadsMember> buildMembers()
     DownloadsMember eve{DownloadsKey::Event};
     eve.cliName = QStringLiteral("touches-by-event");
     eve.keyParam = QStringLiteral("but_evento");
-    // One row per touch date-time; the collector and collaborator are those of one of the
-    // touches of that second. min() picks one on every server, also where a column outside
-    // the grouping must be aggregated (ONLY_FULL_GROUP_BY).
-    eve.sql = {"SELECT distinct", " desctot.data_toque,", " min(coletor.nome_coletor) as nome_coletor,",
-               " min(funcs.nome_func) as nome_func", " FROM desctot, coletor, funcs",
+    // One row per touch date-time, naming the collector and the collaborator of one touch of
+    // that second (the first recorded): aggregating each name apart paired people who never
+    // touched together.
+    eve.sql = {"SELECT distinct", " desctot.data_toque,", " coletor.nome_coletor,", " funcs.nome_func",
+               " FROM desctot, coletor, funcs",
                " WHERE (desctot.data_toque >= :data_ini and desctot.data_toque <= :data_fim )",
                " and (desctot.button = :but_evento)", " and (desctot.coletor = coletor.codigo_coletor)",
-               " and (desctot.codigo_func = funcs.codigo_func)", " group by desctot.data_toque",
+               " and (desctot.codigo_func = funcs.codigo_func)",
+               " and desctot.cod = (select min(d2.cod) from desctot d2, coletor c2, funcs f2",
+               "   where d2.data_toque = desctot.data_toque and d2.button = desctot.button",
+               "   and d2.coletor = c2.codigo_coletor and d2.codigo_func = f2.codigo_func)",
                " ORDER BY desctot.data_toque"};
     eve.fields = {"data_toque", "nome_coletor", "nome_func"};
     eve.gridTitles = eve.fields;
@@ -187,8 +190,7 @@ std::optional<QString> DownloadReports::dateField(bool start, const QString &typ
         return start ? QStringLiteral("01/01/0001") : QStringLiteral("31/12/9999");
     // Cut by position, a half-typed date would give the query a malformed bound, and no rows
     // or the wrong ones.
-    const std::optional<QDateTime> date = DateTimeText::parse(typed);
-    if (typed.size() != 10 || !date) {
+    if (!DateTimeText::wholeDate(typed)) {
         Msg::error(QString::fromUtf8("%1: '%2' não é uma data válida (dd/mm/aaaa)")
                        .arg(start ? QString::fromUtf8("Data de início") : QStringLiteral("Data final"), typed));
         return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
+#include "platform/DateTimeText.h"
 #include "platform/MessageService.h"
 #include "platform/Spreadsheet.h"
 #include "platform/SystemServices.h"
@@ -147,12 +148,8 @@ std::pair<QString, QString> RouteTimes::splitLocationName(const QString &name)
 
 std::optional<QDate> RouteTimes::readDay(const QString &field, const QString &typed)
 {
-    // The masked field keeps blanks where a digit was not typed; a day or month of one digit
-    // is still a date, a year must be whole.
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,2})\\s*/\\s*(\\d{1,2})\\s*/(\\d{4})\\s*$"));
-    const QRegularExpressionMatch m = form.match(typed);
-    const QDate day = m.hasMatch() ? QDate(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt()) : QDate();
-    if (!day.isValid()) {
+    const std::optional<QDate> day = DateTimeText::wholeDate(typed);
+    if (!day) {
         Msg::error(QString::fromUtf8("%1: '%2' não é uma data válida").arg(field, typed));
         return std::nullopt;
     }

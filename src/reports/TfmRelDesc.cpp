@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QStyle>
@@ -20,6 +21,23 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// A printer, drawn where the icon theme has none: the button prints, it does not save.
+QIcon printerIcon()
+{
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(60, 60, 60), 2));
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(9, 3, 14, 10));     // the sheet going in
+    painter.setBrush(QColor(120, 120, 120));
+    painter.drawRoundedRect(QRectF(3, 12, 26, 12), 3, 3);  // the body
+    painter.setBrush(Qt::white);
+    painter.drawRect(QRectF(9, 20, 14, 9));     // the sheet coming out
+    return QIcon(picture);
+}
 
 struct Captions {
     const char *caption;
@@ -105,7 +123,8 @@ void TfmRelDesc::buildWidgets()
         DBGrid1->setToolTip(QString::fromUtf8("Duplo click para relatório de consistência"));
 
     btRelatorio = new QPushButton(st->standardIcon(QStyle::SP_FileDialogDetailedView), QString::fromUtf8(c.screenCommand));
-    btImpressora = new QPushButton(st->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Impressora"));
+    btImpressora = new QPushButton(QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()),
+                                   QStringLiteral("Impressora"));
     btRetorna = new QPushButton(st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Retorna"));
     for (QPushButton *b : {btRelatorio, btImpressora, btRetorna})
         b->setAutoDefault(false);

@@ -71,7 +71,7 @@ void TfmRelRealizadoRot::Button3Click()
     if (DialogRunner::exec(&list) != QDialog::Accepted || list.query().isEmpty())
         return;
     edRoteiro->setText(list.chosen("nome_roteiro").toString());
-    m_codigoRoteiro = list.chosen("codigo_roteiro").toString().left(4);
+    m_codigoRoteiro = list.chosen("codigo_roteiro").toString();
 }
 
 void TfmRelRealizadoRot::Button4Click()

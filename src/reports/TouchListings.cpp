@@ -95,9 +95,9 @@ bool PeriodField::filled(const QString &masked)
 
 std::optional<QDateTime> PeriodField::read(const QString &field, const QString &masked)
 {
-    const std::optional<QDateTime> value = DateTimeText::parse(masked.trimmed());
     // Every position of the mask must be filled: "05/03/2024 1:  " is no time.
-    if (!value || masked.trimmed().size() != 16) {
+    const std::optional<QDateTime> value = DateTimeText::wholeDateTime(masked);
+    if (!value || masked.size() != 16) {
         Msg::error(QString::fromUtf8("%1: '%2' não é uma data e hora válida").arg(field, masked));
         return std::nullopt;
     }
@@ -105,18 +105,6 @@ std::optional<QDateTime> PeriodField::read(const QString &field, const QString &
 }
 
 // --- identifier names ---
-
-namespace {
-// How the server's default collation compares short keys: letter case and trailing blanks
-// do not count.
-QString fold(const QString &key)
-{
-    QString k = key.toCaseFolded();
-    while (k.endsWith(QLatin1Char(' ')))
-        k.chop(1);
-    return k;
-}
-}  // namespace
 
 QString IdentifierNames::ask(Lookup &lookup, const QString &identifier)
 {
@@ -168,34 +156,15 @@ void IdentifierNames::prefetch(Lookup &lookup, const QStringList &identifiers)
             seen.insert(id);
             wanted << id;
         }
-    // Chunks keep each statement small whatever the number of identifiers.
-    constexpr int kChunk = 500;
-    for (int from = 0; from < wanted.size(); from += kChunk) {
-        const QStringList chunk = wanted.mid(from, kChunk);
-        QStringList marks;
-        for (int i = 0; i < chunk.size(); ++i)
-            marks << QStringLiteral("?");
-        QSqlQuery q(m_dm.db());
-        q.setForwardOnly(true);
-        if (!q.prepare(lookup.bulkSql.arg(marks.join(QLatin1Char(',')))))
-            throw DbError(Sql::describe(q.lastError()));
-        for (int i = 0; i < chunk.size(); ++i)
-            q.bindValue(i, chunk.at(i));
-        if (!q.exec())
-            throw DbError(Sql::describe(q.lastError()));
-        // The key as stored may differ from the one asked in letter case or trailing blanks
-        // (the server's collation matches them); each asked identifier takes the first row
-        // that matches it the way the server does.
-        QHash<QString, QString> firstByFolded;
-        while (q.next()) {
-            const QString key = q.value(0).toString();
-            const QString folded = fold(key);
-            if (!firstByFolded.contains(folded))
-                firstByFolded.insert(folded, q.value(1).toString());
-        }
-        for (const QString &id : chunk)
-            lookup.answers.insert(id, firstByFolded.value(fold(id)));
-    }
+    // The server decides which registered key each identifier is (its collation also makes
+    // accents equal); each identifier takes the first row found, as the one-by-one lookup does.
+    QVector<std::optional<QString>> firsts(wanted.size());
+    Sql::probeEach(m_dm.db(), lookup.table, lookup.field, wanted, [&](qsizetype i, const QSqlRecord &row) {
+        if (!firsts[i])
+            firsts[i] = row.value(lookup.answer).toString();
+    });
+    for (qsizetype i = 0; i < wanted.size(); ++i)
+        lookup.answers.insert(wanted[i], firsts[i].value_or(QString()));
 }
 
 QChar IdentifierNames::referenceKind(const QString &identifier)

@@ -38,7 +38,7 @@ private:
     struct Lookup {
         QString sql;
         QString param;
-        QString bulkSql;  // "... where key in (%1)": key and answer
+        QString table, field, answer;  // asked in bulk: the registry, its key and the answer
         std::optional<QSqlQuery> query;
         QHash<QString, QString> answers;
     };
@@ -47,13 +47,13 @@ private:
 
     TdmzDados &m_dm;
     Lookup m_funcs{QStringLiteral("select nome_func from funcs where memoria = :pm"), ":pm",
-                   QStringLiteral("select memoria, nome_func from funcs where memoria in (%1)"), {}, {}};
+                   "funcs", "memoria", "nome_func", {}, {}};
     Lookup m_locais{QStringLiteral("select nome_local from locais where button_local = :pm"), ":pm",
-                    QStringLiteral("select button_local, nome_local from locais where button_local in (%1)"), {}, {}};
+                    "locais", "button_local", "nome_local", {}, {}};
     Lookup m_eventos{QStringLiteral("select desc_evento from eventos where button_evento = :pm"), ":pm",
-                     QStringLiteral("select button_evento, desc_evento from eventos where button_evento in (%1)"), {}, {}};
+                     "eventos", "button_evento", "desc_evento", {}, {}};
     Lookup m_buttons{QStringLiteral("select referencia from buttons where codigo_button = :pcod"), ":pcod",
-                     QStringLiteral("select codigo_button, referencia from buttons where codigo_button in (%1)"), {}, {}};
+                     "buttons", "codigo_button", "referencia", {}, {}};
 };
 
 // "Analítico por Coletor": every touch of one collector's download, or of a period, with the

@@ -113,7 +113,7 @@ private Q_SLOTS:
         ScriptedMessageService msgs;
         TfmAcesso w;
         QCOMPARE(w.windowTitle(), QString::fromUtf8("Usuários do Sistema"));
-        QCOMPARE(w.captions(), QStringList({QString()}));  // the initial user has no login
+        QCOMPARE(w.captions(), QStringList({"(sem login)"}));  // the initial user has no login
         QVERIFY(!w.gbAcessos->isEnabled());
         QCOMPARE(w.edLogin->toolTip(), QString::fromUtf8("Nome do usuário"));
         QCOMPARE(w.edSenha->toolTip(), QString::fromUtf8("Senha do usuário"));
@@ -132,7 +132,7 @@ private Q_SLOTS:
         // "Exclui" with no user chosen deletes nobody.
         w.btapagaclick();
         QCOMPARE(scalar("select count(*) from control").toInt(), 1);
-        choose(w, QString());
+        choose(w, "(sem login)");
         QVERIFY(w.gbAcessos->isEnabled());
         QVERIFY(w.flag("reldesc")->isChecked());
         snapshot(w, "usuarios");
@@ -152,7 +152,7 @@ private Q_SLOTS:
             msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
             w.btconfirmaclick();
             QVERIFY(!w.gbAcessos->isEnabled());
-            QCOMPARE(w.captions(), QStringList({QString(), "VIGIA"}));
+            QCOMPARE(w.captions(), QStringList({"(sem login)", "VIGIA"}));
             w.buRetornaclick();
             QCOMPARE(w.result(), int(QDialog::Accepted));
         }
@@ -185,7 +185,7 @@ private Q_SLOTS:
         msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
         w.btconfirmaclick();
         QCOMPARE(scalar("select count(*) from control where login = 'ANA'").toInt(), 2);
-        QCOMPARE(w.captions(), QStringList({QString(), "ANA", "ANA"}));
+        QCOMPARE(w.captions(), QStringList({"(sem login)", "ANA", "ANA"}));
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
     }
 
@@ -223,6 +223,51 @@ private Q_SLOTS:
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
     }
 
+    // Two users with one login: the one clicked is the one shown and deleted.
+    void theUserPointedAtIsTheOneActedOn()
+    {
+        tdb->exec("insert into control (login, senha, reldesc) values ('ANA', 'UM', -1), ('ANA', 'DOIS', 0)");
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        QCOMPARE(w.captions(), QStringList({"(sem login)", "ANA", "ANA"}));
+        // Listed by login, the two ANAs come in either order; each click shows its own.
+        w.lvUsuariosClick(w.lvUsuarios->item(2));
+        const QString second = dm->qyControl->text("senha");
+        const QString first = second == "DOIS" ? "UM" : "DOIS";
+        QCOMPARE(w.flag("reldesc")->isChecked(), second == "DOIS");
+        w.lvUsuariosClick(w.lvUsuarios->item(1));
+        QCOMPARE(dm->qyControl->text("senha"), first);
+        QCOMPARE(w.flag("reldesc")->isChecked(), first == "DOIS");
+        w.lvUsuariosClick(w.lvUsuarios->item(2));
+        w.btapagaclick();
+        QCOMPARE(scalar("select senha from control where login = 'ANA'").toString(), first);
+        QCOMPARE(w.captions(), QStringList({"(sem login)", "ANA"}));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
+    // Leaving a new user by clicking another, or by "Adiciona", checks it as "Confirma" does;
+    // a saved one shows in the list.
+    void leavingANewUserChecksItAsConfirmaDoes()
+    {
+        tdb->exec("insert into control (login, senha) values ('CAIO', 'DOIS')");
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        activate(w);
+        add(w, "BIA", "");
+        msgs.expect(Kind::Error, "Informe a senha!");
+        w.lvUsuariosClick(w.lvUsuarios->item(1));
+        QCOMPARE(dm->qyControl->state(), DataSet::State::Insert);
+        msgs.expect(Kind::Error, "Informe a senha!");
+        w.btadicionaclick();
+        QCOMPARE(scalar("select count(*) from control").toInt(), 2);
+        type(w.edSenha, "tres");
+        w.lvUsuariosClick(w.lvUsuarios->item(1));
+        QCOMPARE(scalar("select senha from control where login = 'BIA'").toString(), QString("TRES"));
+        QCOMPARE(w.captions(), QStringList({"(sem login)", "BIA", "CAIO"}));
+        QCOMPARE(dm->qyControl->text("login"), QString("CAIO"));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+    }
+
     void quotesAndAccentsRoundTripAndLogIn()
     {
         const QString login = QString::fromUtf8("d'ávila\"x");
@@ -254,7 +299,7 @@ private Q_SLOTS:
         choose(w, "CAIO");
         QCOMPARE(w.edLogin->text(), QString("CAIO"));
         w.btapagaclick();
-        QCOMPARE(w.captions(), QStringList({QString(), "ANA"}));
+        QCOMPARE(w.captions(), QStringList({"(sem login)", "ANA"}));
         QCOMPARE(scalar("select count(*) from control where login = 'CAIO'").toInt(), 0);
         QVERIFY(!w.gbAcessos->isEnabled());
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));

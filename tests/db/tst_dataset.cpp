@@ -398,6 +398,46 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DbError, ds.setValue("data_cadastro", "31/02/2024"));
     }
 
+    // Numbers are typed the Brazilian way: the point groups thousands, the comma starts the
+    // decimals. What reads two ways, or no way, is refused naming the field; so is a negative
+    // distance or price.
+    void numbersAreReadAsTypedInBrazil()
+    {
+        TestDatabase tdb;
+        DataSet ds(tdb.db());
+        ds.setSql("select * from distancia");
+        ds.setDisplayLabel("km", "KM");
+        ds.setNumberFormat("km", {.decimals = 2, .nonNegative = true});
+        ds.open();
+        ds.insert();
+        const auto km = [&](const char *typed) {
+            ds.setValue("km", QString::fromLatin1(typed));
+            return ds.value("km").toDouble();
+        };
+        QCOMPARE(km("1.234"), 1234.0);
+        QCOMPARE(km("1.234,5"), 1234.5);
+        QCOMPARE(km("12,25"), 12.25);
+        QCOMPARE(km("1234"), 1234.0);
+        QCOMPARE(km("1.234.567,5"), 1234567.5);
+        for (const char *typed : {"1.5", "1234.5", "1.23,4", "1,2,3", "12,", ",5", "1 234", "1e3"})
+            QVERIFY_THROWS_EXCEPTION(DbError, ds.setValue("km", QString::fromLatin1(typed)));
+        try {
+            ds.setValue("km", "-1,5");
+            QFAIL("a negative distance was taken");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains("KM"), e.what());
+        }
+        // Typed through setText, the refusal waits for post(), which names the field.
+        ds.setText("km", "1.5");
+        try {
+            ds.post();
+            QFAIL("'1.5' was stored");
+        } catch (const DbError &e) {
+            QVERIFY2(e.text().contains("'1.5'") && e.text().contains("KM"),
+                     e.what());
+        }
+    }
+
     void fieldSizeIsTheDeclaredLength()
     {
         TestDatabase tdb;

@@ -28,6 +28,7 @@ private Q_SLOTS:
                  "foreign key (pai) references pai (id)) engine=InnoDB");
         tdb.exec("insert into pai values (1, 'A')");
         tdb.exec("insert into filho values (1, 1)");
+        tdb.exec("create table medida (km double(10,2))");
 
         const struct {
             const char *sql;
@@ -47,6 +48,10 @@ private Q_SLOTS:
              "Um dos valores é longo demais para o campo.", "Data too long"},
             {"insert into pai values (3, null)", "Um campo obrigatório não foi preenchido.",
              "cannot be null"},
+            // Values a column cannot hold name that column in Portuguese.
+            {"insert into medida values (1e12)", "O valor está fora do intervalo aceito pelo campo km.",
+             "Out of range"},
+            {"insert into medida values ('muito')", "O valor não é aceito pelo campo km.", "km"},
         };
         for (const auto &c : cases) {
             const QString text = refusal(tdb, QString::fromUtf8(c.sql));
@@ -74,9 +79,9 @@ private Q_SLOTS:
             {"1205", QSqlError::StatementError, "O registro está em uso em outra estação."},
             {"1213", QSqlError::StatementError, "Conflito com uma gravação de outra estação."},
             {"2013", QSqlError::StatementError,
-             "A conexão com o servidor de dados foi perdida. Mensagem: "},
+             "A conexão com o servidor de dados foi perdida.\nMensagem do servidor: "},
             {"2006", QSqlError::StatementError,
-             "A conexão com o servidor de dados foi perdida. Mensagem: "},
+             "A conexão com o servidor de dados foi perdida.\nMensagem do servidor: "},
         };
         for (const auto &c : cases) {
             const QString text =

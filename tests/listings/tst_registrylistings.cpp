@@ -243,14 +243,18 @@ private Q_SLOTS:
 
         tdb->exec("insert into locais (nome_local, button_local) values ('PORTARIA', 'L00001'), ('PATIO', 'L00002')");
         tdb->exec("insert into distancia (descricao, pontoA, pontoB, km) values "
-                  "('VOLTA', 'L00002', 'L00001', 2), ('IDA', 'L00001', 'ZZZZZZ', 12.46)");
+                  "('VOLTA', 'L00002', 'L00001', 2), ('IDA', 'L00001', 'ZZZZZZ', 12.46), "
+                  "('LONGE', 'L00001', 'L00002', 1234.5)");
         const Listing l = run(RegistryListing::Distances);
-        QCOMPARE(l.tsv(), QStringList({"IDA\tPORTARIA\t\t12,5", "VOLTA\tPATIO\tPORTARIA\t2,0"}));
+        // km in the system's "0.0" form, no thousands separator.
+        QCOMPARE(l.tsv(), QStringList({"IDA\tPORTARIA\t\t12,5", "LONGE\tPORTARIA\tPATIO\t1234,5",
+                                       "VOLTA\tPATIO\tPORTARIA\t2,0"}));
         const QString text = pdfText(pdfOf(l, "distancias"));
         QVERIFY(text.contains(QString::fromUtf8("Distâncias")));
         QVERIFY(text.contains(QRegularExpression("Descri\\S+\\s+Ponto A\\s+Ponto B\\s+KM")));
         QVERIFY(text.contains(QRegularExpression("IDA\\s+PORTARIA\\s+12,5")));
-        QVERIFY(text.contains("Total de registros: 2"));
+        QVERIFY(text.contains("1234,5") && !text.contains("1.234,5"));
+        QVERIFY(text.contains("Total de registros: 3"));
     }
 
     void routeSpreadsheetAndTimeTexts()
@@ -309,10 +313,13 @@ private Q_SLOTS:
         QCOMPARE(text.count(QString::fromUtf8("Mínimo/Máximo")), 3);
         QVERIFY(text.contains(QRegularExpression("002\\s+PATIO\\s+3/8")));
         QVERIFY(text.contains(QRegularExpression("001\\s+PORTARIA\\s*\\n")));
-        QVERIFY(text.contains("Total de locais: 3"));
+        // Each route counts its own locations.
+        QCOMPARE(text.count("Total de locais:"), 3);
+        QVERIFY(text.contains("Total de locais: 2") && text.contains("Total de locais: 1"));
+        QVERIFY(!text.contains("Total de locais: 3"));
         QCOMPARE(pdfWords(path).last().page, 1);
 
-        // One per sheet: each route on its own page, the page footers counting so far.
+        // One per sheet: each route on its own page with its own count.
         const QString each = pdfOf(RouteListing::printed(routes, true), "um-por-folha");
         const QList<PdfWord> words = pdfWords(each);
         QCOMPARE(words.last().page, 3);
@@ -321,8 +328,8 @@ private Q_SLOTS:
             pages[w.page - 1] += w.text + ' ';
         QVERIFY(pages[0].contains("RONDA NORTE") && !pages[0].contains("RONDA OESTE"));
         QVERIFY(pages[0].contains("Total de locais: 2"));
-        QVERIFY(pages[1].contains("RONDA OESTE") && pages[1].contains("Total de locais: 3"));
-        QVERIFY(pages[2].contains("RONDA SUL") && pages[2].contains("Total de locais: 3"));
+        QVERIFY(pages[1].contains("RONDA OESTE") && pages[1].contains("Total de locais: 1 "));
+        QVERIFY(pages[2].contains("RONDA SUL") && pages[2].contains("Total de locais: 0"));
 
         // A long route keeps its band on every page it runs on to.
         for (int i = 0; i < 120; ++i)
@@ -429,6 +436,10 @@ private Q_SLOTS:
         r = ctl({"routes", "--route", "3"});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringList({"RONDA OESTE", "\t001\tGARAGEM\t\t1\t\t2", ""}));
+        for (const char *route : {"3x", " 3", "3'"}) {
+            r = ctl({"routes", "--route", route});
+            QVERIFY2(r.status != 0 && r.err.contains(QString::fromUtf8("não é um código de roteiro")), qPrintable(r.err));
+        }
         r = ctl({"routes", "--route", "99"});
         QVERIFY(r.status != 0 && r.err.contains(QString::fromUtf8("Roteiro não cadastrado!")));
         r = ctl({"routes", "--pdf", pdf});

@@ -110,6 +110,22 @@ private Q_SLOTS:
             QCOMPARE(*parsed, expected);
     }
 
+    // Typed dates are read whole: a blank anywhere or a missing digit is no date, since
+    // callers cut the text by position.
+    void wholeForms()
+    {
+        QCOMPARE(wholeDate("09/12/2026"), std::optional<QDate>(QDate(2026, 12, 9)));
+        QCOMPARE(wholeDateTime("09/12/2026 14:05"), std::optional<QDateTime>(QDateTime(QDate(2026, 12, 9), QTime(14, 5))));
+        QCOMPARE(wholeDateTime("09/12/2026 14:05:59"),
+                 std::optional<QDateTime>(QDateTime(QDate(2026, 12, 9), QTime(14, 5, 59))));
+        for (const char *text : {" 9/12/2026", "9/12/2026 ", "9/12/2026", "09/12/2026 ", "09/1 /2026", "31/02/2026",
+                                 "09/12/26", "09/12/2026 14:05", "  /  /    "})
+            QVERIFY2(!wholeDate(QString::fromLatin1(text)), text);
+        for (const char *text : {" 09/12/2026 14:05", "09/12/2026 14:05 ", "09/12/2026 4:05", "09/12/2026  14:05",
+                                 "09/12/2026 24:00", "09/12/2026 14:05:5"})
+            QVERIFY2(!wholeDateTime(QString::fromLatin1(text)), text);
+    }
+
     void roundingHalfToEven_data()
     {
         QTest::addColumn<double>("value");

@@ -266,10 +266,15 @@ private Q_SLOTS:
         const QString file = dm->tempFolder() + "/" + DistancesTravelled::kWorkingTable + ".db";
         const QDateTime written = QFileInfo(file).lastModified();
         ScriptedMessageService msgs;
-        msgs.expect(Kind::Error, QString::fromUtf8("'31/02/2024' não é uma data válida"));
+        msgs.expect(Kind::Error, QString::fromUtf8("Fim: '31/02/2024' não é uma data válida"));
         QVERIFY(!run("01/02/2024", "31/02/2024", DistanceForm::Analytic));
-        msgs.expect(Kind::Error, QString::fromUtf8("'  /03/2024' não é uma data válida"));
+        msgs.expect(Kind::Error, QString::fromUtf8("Início: '  /03/2024' não é uma data válida"));
         QVERIFY(!run("  /03/2024", "05/03/2024", DistanceForm::Synthetic));
+        // Blanks before or after are no part of a date.
+        msgs.expect(Kind::Error, QString::fromUtf8("Início: ' 9/12/2026' não é uma data válida"));
+        QVERIFY(!run(" 9/12/2026", "10/12/2026", DistanceForm::Synthetic));
+        msgs.expect(Kind::Error, QString::fromUtf8("Fim: '9/12/2026 ' não é uma data válida"));
+        QVERIFY(!run("09/12/2026", "9/12/2026 ", DistanceForm::Analytic));
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         LocalTable table(dm->tempFolder(), DistancesTravelled::kWorkingTable);
         QVERIFY(table.open());
@@ -315,6 +320,35 @@ private Q_SLOTS:
                 QFile::copy(f, qEnvironmentVariable("TORVEL_KEEP_REPORTS") + "/" + QFileInfo(f).fileName());
     }
 
+    // A report running to several pages has its column headings on each one.
+    void headingsOnEveryPrintedPage()
+    {
+        // Forty days of touches at two locations: a few pages of either form.
+        for (int day = 0; day < 40; ++day) {
+            const QString date = QDate(2024, 4, 1).addDays(day).toString("yyyy-MM-dd");
+            touch("L00001", date + " 10:00:00");
+            touch("L00002", date + " 10:30:00");
+        }
+        const QString analytic = env->root() + "analitico-longo.pdf";
+        QVERIFY(run("01/04/2024", "10/05/2024", DistanceForm::Analytic)->writePdf("VIGILANCIA ALFA", analytic));
+        QList<PdfWord> words = pdfWords(analytic);
+        QVERIFY(words.last().page >= 2);
+        for (int page = 1; page <= words.last().page; ++page)
+            QCOMPARE(pdfHeadings(words, {"Chegada", QString::fromUtf8("Saída"), "Tempo", "Tempo", "Km", "Custo"}, page)
+                         .left.size(), 6);
+        const QString synthetic = env->root() + "sintetico-longo.pdf";
+        for (int day = 0; day < 40; ++day) {
+            const QString date = QDate(2024, 5, 11).addDays(day).toString("yyyy-MM-dd");
+            touch("L00001", date + " 10:00:00");
+            touch("L00002", date + " 10:30:00");
+        }
+        QVERIFY(run("01/04/2024", "30/06/2024", DistanceForm::Synthetic)->writePdf("VIGILANCIA ALFA", synthetic));
+        words = pdfWords(synthetic);
+        QVERIFY(words.last().page >= 2);
+        for (int page = 1; page <= words.last().page; ++page)
+            QCOMPARE(pdfHeadings(words, {"Data", QString::fromUtf8("Saída"), "Chegada", "Km", "Custo"}, page).left.size(), 5);
+    }
+
     void windowAsAUserDrivesIt()
     {
         TfmRelDistancia w;
@@ -327,7 +361,7 @@ private Q_SLOTS:
         QCOMPARE(w.btRetorna->text(), QString("R&etorna"));
 
         ScriptedMessageService msgs;
-        msgs.expect(Kind::Error, QString::fromUtf8("'99/99/2024' não é uma data válida"));
+        msgs.expect(Kind::Error, QString::fromUtf8("Início: '99/99/2024' não é uma data válida"));
         w.edIni->setMaskedText("99/99/2024");
         w.btRelatorioclick();
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
@@ -369,7 +403,7 @@ private Q_SLOTS:
         r = ctl(db + QStringList{"--collector", "COL01", "--from", "05/03/2024", "--to", "32/03/2024", "--form", "analytic"});
         QCOMPARE(r.status, 1);
         QVERIFY(r.out.isEmpty());
-        QVERIFY2(r.err.contains(QString::fromUtf8("'32/03/2024' não é uma data válida")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QString::fromUtf8("Fim: '32/03/2024' não é uma data válida")), qPrintable(r.err));
         r = ctl(db + QStringList{"--collector", "NAO", "--from", "05/03/2024", "--to", "05/03/2024", "--form", "analytic"});
         QVERIFY(r.status == 1 && r.err.contains(QString::fromUtf8("Coletor não cadastrado!")));
         r = ctl(db + QStringList{"--collector", "COL01", "--from", "05/03/2024", "--to", "05/03/2024", "--form", "x"});

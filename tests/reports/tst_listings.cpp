@@ -19,7 +19,9 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 using Kind = MessageService::Kind;
@@ -154,7 +156,10 @@ private Q_SLOTS:
     {
         tdb->exec("insert into funcs (codigo_func, nome_func, memoria) values (3, 'ANA', 'fa0001 '), "
                   "(4, 'OUTRA ANA', 'FA0001')");
-        const QStringList ids{"FA0001", "fa0001", "F00002", "NADA", "L00001 "};
+        // Accents too: the server's collation makes Á and A equal.
+        tdb->exec(QString::fromUtf8("insert into locais (nome_local, button_local) values ('ACENTO', 'ÁB0001')"));
+        tdb->exec(QString::fromUtf8("insert into buttons (codigo_button, referencia) values ('ÁB0001', 'L')"));
+        const QStringList ids{"FA0001", "fa0001", "F00002", "NADA", "L00001 ", "AB0001"};
         IdentifierNames single(*dm), bulk(*dm);
         bulk.prefetch(ids);
         for (const QString &id : ids) {
@@ -163,6 +168,8 @@ private Q_SLOTS:
             QCOMPARE(bulk.referenceKind(id), single.referenceKind(id));
         }
         QCOMPARE(bulk.location("L00001 "), QString("PORTARIA"));
+        QCOMPARE(bulk.location("AB0001"), QString("ACENTO"));
+        QCOMPARE(bulk.referenceKind("AB0001"), QChar('L'));
         QVERIFY(bulk.collaborator("NADA").isEmpty());
     }
 
@@ -311,6 +318,19 @@ private Q_SLOTS:
         }
         QCOMPARE(w.edRoteiro->text(), QString("RONDA SUL"));
         QCOMPARE(w.codigoRoteiro(), QString("2"));
+        // A code longer than four digits is kept whole: route 10000 is not route 1000.
+        tdb->exec("insert into roteiros (codigo_roteiro, nome_roteiro) values (1000, 'MIL'), (10000, 'DEZ MIL')");
+        {
+            ScriptedDialogRunner runner;
+            runner.expect("TfmListaRoteiros", [](QDialog *d) {
+                static_cast<TfmListaBase *>(d)->query().locate("nome_roteiro", "DEZ MIL");
+                return int(QDialog::Accepted);
+            });
+            w.Button3Click();
+            QVERIFY(runner.problems().isEmpty());
+        }
+        QCOMPARE(w.codigoRoteiro(), QString("10000"));
+        tdb->exec("delete from roteiros where codigo_roteiro >= 1000");
         w.Button4Click();
         QVERIFY(w.edRoteiro->text().isEmpty() && w.codigoRoteiro().isEmpty());
         w.edInicio->setMaskedText("06/03/2024 00:00");
@@ -355,6 +375,13 @@ private Q_SLOTS:
         touch("COL02", "2024-03-07 18:00:00", "E00001", "2024-03-06 09:00:00", 2, 2);
         r = engine.run({DownloadsKey::Event, "E00001", "INICIO", "06/03/2024", DownloadReports::kBlankDate});
         QCOMPARE(rowsOf(r->listing), QStringList({"06/03/2024 09:00:00\tBETA\tMARIA"}));
+        // Two people touching the event in one second: the row names one touch's pair, never
+        // the collector of one with the collaborator of the other.
+        touch("COL02", "2024-03-09 18:00:00", "E00001", "2024-03-09 10:00:00", 2, 1);
+        touch("COL01", "2024-03-09 18:00:00", "E00001", "2024-03-09 10:00:00", 2, 2);
+        r = engine.run({DownloadsKey::Event, "E00001", "INICIO", "09/03/2024", "09/03/2024"});
+        QCOMPARE(rowsOf(r->listing), QStringList({"09/03/2024 10:00:00\tBETA\tJOSE"}));
+        tdb->exec("delete from desctot where data_toque = '2024-03-09 10:00:00'");
         r = engine.run({DownloadsKey::Collaborator, "2", "MARIA", DownloadReports::kBlankDate, DownloadReports::kBlankDate});
         QStringList collab = rowsOf(r->listing);
         collab.sort();
@@ -371,6 +398,11 @@ private Q_SLOTS:
         ScriptedMessageService msgs;
         msgs.expect(Kind::Error, QString::fromUtf8("Data final: '05/03/    ' não é uma data válida (dd/mm/aaaa)"));
         QVERIFY(!engine.run({DownloadsKey::Collector, "COL01", "", DownloadReports::kBlankDate, "05/03/    "}));
+        // A blank before or after makes no whole date: cut by position it was another bound.
+        msgs.expect(Kind::Error, QString::fromUtf8("Data de início: ' 9/12/2026' não é uma data válida (dd/mm/aaaa)"));
+        QVERIFY(!engine.run({DownloadsKey::Collector, "COL01", "", " 9/12/2026", DownloadReports::kBlankDate}));
+        msgs.expect(Kind::Error, QString::fromUtf8("Data final: '9/12/2026 ' não é uma data válida (dd/mm/aaaa)"));
+        QVERIFY(!engine.run({DownloadsKey::Collector, "COL01", "", DownloadReports::kBlankDate, "9/12/2026 "}));
         QVERIFY(msgs.done());
         // No collectors registered: by collector lists nothing.
         tdb->exec("delete from coletor");
@@ -416,6 +448,21 @@ private Q_SLOTS:
         QCOMPARE(col.edInicio->maskedText(), QString("01/01/0001"));
         QCOMPARE(col.gridRows(), 2);
         QCOMPARE(col.gridRow(1), QStringList({"06/03/2024 18:00:00", "MARIA"}));
+        // "Impressora" shows a printer, not the save icon, and previews under a caption
+        // without a dangling dash.
+        const QImage saveIcon = col.style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(32).toImage();
+        QVERIFY(col.btImpressora->icon().pixmap(32).toImage() != saveIcon);
+        QString previewTitle;
+        QTimer::singleShot(0, [&] {
+            if (QWidget *preview = QApplication::activeModalWidget()) {
+                previewTitle = preview->windowTitle();
+                preview->close();
+            }
+        });
+        dm->excel = false;
+        col.btImpressoraclick();
+        QVERIFY2(previewTitle.startsWith(QString::fromUtf8("Visualização")) && !previewTitle.trimmed().endsWith('-'),
+                 qPrintable(previewTitle));
         col.DBGrid1->selectRow(1);
         col.DBGrid1DblClick();
         QCOMPARE(opened.size(), 1);
@@ -514,6 +561,15 @@ private Q_SLOTS:
         QVERIFY(r.status != 0 && r.err.contains(QString::fromUtf8("Data de início")));
         r = ctl({"touches-by-route", "--period", "05/03/2024 08:50", "05/13/2024 08:50"});
         QVERIFY(r.status != 0 && r.err.contains(QString::fromUtf8("Fim: '05/13/2024 08:50' não é uma data e hora válida")));
+        r = ctl({"touches-by-location", "--location", "L00001", "--from", " 6/03/2024"});
+        QVERIFY(r.status != 0 && r.err.contains(QString::fromUtf8("Data de início: ' 6/03/2024'")));
+        r = ctl({"touches-by-route", "--period", "05/03/2024 08:50 ", "05/03/2024 08:50"});
+        QVERIFY(r.status != 0 && r.err.contains(QString::fromUtf8("Início: '05/03/2024 08:50 ' não é uma data e hora válida")));
+        for (const char *route : {"1'", "1x", " 1"}) {
+            r = ctl({"touches-by-route", "--period", "05/03/2024 08:50", "05/03/2024 08:50", "--route", route});
+            QVERIFY2(r.status != 0 && r.out.isEmpty() && r.err.contains(QString::fromUtf8("não é um código de roteiro")),
+                     qPrintable(r.err));
+        }
         r = ctl({"touches-by-event", "--collector", "COL01"});
         QVERIFY(r.status != 0 && r.err.contains(QString::fromUtf8("não aceita --collector")));
         // PDF and spreadsheet files.

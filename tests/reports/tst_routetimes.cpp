@@ -206,8 +206,14 @@ private Q_SLOTS:
         QCOMPARE(statements() - before, nothing);
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         QVERIFY(planilhas().isEmpty());
-        // One-digit days and months typed in the mask are still dates (and the count sees queries).
-        QVERIFY(RouteTimes(*dm).build(inputs(1, "E00001", " 5/12/2024", "5 /12/2024")));
+        // A day with a blank is not a whole date, wherever the blank is.
+        msgs.expect(Kind::Error, QString::fromUtf8("Início: ' 5/12/2024' não é uma data válida"));
+        msgs.expect(Kind::Error, QString::fromUtf8("Fim: '05/12/2024 ' não é uma data válida"));
+        QVERIFY(!RouteTimes(*dm).build(inputs(1, "E00001", " 5/12/2024", "05/12/2024")));
+        QVERIFY(!RouteTimes(*dm).build(inputs(1, "E00001", "05/12/2024", "05/12/2024 ")));
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
+        // The count sees queries.
+        QVERIFY(RouteTimes(*dm).build(inputs(1, "E00001", "05/12/2024", "05/12/2024")));
         QVERIFY(statements() - before > 2 * nothing);
         // Stopped by the user: no spreadsheet is left behind.
         QVERIFY(!RouteTimes(*dm).run(inputs(1, "E00001", "01/12/2024", "31/12/2024"), nullptr,
@@ -312,9 +318,12 @@ private Q_SLOTS:
         const QStringList rest{"--from", "01/12/2024", "--to", "31/12/2024", "--xlsx", env->root() + "x.xlsx"};
         r = ctl(QStringList{"--collector", "NAO", "--route", "1"} + rest);
         QVERIFY2(r.status == 1 && r.err.contains(QString::fromUtf8("Coletor não cadastrado!")), qPrintable(r.err));
-        for (const char *route : {"9", "1x"}) {
+        r = ctl(QStringList{"--collector", "COL01", "--route", "9"} + rest);
+        QVERIFY2(r.status == 1 && r.err.contains(QString::fromUtf8("Roteiro não cadastrado!")), qPrintable(r.err));
+        // Not a whole number: no route, rather than route 1.
+        for (const char *route : {"1x", " 1", "1'", "1 "}) {
             r = ctl(QStringList{"--collector", "COL01", "--route", route} + rest);
-            QVERIFY2(r.status == 1 && r.err.contains(QString::fromUtf8("Roteiro não cadastrado!")), qPrintable(r.err));
+            QVERIFY2(r.status == 1 && r.err.contains(QString::fromUtf8("não é um código de roteiro")), qPrintable(r.err));
         }
         r = ctl({"--collector", "COL01", "--route", "1", "--from", "01/13/2024", "--to", "31/12/2024", "--xlsx",
                  env->root() + "x.xlsx"});

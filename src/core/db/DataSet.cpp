@@ -551,16 +551,24 @@ QVariant DataSet::coerce(int column, const QVariant &value) const
             return parsed;
         }
         if (isNumericType(type.id())) {
-            QVariant number(text);
-            if (number.convert(type))
-                return number;
-            QLocale locale(QLocale::Portuguese, QLocale::Brazil);
-            locale.setNumberOptions(QLocale::RejectGroupSeparator);
-            bool ok = false;
-            const double d = locale.toDouble(text, &ok);
-            number = d;
-            if (!ok || !number.convert(type))
+            // Typed the Brazilian way only: "1.234" is a thousand and more, never 1,234; a
+            // point that does not group thousands ("1.5", "1.23,4") is no number at all
+            // rather than a guess. A currency field may keep its "R$ " as shown.
+            static const QRegularExpression ptBr(
+                QStringLiteral(R"(^(-?)(?:R\$\s*)?(\d{1,3}(?:\.\d{3})+|\d+)(?:,(\d+))?$)"));
+            const QRegularExpressionMatch m = ptBr.match(text);
+            if (!m.hasMatch())
                 throw invalid();
+            QString cForm = m.captured(1) + QString(m.captured(2)).remove(u'.');
+            if (m.hasCaptured(3))
+                cForm += u'.' + m.captured(3);
+            QVariant number(cForm);
+            if (!number.convert(type))
+                throw invalid();
+            const auto format = m_formats.constFind(m_fieldNames[column].toLower());
+            if (format != m_formats.cend() && format->nonNegative && number.toDouble() < 0)
+                throw DbError(QString::fromUtf8("'%1' não é um valor válido para o campo %2: não pode ser negativo.")
+                                  .arg(text, displayLabel(m_fieldNames[column])));
             return number;
         }
     }

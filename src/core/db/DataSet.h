@@ -131,6 +131,7 @@ public:
     struct NumberFormat {
         int decimals = -1;  // -1: as many as the value needs
         bool currency = false;
+        bool nonNegative = false;  // a negative value typed is refused, naming the field
     };
     void setNumberFormat(const QString &field, NumberFormat format);
     // The name the user knows a field by, used in the messages about its value; the field's

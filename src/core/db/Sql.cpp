@@ -1,5 +1,6 @@
 #include "core/db/Sql.h"
 
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
@@ -71,6 +72,40 @@ void run(QSqlQuery &query)
         throw DbError(describe(query.lastError()));
 }
 
+int probeEach(const QSqlDatabase &db, const QString &table, const QString &field, const QStringList &values,
+              const std::function<void(qsizetype, const QSqlRecord &)> &found)
+{
+    // Matching keys on this side never agrees with the server's collation in every case; the
+    // server answers for each value, tagged with its index. A few hundred branches keep each
+    // statement small for any server.
+    constexpr qsizetype kChunk = 250;
+    int statements = 0;
+    for (qsizetype from = 0; from < values.size(); from += kChunk) {
+        const QStringList chunk = values.mid(from, kChunk);
+        QStringList branches;
+        for (qsizetype i = 0; i < chunk.size(); ++i)
+            branches << QStringLiteral("select %1 as tv_probe, t.* from %2 t where t.%3 = ?").arg(i).arg(table, field);
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        if (!query.prepare(branches.join(QStringLiteral("\nunion all\n"))))
+            throw DbError(describe(query.lastError()));
+        for (const QString &value : chunk)
+            query.addBindValue(value);
+        ++statements;
+        if (!query.exec())
+            throw DbError(describe(query.lastError()));
+        while (query.next()) {
+            const qsizetype probe = query.value(0).toLongLong();
+            if (probe < 0 || probe >= chunk.size())
+                continue;
+            QSqlRecord row = query.record();
+            row.remove(0);
+            found(from + probe, row);
+        }
+    }
+    return statements;
+}
+
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
 {
     QSqlQuery query = exec(db, sql, bindings);
@@ -83,9 +118,28 @@ namespace {
 
 // What the user is told for the server's common refusals; the server's own (English) text
 // follows as the detail a support call needs.
-QString explanationOf(const QString &code)
+// The column a value refusal names ("... for column 'km' at row 1"); "?" when none is named.
+QString refusedColumn(const QString &serverText)
+{
+    // Newer servers qualify it: `base`.`tabela`.`km`; the last part is the column.
+    static const QRegularExpression column(QStringLiteral("column (\\S+)"));
+    const QRegularExpressionMatch m = column.match(serverText);
+    if (!m.hasMatch())
+        return QStringLiteral("?");
+    QString name = m.captured(1).section(u'.', -1);
+    name.remove(u'`').remove(u'\'');
+    return name.isEmpty() ? QStringLiteral("?") : name;
+}
+
+QString explanationOf(const QString &code, const QString &serverText)
 {
     switch (code.toInt()) {
+    case 1264:  // ER_WARN_DATA_OUT_OF_RANGE
+        return QString::fromUtf8("O valor está fora do intervalo aceito pelo campo %1.").arg(refusedColumn(serverText));
+    case 1265:  // WARN_DATA_TRUNCATED
+    case 1366:  // ER_TRUNCATED_WRONG_VALUE_FOR_FIELD
+    case 1292:  // ER_TRUNCATED_WRONG_VALUE
+        return QString::fromUtf8("O valor não é aceito pelo campo %1.").arg(refusedColumn(serverText));
     case 1062:  // ER_DUP_ENTRY
     case 1586:  // ER_DUP_ENTRY_WITH_KEY_NAME
         return QStringLiteral("Já existe um registro com esta chave.");
@@ -124,8 +178,8 @@ QString describe(const QSqlError &error)
     if (text.isEmpty())
         text = error.text().trimmed();
     if (isConnectionLost(error))
-        return QStringLiteral("A conexão com o servidor de dados foi perdida. Mensagem: ") + text;
-    const QString explanation = explanationOf(error.nativeErrorCode());
+        return QString::fromUtf8("A conexão com o servidor de dados foi perdida.\nMensagem do servidor: ") + text;
+    const QString explanation = explanationOf(error.nativeErrorCode(), text);
     if (!explanation.isEmpty())
         return explanation + QStringLiteral("\nMensagem do servidor: ") + text;
     return QStringLiteral("Erro no banco de dados: ") + text;

@@ -3,7 +3,10 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QSqlRecord>
+#include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -75,6 +78,14 @@ void run(QSqlQuery &query);
 
 // The first column of the first row, or an invalid QVariant when there is no row.
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
+
+// Finds the rows of `table` whose `field` equals each value, the way the server compares them
+// (its collation also makes letter case, trailing blanks and accents such as Á/A or Ç/C
+// equal): one `union all` branch per value, a few hundred values per statement. Calls `found`
+// with the value's index and the row, in the server's order, for every row found. Returns the
+// number of statements run. Throws DbError on failure.
+int probeEach(const QSqlDatabase &db, const QString &table, const QString &field, const QStringList &values,
+              const std::function<void(qsizetype, const QSqlRecord &)> &found);
 
 // The message shown when a statement fails: the server's text, in Portuguese framing.
 QString describe(const QSqlError &error);
