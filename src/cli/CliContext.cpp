@@ -11,6 +11,7 @@
 #include <cstdio>
 
 void registerCoreCommands();
+void registerBackupCommands();
 void registerReaderCommands();
 void registerIngestCommands();
 void registerDemoCommands();
@@ -93,6 +94,7 @@ bool connect(const Options &options)
 int run(const QStringList &args)
 {
     registerCoreCommands();
+    registerBackupCommands();
     registerReaderCommands();
     registerIngestCommands();
     registerDemoCommands();
