@@ -202,13 +202,22 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
     manifest.moment = SystemServices::now();
     manifest.database = params.database;
     manifest.serverVersion = Sql::scalar(db, "select version()").toString();
-    const QStringList tables = baseTables(db);
     // Writers wait from here until the dump's snapshot is open: both then see the same rows.
-    if (!tables.isEmpty()) {
+    // A table made meanwhile (the ingest creates its record table on first use) would be in
+    // the dump and not in the manifest, so the list is read again under the lock.
+    QStringList tables = baseTables(db);
+    for (;;) {
+        if (tables.isEmpty())
+            break;
         QStringList locks;
         for (const QString &t : tables)
             locks << quoted(t) + " read";
         Sql::exec(db, "lock tables " + locks.join(", "));
+        const QStringList now = baseTables(db);
+        if (now == tables)
+            break;
+        Sql::exec(db, "unlock tables");
+        tables = now;
     }
     bool locked = !tables.isEmpty();
     struct Unlock {
@@ -290,9 +299,21 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
         }
     }
     dump.waitForFinished(-1);
-    if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0)
-        return failed(QString::fromUtf8("O mariadb-dump falhou: %1")
-                          .arg(QString::fromLocal8Bit(dump.readAllStandardError()).trimmed()));
+    if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+        const QString error = QString::fromLocal8Bit(dump.readAllStandardError()).trimmed();
+        Outcome o = failed(QString::fromUtf8("O mariadb-dump falhou: %1").arg(error));
+        // A table made after the dump's snapshot was opened (error 1412): taken again.
+        if (error.contains("Error 1412"))
+            o.details << QStringLiteral("tabelas mudaram");
+        return o;
+    }
+    // A table made or dropped between the lock and the dump's snapshot is in one of them
+    // only; the copy is then taken again.
+    if (baseTables(db) != tables) {
+        Outcome changed = failed(QString::fromUtf8("as tabelas do banco mudaram durante a cópia"));
+        changed.details << QStringLiteral("tabelas mudaram");
+        return changed;
+    }
     if (!closeGz())
         return failed(writeFailure.arg(target, OutputFile::reasonFor(errno)));
     if (!syncFile(partial))
@@ -341,7 +362,14 @@ QString copiesFolder()
 
 QString defaultFile(const QDateTime &moment)
 {
-    return copiesFolder() + "torvel-" + moment.toString("yyyyMMdd-hhmmss") + ".sql.gz";
+    // Two copies in one second (the copy made before a restore, right after the one being
+    // restored) must never overwrite each other: the later one takes the next free second.
+    for (QDateTime at = moment;; at = at.addSecs(1)) {
+        const QString path =
+            copiesFolder() + "torvel-" + at.toString("yyyyMMdd-hhmmss") + ".sql.gz";
+        if (!QFileInfo::exists(path))
+            return path;
+    }
 }
 
 QList<TableSum> tableSums(const QSqlDatabase &db)
@@ -375,13 +403,18 @@ Outcome copy(const ConnectionParams &params, const QString &target, Progress &pr
     // A full disk or a file size limit is a failure to report, not a reason to die.
     std::signal(SIGXFSZ, SIG_IGN);
     Outcome o;
-    try {
-        o = copyLocked(params, target, progress, partial);
-    } catch (const DbError &e) {
-        o = failed(e.text());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        try {
+            o = copyLocked(params, target, progress, partial);
+        } catch (const DbError &e) {
+            o = failed(e.text());
+        }
+        if (!o.ok)
+            QFile::remove(partial);
+        if (o.ok || o.details.isEmpty())
+            break;
+        o.details.clear();
     }
-    if (!o.ok)
-        QFile::remove(partial);
     return o;
 }
 

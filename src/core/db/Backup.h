@@ -46,7 +46,8 @@ struct Outcome {
 
 // `<backup folder>/copias/`, created when missing.
 QString copiesFolder();
-// The default name of a copy taken at `moment`.
+// The default name of a copy taken at `moment`: the first second from `moment` on whose name
+// is free.
 QString defaultFile(const QDateTime &moment);
 
 // Every base table of the database of `db` with its row count and CHECKSUM TABLE value, by
