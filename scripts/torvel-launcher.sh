@@ -107,6 +107,8 @@ $why"
   # is ours to do; a server started another way is left running.
   [ "$was_running" = 1 ] || touch "$dbdir/.iniciado-pelo-torvel"
   finish() {
+    # The day's copy is let finish before the server may be stopped under it.
+    [ -z "${copy_pid:-}" ] || wait "$copy_pid" 2>/dev/null || true
     # Last one out: no other launcher holds its shared lock.
     if flock -x -n 9 && [ -f "$dbdir/.iniciado-pelo-torvel" ]; then
       "$TORVEL_SCRIPTS/mariadb.sh" stop "$dbdir" 9>&-
@@ -137,6 +139,13 @@ fi
 if [ "$demo" = 1 ]; then
   say "instalando a empresa de demonstração..."
   "$ctl" demo 9>&- || true
+fi
+
+# The first start of each day copies the bundled server's database, in the background so the
+# login never waits for it; a failure is kept in the copies folder and shown by the program.
+if [ "$bundled" = 1 ]; then
+  nice -n 10 "$ctl" backup --automatic >"$dbdir/copia-automatica.log" 2>&1 9>&- &
+  copy_pid=$!
 fi
 
 cd "$home"

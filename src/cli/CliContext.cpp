@@ -12,6 +12,7 @@
 #include <cstdio>
 
 void registerCoreCommands();
+void registerBackupCommands();
 void registerReaderCommands();
 void registerIngestCommands();
 void registerDemoCommands();
@@ -94,6 +95,7 @@ bool connect(const Options &options)
 int run(const QStringList &args)
 {
     registerCoreCommands();
+    registerBackupCommands();
     registerReaderCommands();
     registerIngestCommands();
     registerDemoCommands();

@@ -4,9 +4,11 @@
 #include "core/TdmzDados.h"
 #include "core/TfmAcesso.h"
 #include "core/TfmAjuda.h"
+#include "core/TfmCopia.h"
 #include "core/TfmConfigCom.h"
 #include "core/TfmSenha.h"
 #include "core/TfmSobre.h"
+#include "core/db/Backup.h"
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
 #include "platform/MessageService.h"
@@ -64,6 +66,8 @@ TfmQ90ini::TfmQ90ini(QWidget *parent) : QMainWindow(parent)
         m_panels[i]->setMinimumWidth(i == 1 ? 260 : 90);
         statusBar()->addPermanentWidget(m_panels[i], i == 1 ? 1 : 0);
     }
+    m_copyPanel = new QLabel;
+    statusBar()->addPermanentWidget(m_copyPanel);
     m_clock = new QTimer(this);
     m_clock->setInterval(1000);
     connect(m_clock, &QTimer::timeout, this, &TfmQ90ini::Timer1Timer);
@@ -76,6 +80,11 @@ TfmQ90ini::TfmQ90ini(QWidget *parent) : QMainWindow(parent)
         // The editor changes rows only; the flags act from each user's next login.
         TfmAcesso editor(this);
         DialogRunner::exec(&editor);
+    });
+    registerCommand("Copiadeseguranca1Click", [this] {
+        TfmCopia window(this);
+        DialogRunner::exec(&window);
+        m_copyPanel->setText(TfmCopia::lastCopyText());
     });
     resize(820, 560);
 }
@@ -145,6 +154,7 @@ void TfmQ90ini::buildMenus()
     addItem(util, "Exportar registro de pontos", "Exportarregistrodepontos1Click");
     addItem(util, "Importar coletas externas", "Importarcoletasexternas1Click");
     addItem(util, "Exportar coletas de jornais", "Exportarcoletasdejornais1Click");
+    addItem(util, "Cópia de segurança", "Copiadeseguranca1Click");
 
     QMenu *help = addMenu(nullptr, "A&juda", "mnAjuda");
     addItem(help, "&TORVEL", "TORVEL1Click");
@@ -257,6 +267,12 @@ bool TfmQ90ini::FormCreate()
     QApplication::restoreOverrideCursor();
     Timer1Timer();
     m_clock->start();
+    // A failed automatic copy is told once at the start, and stays in the status bar until a
+    // copy works.
+    const QString failure = Backup::lastFailure();
+    if (!failure.isEmpty())
+        Msg::warning(QString::fromUtf8("A última cópia automática do banco de dados falhou: ") +
+                     failure);
     return true;
 }
 
@@ -265,10 +281,15 @@ void TfmQ90ini::Timer1Timer()
     const QDateTime now = SystemServices::now();
     m_panels[1]->setText(DateTimeText::dateInWords(now.date()));
     m_panels[2]->setText(DateTimeText::clockTimeText(now.time()));
+    // The daily copy runs in the background after the start: its outcome shows up here.
+    if (now.time().second() == 0 || m_copyPanel->text().isEmpty())
+        m_copyPanel->setText(TfmCopia::lastCopyText());
 }
 
 QString TfmQ90ini::statusText(int panel) const
 {
+    if (panel == 3)
+        return m_copyPanel->text();
     return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString();
 }
 

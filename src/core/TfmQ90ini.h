@@ -72,6 +72,7 @@ private:
     QList<QAction *> m_actions;
     QList<QToolButton *> m_tiles;
     QLabel *m_panels[3] = {};
+    QLabel *m_copyPanel = nullptr;  // when the last copy of the database was made
     QTimer *m_clock = nullptr;
     bool m_exitConfirmed = false;
 };
