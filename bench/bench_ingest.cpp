@@ -177,7 +177,10 @@ double multiRowBaseline(const QSqlDatabase &db, const std::vector<Row> &rows)
 
 double ingest(TdmzDados &dm, const std::vector<Row> &rows)
 {
+    // Each run stores the same file again: its record of the last run goes with the rows.
     Sql::exec(dm.db(), "delete from desctot");
+    DatabaseSetup::addProgramTables(dm.db());
+    Sql::exec(dm.db(), "delete from tv_descargas");
     const QString dump = dm.programFolder() + "DATALM.TMD";
     writeDump(dump, rows);
     TmpDesc::recreate(dm);
