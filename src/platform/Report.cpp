@@ -6,6 +6,7 @@
 #include "platform/SystemServices.h"
 
 #include <QAction>
+#include <QDir>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
@@ -25,7 +26,9 @@ namespace {
 constexpr double kBasePointSize = 8;
 constexpr double kTitlePointSize = 13;
 constexpr double kScaleStep = 0.05;
-constexpr double kColumnGapMm = 1.2;
+// The room between two columns: wide enough that two headings or values side by side
+// always read as two (a single space's width ran them together).
+constexpr double kColumnGapMm = 3.0;
 
 // Layout in device pixels derived from the page in millimetres.
 struct Page {
@@ -681,5 +684,14 @@ void ReportRenderer::preview(QWidget *parent) const
     } else {
         dialog.resize(size);
     }
+    // The print dialog proposes its "print to file" name in the current folder (when it is
+    // under the home folder), which for the program is its own hidden data folder: while the
+    // preview is open the current folder is the user's documents, where "Salvar como PDF"
+    // proposes its file too.
+    const QString previous = QDir::currentPath();
+    const QString documents = Folders::documentsFolder();
+    const bool moved = QDir().mkpath(documents) && QDir::setCurrent(documents);
     DialogRunner::exec(&dialog);
+    if (moved)
+        QDir::setCurrent(previous);
 }

@@ -396,6 +396,38 @@ private Q_SLOTS:
         QVERIFY(columns.value(1).contains(rows[0][1].simplified()));
     }
 
+    // A column as wide as its heading (short values under a long heading) still leaves a clear
+    // gap before the next heading: "REFERÊNCIA DESCRIÇÃO" once read as one heading.
+    void headingsNeverTouchTheNextColumn()
+    {
+        ReportDefinition d = definition();
+        d.columns = {{QString::fromUtf8("MEMÓRIA"), 1}, {QString::fromUtf8("REFERÊNCIA"), 1},
+                     {QString::fromUtf8("DESCRIÇÃO"), 4}, {"DATA CADASTRO", 1}};
+        d.columns[1].keepWhole = true;
+        d.columns[3].keepWhole = true;
+        d.columns[3].widest = "00/00/0000 00:00:00";
+        QList<QStringList> rows;
+        for (const char *kind : {"Local", "Evento", ""})
+            rows << QStringList{"F20001", QString::fromLatin1(kind), "PORTARIA", "10/11/2026 09:00:00"};
+        const QString path = dir.filePath("headings.pdf");
+        QVERIFY(ReportRenderer(d, rows).writePdf(path));
+        const QList<PdfWord> words = pdfWords(path);
+        auto word = [&](const QString &text) {
+            const auto it = std::find_if(words.begin(), words.end(), [&](const PdfWord &w) { return w.text == text; });
+            return it == words.end() ? PdfWord{} : *it;
+        };
+        const double mm = 72 / 25.4;
+        const QStringList order = {QString::fromUtf8("MEMÓRIA"), QString::fromUtf8("REFERÊNCIA"),
+                                   QString::fromUtf8("DESCRIÇÃO"), "DATA"};
+        for (int i = 0; i + 1 < order.size(); ++i) {
+            const PdfWord left = word(order[i]), right = word(order[i + 1]);
+            QVERIFY2(!left.text.isEmpty() && !right.text.isEmpty(), qPrintable(order[i]));
+            QVERIFY2(right.x0 - left.x1 >= 2.5 * mm,
+                     qPrintable(QStringLiteral("%1 / %2: %3 pt").arg(order[i], order[i + 1]).arg(right.x0 - left.x1)));
+        }
+        QVERIFY2(!pdfText(path).contains(QString::fromUtf8("REFERÊNCIA DESCRIÇÃO")), "the two headings read as one");
+    }
+
     void wrapBreaksAtBlanksAndLosesNothing()
     {
         QFont f("DejaVu Sans", 8);

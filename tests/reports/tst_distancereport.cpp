@@ -331,6 +331,8 @@ private Q_SLOTS:
         }
         const QString analytic = env->root() + "analitico-longo.pdf";
         QVERIFY(run("01/04/2024", "10/05/2024", DistanceForm::Analytic)->writePdf("VIGILANCIA ALFA", analytic));
+        if (qEnvironmentVariableIsSet("TORVEL_KEEP_REPORTS"))
+            QFile::copy(analytic, qEnvironmentVariable("TORVEL_KEEP_REPORTS") + "/analitico-longo.pdf");
         QList<PdfWord> words = pdfWords(analytic);
         QVERIFY(words.last().page >= 2);
         for (int page = 1; page <= words.last().page; ++page)

@@ -528,7 +528,9 @@ private Q_SLOTS:
         const int pages = words.last().page;
         QVERIFY(pages >= 2);
         const QString text = pdfText(path);
-        QCOMPARE(text.count(QString::fromUtf8("Coletor: COL01 ALFA    Período: 10/03/2024 a 10/03/2024")), pages);
+        // The heading line on every page (pdftotext lays the gap between its parts out as blanks).
+        QCOMPARE(text.count(QRegularExpression(QString::fromUtf8("Coletor: COL01 ALFA +Período: 10/03/2024 a 10/03/2024"))),
+                 pages);
         for (int p = 1; p <= pages; ++p)
             QCOMPARE(pdfHeadings(words, {"Data da Descarga", QString::fromUtf8("Funcionário")}, p).left.size(), 2);
         QVERIFY(text.indexOf("10/03/2024 06:00:00") < text.indexOf("10/03/2024 07:59:00"));

@@ -61,11 +61,14 @@ inline PdfHeadings pdfHeadings(const QList<PdfWord> &words, const QStringList &h
         PdfHeadings found{first.y0, {}};
         for (const QString &heading : headings) {
             const QString word = heading.section(' ', 0, 0);
-            const auto at = std::find_if(words.begin(), words.end(), [&](const PdfWord &w) {
-                return w.page == page && qAbs(w.y0 - first.y0) < 1 && w.text == word &&
-                       (found.left.isEmpty() || w.x0 > found.left.last());
-            });
-            if (at == words.end())
+            // The nearest one to the right of the heading before: pdftotext does not always
+            // list the words of a line from left to right.
+            const PdfWord *at = nullptr;
+            for (const PdfWord &w : words)
+                if (w.page == page && qAbs(w.y0 - first.y0) < 1 && w.text == word &&
+                    (found.left.isEmpty() || w.x0 > found.left.last()) && (!at || w.x0 < at->x0))
+                    at = &w;
+            if (!at)
                 break;
             found.left << at->x0;
         }
