@@ -4,7 +4,8 @@
 // what the link costs. Round trips are what a WAN multiplies; times are for the record.
 //
 // Usage: bench_wan TORVELCTL HOST PORT USER PASSWORD [DELAY_MS_EACH_WAY=10] [TORVEL]
-// With TORVEL, the desktop program's start from launch to the login dialog is measured too.
+// With TORVEL, the desktop program's start from launch to the login dialog, and from the login
+// to the main window, is measured too.
 #include "BenchSupport.h"
 #include "FaultProxy.h"
 #include "collection/terminals/TerminalSimulators.h"
@@ -33,7 +34,7 @@ public:
 
     // Runs torvelctl with `args` through a proxy with `delay` ms each way.
     Measure run(const QStringList &args, int delay, const QString &restoreFrom = {}, const QString &restoreTo = {},
-                const QString &program = {})
+                const QString &program = {}, const char *exitAt = "TORVEL_EXIT_AT_LOGIN")
     {
         if (!restoreFrom.isEmpty()) {
             QFile::remove(restoreTo);
@@ -49,7 +50,7 @@ public:
         env.insert("TORVEL_BACKUP_DIR", m_dir.path() + "/coleta");
         env.insert("TORVEL_DOCUMENTS", m_dir.path() + "/docs");
         env.insert("TORVEL_DB_PASSWORD", m_password);
-        env.insert("TORVEL_EXIT_AT_LOGIN", "1");
+        env.insert(QString::fromLatin1(exitAt), "1");
         env.insert("XDG_RUNTIME_DIR", m_dir.path());
         if (!env.contains("QT_QPA_PLATFORM"))
             env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -174,6 +175,14 @@ int main(int argc, char *argv[])
         std::printf("%-42s %12d %10.2f %10.2f %8.2f%s\n", "desktop program, launch to login", slow.roundTrips,
                     fast.seconds, slow.seconds, fast.seconds > 0 ? slow.seconds / fast.seconds : 0.0,
                     fast.ok && slow.ok ? "" : "  (failed)");
+        // From launch to the main window (the login confirmed as it stands), less the part up
+        // to the login dialog: what the login itself and the main window's start cost.
+        const Measure fastMain = wan.run({}, 0, {}, {}, a[7], "TORVEL_EXIT_AT_MAIN");
+        const Measure slowMain = wan.run({}, delay, {}, {}, a[7], "TORVEL_EXIT_AT_MAIN");
+        const double fastPart = fastMain.seconds - fast.seconds, slowPart = slowMain.seconds - slow.seconds;
+        std::printf("%-42s %12d %10.2f %10.2f %8.2f%s\n", "desktop program, login to main window",
+                    slowMain.roundTrips - slow.roundTrips, fastPart, slowPart,
+                    fastPart > 0 ? slowPart / fastPart : 0.0, fastMain.ok && slowMain.ok ? "" : "  (failed)");
     }
     return 0;
 }

@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QSplashScreen>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -23,14 +24,24 @@ namespace {
 
 // For the start-up benchmark and the launcher's tests: says "login-shown" on standard output
 // once the login dialog is on screen. With TORVEL_EXIT_AT_LOGIN the program then leaves at
-// once; with TORVEL_REPORT_LOGIN it goes on as usual.
+// once; with TORVEL_REPORT_LOGIN it goes on as usual; with TORVEL_EXIT_AT_MAIN it confirms the
+// login as it stands (the empty login of a new database) and leaves once the main window is on
+// screen, saying "main-shown".
 class LoginProbe : public DialogRunner {
 public:
-    LoginProbe(DialogRunner &next, bool leave) : m_next(next), m_leave(leave) {}
+    LoginProbe(DialogRunner &next, bool leave, bool confirm) : m_next(next), m_leave(leave), m_confirm(confirm) {}
     int run(QDialog *dialog) override
     {
         if (QString::fromLatin1(dialog->metaObject()->className()) == QLatin1String("TfmSenha")) {
-            if (m_leave) {
+            if (m_confirm) {
+                QTimer::singleShot(0, dialog, [dialog] {
+                    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+                        if (button->text().startsWith(QStringLiteral("Conf"))) {
+                            button->click();
+                            return;
+                        }
+                });
+            } else if (m_leave) {
                 dialog->show();
                 QCoreApplication::processEvents();
                 report();
@@ -51,6 +62,7 @@ private:
 
     DialogRunner &m_next;
     bool m_leave;
+    bool m_confirm;
 };
 
 // The splash stays on top of everything: it makes way for any dialog of the start-up (the
@@ -92,8 +104,9 @@ int main(int argc, char *argv[])
     QSplashScreen splash(Artwork::splash());
     SplashAwareRunner runner(splash);
     const bool exitAtLogin = qEnvironmentVariableIsSet("TORVEL_EXIT_AT_LOGIN");
-    LoginProbe probe(runner, exitAtLogin);
-    DialogRunner::install(exitAtLogin || qEnvironmentVariableIsSet("TORVEL_REPORT_LOGIN")
+    const bool exitAtMain = qEnvironmentVariableIsSet("TORVEL_EXIT_AT_MAIN");
+    LoginProbe probe(runner, exitAtLogin, exitAtMain);
+    DialogRunner::install(exitAtLogin || exitAtMain || qEnvironmentVariableIsSet("TORVEL_REPORT_LOGIN")
                               ? static_cast<DialogRunner *>(&probe)
                               : static_cast<DialogRunner *>(&runner));
 
@@ -123,6 +136,12 @@ int main(int argc, char *argv[])
     }
     window.show();
     splash.finish(&window);
+    if (exitAtMain) {
+        QCoreApplication::processEvents();
+        std::printf("main-shown\n");
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
     const int code = app.exec();
     dm.shutdown();
     return code;

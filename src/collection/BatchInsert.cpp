@@ -20,7 +20,7 @@ void BatchInsert::store(const QList<QVariantList> &rows)
 {
     for (qsizetype from = 0; from < rows.size(); from += kRowsPerStatement) {
         const qsizetype count = qMin<qsizetype>(kRowsPerStatement, rows.size() - from);
-        QSqlQuery &insert = statement(int(count));
+        Sql::Query &insert = statement(int(count));
         for (qsizetype i = from; i < from + count; ++i)
             for (const QVariant &value : rows[i])
                 insert.addBindValue(value);
@@ -36,19 +36,17 @@ void BatchInsert::store(const QList<QVariantList> &rows)
     }
 }
 
-QSqlQuery &BatchInsert::statement(int rows)
+Sql::Query &BatchInsert::statement(int rows)
 {
     auto it = m_statements.find(rows);
     if (it == m_statements.end()) {
         const QString one = QStringLiteral("(") + QStringList(m_names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
                             QStringLiteral(")");
-        QSqlQuery query(m_db);
-        query.setForwardOnly(true);
-        if (!query.prepare(m_head + u'\n' + QStringList(rows, one).join(u',')))
-            throw failure(query.lastError());
-        it = m_statements.insert(rows, query);
+        it = m_statements.try_emplace(rows, m_db).first;
+        it->second.setForwardOnly(true);
+        it->second.prepare(m_head + u'\n' + QStringList(rows, one).join(u','));
     }
-    return it.value();
+    return it->second;
 }
 
 void BatchInsert::storeOne(const QVariantList &row)

@@ -4,6 +4,10 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+#include "core/db/Sql.h"
+
+#include <map>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -39,15 +43,15 @@ public:
     QString firstRefusal() const { return m_firstRefusal; }
 
 private:
-    QSqlQuery &statement(int rows);
+    Sql::Query &statement(int rows);
     void storeOne(const QVariantList &row);
 
     QSqlDatabase m_db;
     QString m_head;
     QString m_single;
     QStringList m_names;
-    QHash<int, QSqlQuery> m_statements;
-    std::optional<QSqlQuery> m_singleQuery;
+    std::map<int, Sql::Query> m_statements;
+    std::optional<Sql::Query> m_singleQuery;
     int m_stored = 0;
     int m_refused = 0;
     QString m_firstRefusal;

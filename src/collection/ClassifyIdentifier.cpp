@@ -14,17 +14,15 @@ QString key(const QString &sql, const QString &value) { return sql + QChar(0x1f)
 
 RegistryLookups::RegistryLookups(const QSqlDatabase &db) : m_db(db) {}
 
-QSqlQuery &RegistryLookups::prepared(const QString &sql)
+Sql::Query &RegistryLookups::prepared(const QString &sql)
 {
     auto it = m_statements.find(sql);
     if (it == m_statements.end()) {
-        QSqlQuery query(m_db);
-        query.setForwardOnly(true);
-        if (!query.prepare(sql))
-            throw DbError(Sql::describe(query.lastError()));
-        it = m_statements.insert(sql, query);
+        it = m_statements.try_emplace(sql, m_db).first;
+        it->second.setForwardOnly(true);
+        it->second.prepare(sql);
     }
-    return it.value();
+    return it->second;
 }
 
 int RegistryLookups::CountByField(const QString &value, const QString &field, const QString &table)
@@ -33,7 +31,7 @@ int RegistryLookups::CountByField(const QString &value, const QString &field, co
     const QString k = key(sql, value);
     if (const auto it = m_counts.constFind(k); it != m_counts.constEnd())
         return it.value();
-    QSqlQuery &query = prepared(sql);
+    Sql::Query &query = prepared(sql);
     query.bindValue(QStringLiteral(":pcampo"), QVariant(value));
     ++m_statementsRun;
     if (!query.exec())
@@ -51,7 +49,7 @@ std::optional<QSqlRecord> RegistryLookups::FindByField(const QString &value, con
     const QString k = key(sql, value);
     if (const auto it = m_rows.constFind(k); it != m_rows.constEnd())
         return it.value();
-    QSqlQuery &query = prepared(sql);
+    Sql::Query &query = prepared(sql);
     query.bindValue(QStringLiteral(":pcampo"), QVariant(value));
     ++m_statementsRun;
     if (!query.exec())

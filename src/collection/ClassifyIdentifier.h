@@ -3,6 +3,10 @@
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+#include "core/db/Sql.h"
+
+#include <map>
 #include <QSqlRecord>
 #include <QString>
 #include <optional>
@@ -38,12 +42,12 @@ public:
     int statementsRun() const { return m_statementsRun; }
 
 private:
-    QSqlQuery &prepared(const QString &sql);
+    Sql::Query &prepared(const QString &sql);
     QString owner(const QString &code, const QString &field, const QString &table,
                   const QString &nameField);
 
     QSqlDatabase m_db;
-    QHash<QString, QSqlQuery> m_statements;
+    std::map<QString, Sql::Query> m_statements;
     QHash<QString, int> m_counts;
     QHash<QString, std::optional<QSqlRecord>> m_rows;
     QHash<QString, QString> m_classes;

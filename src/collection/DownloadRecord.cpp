@@ -33,7 +33,7 @@ std::optional<Stored> find(const QSqlDatabase &db, const QString &fingerprint)
     const QString sql = QStringLiteral("select date_format(momento, '%d/%m/%Y %H:%i:%s'), toques, coletor, "
                                        "arquivo from tv_descargas where impressao = ? order by repeticao limit 1");
     for (int attempt = 0;; ++attempt) {
-        QSqlQuery q(db);
+        Sql::Query q(db);
         if (q.prepare(sql)) {
             q.addBindValue(fingerprint);
             if (q.exec()) {
@@ -73,7 +73,7 @@ int nextRepetition(const QSqlDatabase &db, const QString &fingerprint)
 void write(const QSqlDatabase &db, const QString &fingerprint, int repetition, const QString &model,
            const QString &collector, const QString &moment, const QString &file, int touches)
 {
-    QSqlQuery q(db);
+    Sql::Query q(db);
     if (!q.prepare(QStringLiteral("insert into tv_descargas (impressao, repeticao, modelo, coletor, "
                                   "momento, arquivo, toques) values (:pimpressao, :prepeticao, "
                                   ":pmodelo, :pcoletor, str_to_date(:pmomento, '%d/%m/%Y %H:%i:%s'), "

@@ -58,7 +58,7 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
     if (code.isValid())
         sql += QStringLiteral(" WHERE codigo_roteiro = :codrot");
     sql += QStringLiteral(" ORDER BY nome_roteiro");
-    QSqlQuery routeQuery = Sql::prepare(m_dm.db(), sql);
+    auto routeQuery = Sql::prepare(m_dm.db(), sql);
     if (code.isValid())
         routeQuery.bindValue(QStringLiteral(":codrot"), code.toInt());
     Sql::run(routeQuery);
@@ -74,10 +74,10 @@ QList<ListedRoute> RouteListing::routes(const QVariant &code)
     const bool all = !code.isValid();
     QHash<QString, QString> eventNames;  // upper-cased identifier -> first description
     QHash<QString, QList<ListedRoute::Stop>> stopsOf;  // codigo_roteiro -> stops
-    QSqlQuery stops = Sql::prepare(m_dm.db(), all ? QStringLiteral("SELECT * FROM descrot ORDER BY codigo_roteiro, ordem")
+    auto stops = Sql::prepare(m_dm.db(), all ? QStringLiteral("SELECT * FROM descrot ORDER BY codigo_roteiro, ordem")
                                               : QStringLiteral("SELECT * FROM descrot WHERE codigo_roteiro = "
                                                                ":codigo_roteiro ORDER BY ordem"));
-    QSqlQuery event = Sql::prepare(m_dm.db(), all ? QStringLiteral("select button_evento, desc_evento from eventos "
+    auto event = Sql::prepare(m_dm.db(), all ? QStringLiteral("select button_evento, desc_evento from eventos "
                                                                "order by button_evento, codigo_evento")
                                               : QStringLiteral("select * from eventos where button_evento = "
                                                                ":button_referencia"));

@@ -276,11 +276,9 @@ private:
                 {":dta_desc", QVariant(moment->toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))});
         }
 
-        QSqlQuery query(m_db);
+        Sql::Query query(m_db);
         query.setForwardOnly(true);
-        if (!query.prepare(QStringLiteral("SELECT * FROM desctot\n") + where +
-                           QStringLiteral("\n order by cod")))
-            throw DbError(Sql::describe(query.lastError()));
+        query.prepare(QStringLiteral("SELECT * FROM desctot\n") + where + QStringLiteral("\n order by cod"));
         for (const Binding &b : bindings)
             query.bindValue(b.first, b.second);
         ++m_statements;
@@ -395,7 +393,7 @@ private:
         auto it = m_stopLists.find(routeCode);
         if (it == m_stopLists.end()) {
             StopList list;
-            QSqlQuery &query = prepared(QStringLiteral(
+            Sql::Query &query = prepared(QStringLiteral(
                 "SELECT *\nFROM descrot\nWHERE codigo_roteiro = :roteiro\nORDER BY ordem"));
             query.bindValue(QStringLiteral(":roteiro"), QVariant(routeCode));
             execute(query);
@@ -871,20 +869,18 @@ private:
         return *id.collaboratorName;
     }
 
-    QSqlQuery &prepared(const QString &sql)
+    Sql::Query &prepared(const QString &sql)
     {
         auto it = m_prepared.find(sql);
         if (it == m_prepared.end()) {
-            QSqlQuery query(m_db);
-            query.setForwardOnly(true);
-            if (!query.prepare(sql))
-                throw DbError(Sql::describe(query.lastError()));
-            it = m_prepared.insert(sql, query);
+            it = m_prepared.try_emplace(sql, m_db).first;
+            it->second.setForwardOnly(true);
+            it->second.prepare(sql);
         }
-        return it.value();
+        return it->second;
     }
 
-    void execute(QSqlQuery &query)
+    void execute(Sql::Query &query)
     {
         ++m_statements;
         if (!query.exec())
@@ -894,7 +890,7 @@ private:
     QSqlDatabase m_db;
     const ConsistencyInputs &m_in;
     RegistryLookups m_lookups;
-    QHash<QString, QSqlQuery> m_prepared;
+    std::map<QString, Sql::Query> m_prepared;
     int m_statements = 0;
     LocalTable m_table;
     LocalTable m_totals;

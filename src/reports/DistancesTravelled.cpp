@@ -188,14 +188,13 @@ private:
         return km;
     }
 
-    static void prepare(QSqlQuery &query, const QString &sql)
+    static void prepare(Sql::Query &query, const QString &sql)
     {
         query.setForwardOnly(true);
-        if (!query.prepare(sql))
-            throw DbError(Sql::describe(query.lastError()));
+        query.prepare(sql);
     }
 
-    QSqlQuery m_touches, m_price, m_distance;
+    Sql::Query m_touches, m_price, m_distance;
     bool m_pricePrepared = false;
     QHash<QString, std::optional<qint64>> m_distances;
 };

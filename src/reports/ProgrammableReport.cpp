@@ -68,7 +68,7 @@ public:
             m_query.emplace(Sql::prepare(m_db, QStringLiteral("select count(*) as total, %1\n from %2 where %3 = %4\n"
                                                           " group by %1")
                                                .arg(m_answer, m_table, m_key, m_param)));
-        QSqlQuery &q = *m_query;
+        Sql::Query &q = *m_query;
         q.bindValue(m_param, key);
         if (!q.exec())
             throw DbError(Sql::describe(q.lastError()));
@@ -91,7 +91,7 @@ public:
             QStringList asked{QStringLiteral("select 0 as n, ? as id")};
             for (int i = 1; i < count; ++i)
                 asked << QStringLiteral("select %1, ?").arg(i);
-            QSqlQuery q = Sql::prepare(m_db, QStringLiteral("select k.n, count(*) as total, t.%1\n from (%2) k\n"
+            auto q = Sql::prepare(m_db, QStringLiteral("select k.n, count(*) as total, t.%1\n from (%2) k\n"
                                                         " join %3 t on t.%4 = k.id\n"
                                                         " group by k.n, t.%1 order by k.n, t.%1")
                                              .arg(m_answer, asked.join(QStringLiteral(" union all ")), m_table, m_key));
@@ -114,7 +114,7 @@ private:
     QString m_key;
     QString m_answer;
     QString m_param;
-    std::optional<QSqlQuery> m_query;
+    std::optional<Sql::Query> m_query;
 };
 
 // The hash of the codes looked up at every touch (identifiers and collector codes, at most 12
@@ -250,7 +250,7 @@ std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Pro
     };
 
     const QSqlDatabase db = m_dm.db();
-    auto execute = [&bindings](QSqlQuery &q) {
+    auto execute = [&bindings](Sql::Query &q) {
         for (const auto &[name, value] : bindings)
             q.bindValue(name, value);
         Sql::run(q);
@@ -260,7 +260,7 @@ std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Pro
     int total = 0;
     QStringList identifiers;
     {
-        QSqlQuery count = Sql::prepare(db, QStringLiteral("Select button, count(*) as total From desctot\n") + where +
+        auto count = Sql::prepare(db, QStringLiteral("Select button, count(*) as total From desctot\n") + where +
                                            QStringLiteral("\ngroup by button"));
         execute(count);
         while (count.next()) {
@@ -358,7 +358,7 @@ std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Pro
     };
 
     // Touches of the same second come in the order they were stored.
-    QSqlQuery touches = Sql::prepare(db, QStringLiteral("Select * From desctot\n") + where +
+    auto touches = Sql::prepare(db, QStringLiteral("Select * From desctot\n") + where +
                                          QStringLiteral("\norder by data_toque, cod"));
     execute(touches);
     const QSqlRecord record = touches.record();

@@ -72,7 +72,7 @@ public:
     }
 
 private:
-    QSqlQuery m_query;
+    Sql::Query m_query;
     QDate m_first;
     int m_days;
     QHash<QString, QVector<QString>> m_cells;
@@ -209,7 +209,7 @@ std::optional<RouteTimesSheet> RouteTimes::collect(const RouteTimesInputs &input
     // A route without a reference identifier has no event, even if one was registered without
     // an identifier.
     if (!inputs.reference.trimmed().isEmpty()) {
-        QSqlQuery event = Sql::prepare(db, kEventSql);
+        auto event = Sql::prepare(db, kEventSql);
         event.bindValue(QStringLiteral(":pcod"), inputs.reference);
         Sql::run(event);
         if (event.next()) {
@@ -221,7 +221,7 @@ std::optional<RouteTimesSheet> RouteTimes::collect(const RouteTimesInputs &input
         }
     }
 
-    QSqlQuery stops = Sql::prepare(db, kStopsSql);
+    auto stops = Sql::prepare(db, kStopsSql);
     stops.bindValue(QStringLiteral(":pcod"), inputs.route);
     Sql::run(stops);
     const QSqlRecord record = stops.record();

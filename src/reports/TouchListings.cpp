@@ -73,15 +73,14 @@ std::optional<Listing> stopped(LocalTable &table, int firstSize)
 
 QSqlQuery run(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
 {
-    QSqlQuery query(db);
+    Sql::Query query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw DbError(Sql::describe(query.lastError()));
+    query.prepare(sql);
     for (const auto &[name, value] : bindings)
         query.bindValue(name, value);
     if (!query.exec())
         throw DbError(Sql::describe(query.lastError()));
-    return query;
+    return query.takeResult();
 }
 
 }  // namespace
@@ -114,10 +113,9 @@ QString IdentifierNames::ask(Lookup &lookup, const QString &identifier)
     if (!lookup.query) {
         lookup.query.emplace(m_dm.db());
         lookup.query->setForwardOnly(true);
-        if (!lookup.query->prepare(lookup.sql))
-            throw DbError(Sql::describe(lookup.query->lastError()));
+        lookup.query->prepare(lookup.sql);
     }
-    QSqlQuery &q = *lookup.query;
+    Sql::Query &q = *lookup.query;
     q.bindValue(lookup.param, identifier);
     if (!q.exec())
         throw DbError(Sql::describe(q.lastError()));
@@ -314,12 +312,30 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progr
         routeList.append({routes.value(QStringLiteral("codigo_roteiro")),
                           routes.value(QStringLiteral("nome_roteiro")).toString()});
 
+    // Every route's touches in one statement (the server pairs each touch with its route, as a
+    // statement per route would), and the names of all their identifiers asked at once: the
+    // round trips do not grow with the number of routes.
     IdentifierNames names(m_dm);
-    QSqlQuery touches(m_dm.db());
-    touches.setForwardOnly(true);
-    if (!touches.prepare(QStringLiteral("select * from desctot where ((codigo_roteiro = :cod_rot) and "
-                                        "(data_toque between :inicio and :fim)) ORDER BY cod")))
-        throw DbError(Sql::describe(touches.lastError()));
+    QString touchesSql = QStringLiteral("select r.codigo_roteiro as tv_rota, d.data_toque, d.button from roteiros r "
+                                        "join desctot d on d.codigo_roteiro = r.codigo_roteiro "
+                                        "where d.data_toque between :inicio and :fim");
+    Bindings touchBindings{{":inicio", from}, {":fim", to}};
+    if (!in.route.isEmpty()) {
+        touchesSql += QStringLiteral(" and r.codigo_roteiro = :cod_rot");
+        touchBindings.push_back({":cod_rot", in.route});
+    }
+    touchesSql += QStringLiteral(" order by r.codigo_roteiro, d.cod");
+    QHash<QString, QList<std::pair<QString, QString>>> byRoute;  // route -> (when, identifier)
+    QStringList ids;
+    {
+        QSqlQuery touches = ::run(m_dm.db(), touchesSql, touchBindings);
+        while (touches.next()) {
+            const QString id = touches.value(2).toString();
+            byRoute[touches.value(0).toString()].append({touchText(touches.value(1).toDateTime(), true), id});
+            ids << id;
+        }
+    }
+    names.prefetch(ids);
     QSet<int> nameRows, kept;
     QList<QStringList> rows;
     int row = 0;
@@ -334,22 +350,7 @@ std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progr
         nameRows << row + 1;
         kept << row + 1 << row + 2;
         row += 3;
-        touches.bindValue(QStringLiteral(":cod_rot"), code);
-        touches.bindValue(QStringLiteral(":inicio"), from);
-        touches.bindValue(QStringLiteral(":fim"), to);
-        if (!touches.exec())
-            throw DbError(Sql::describe(touches.lastError()));
-        const int touchAt = touches.record().indexOf(QStringLiteral("data_toque"));
-        const int buttonAt = touches.record().indexOf(QStringLiteral("button"));
-        QList<std::pair<QString, QString>> read;  // when, identifier
-        QStringList ids;
-        while (touches.next()) {
-            const QString id = touches.value(buttonAt).toString();
-            read.append({touchText(touches.value(touchAt).toDateTime(), true), id});
-            ids << id;
-        }
-        touches.finish();
-        names.prefetch(ids);
+        const QList<std::pair<QString, QString>> read = byRoute.value(code.toString());
         for (const auto &[when, id] : read) {
             if (!progress.advance(routesDone - 1))
                 return stopped(table, 40);

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QHash>
 #include <QSqlQuery>
+
+#include "core/db/Sql.h"
 #include <optional>
 
 class TdmzDados;
@@ -39,7 +41,7 @@ private:
         QString sql;
         QString param;
         QString table, field, answer;  // asked in bulk: the registry, its key and the answer
-        std::optional<QSqlQuery> query;
+        std::optional<Sql::Query> query;
         QHash<QString, QString> answers;
     };
     QString ask(Lookup &lookup, const QString &identifier);

@@ -175,10 +175,9 @@ const DataSet::TableInfo &DataSet::tableInfo()
 
 DataSet::Loaded DataSet::load() const
 {
-    QSqlQuery q(db());
+    Sql::Query q(db());
     q.setForwardOnly(true);
-    if (!q.prepare(m_sql))
-        throw DbError(Sql::describe(q.lastError()));
+    q.prepare(m_sql);
     for (auto it = m_params.cbegin(); it != m_params.cend(); ++it) {
         const QRegularExpression used(':' + QRegularExpression::escape(it.key()) + "(?![A-Za-z0-9_])");
         if (m_sql.contains(used))

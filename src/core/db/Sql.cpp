@@ -1,9 +1,12 @@
 #include "core/db/Sql.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
+
+#include <cmath>
 
 #include <mysql.h>
 
@@ -47,22 +50,20 @@ void close(const QString &name)
 
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
 {
-    QSqlQuery query(db);
-    if (!query.prepare(sql))
-        throw DbError(describe(query.lastError()));
+    Query query(db);
+    query.prepare(sql);
     for (const auto &[name, value] : bindings)
         query.bindValue(name.startsWith(':') ? name : ':' + name, value);
     if (!query.exec())
         throw DbError(describe(query.lastError()));
-    return query;
+    return query.takeResult();
 }
 
-QSqlQuery prepare(const QSqlDatabase &db, const QString &sql)
+Query prepare(const QSqlDatabase &db, const QString &sql)
 {
-    QSqlQuery query(db);
+    Query query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw DbError(describe(query.lastError()));
+    query.prepare(sql);
     return query;
 }
 
@@ -72,23 +73,28 @@ void run(QSqlQuery &query)
         throw DbError(describe(query.lastError()));
 }
 
+void run(Query &query)
+{
+    if (!query.exec())
+        throw DbError(describe(query.lastError()));
+}
+
 int probeEach(const QSqlDatabase &db, const QString &table, const QString &field, const QStringList &values,
               const std::function<void(qsizetype, const QSqlRecord &)> &found)
 {
     // Matching keys on this side never agrees with the server's collation in every case; the
-    // server answers for each value, tagged with its index. A few hundred branches keep each
+    // server answers for each value, tagged with its index. A thousand branches keep each
     // statement small for any server.
-    constexpr qsizetype kChunk = 250;
+    constexpr qsizetype kChunk = 1000;
     int statements = 0;
     for (qsizetype from = 0; from < values.size(); from += kChunk) {
         const QStringList chunk = values.mid(from, kChunk);
         QStringList branches;
         for (qsizetype i = 0; i < chunk.size(); ++i)
             branches << QStringLiteral("select %1 as tv_probe, t.* from %2 t where t.%3 = ?").arg(i).arg(table, field);
-        QSqlQuery query(db);
+        Query query(db);
         query.setForwardOnly(true);
-        if (!query.prepare(branches.join(QStringLiteral("\nunion all\n"))))
-            throw DbError(describe(query.lastError()));
+        query.prepare(branches.join(QStringLiteral("\nunion all\n")));
         for (const QString &value : chunk)
             query.addBindValue(value);
         ++statements;
@@ -332,6 +338,194 @@ void Transaction::commit()
         throw CommitOutcomeUnknown(QStringLiteral("A conexão com o servidor de dados foi perdida "
                                                   "durante a gravação."),
                                    m_connectionId);
+}
+
+namespace {
+
+bool isNullValue(const QVariant &value)
+{
+    if (value.isNull())
+        return true;
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString().isNull();
+    case QMetaType::QByteArray:
+        return value.toByteArray().isNull();
+    case QMetaType::QDateTime:
+        return !value.toDateTime().isValid();
+    case QMetaType::QDate:
+        return !value.toDate().isValid();
+    case QMetaType::QTime:
+        return !value.toTime().isValid();
+    default:
+        return false;
+    }
+}
+
+QString timeText(const QTime &time)
+{
+    return time.toString(time.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
+}
+
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+}  // namespace
+
+QString literal(const QVariant &value)
+{
+    if (isNullValue(value))
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::SChar:
+        return QString::number(value.toLongLong());
+    case QMetaType::UInt:
+    case QMetaType::UShort:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::UChar:
+        return QString::number(value.toULongLong());
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double number = value.toDouble();
+        return std::isfinite(number) ? QString::number(number, 'g', 17) : QStringLiteral("NULL");
+    }
+    case QMetaType::QDateTime: {
+        // The fields as they stand: a date-time here is a wall-clock value, never an instant.
+        const QDateTime at = value.toDateTime();
+        return u'\'' + at.date().toString(QStringLiteral("yyyy-MM-dd")) + u' ' + timeText(at.time()) + u'\'';
+    }
+    case QMetaType::QDate:
+        return u'\'' + value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + u'\'';
+    case QMetaType::QTime:
+        return u'\'' + timeText(value.toTime()) + u'\'';
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return bytes.isEmpty() ? QStringLiteral("''") : QStringLiteral("X'") + QString::fromLatin1(bytes.toHex()) + u'\'';
+    }
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    // A backslash means one thing to a server in its default mode and another under
+    // NO_BACKSLASH_ESCAPES, and the client library does not always know which mode a session
+    // is in: a text holding one (or a NUL) is written as its UTF-8 bytes in hexadecimal, which
+    // both modes read alike; any other text only has its quotes doubled.
+    if (text.contains(u'\\') || text.contains(QChar(0)))
+        return QStringLiteral("_utf8mb4 X'") + QString::fromLatin1(text.toUtf8().toHex()) + u'\'';
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+
+Query::Query(const QSqlDatabase &db) : QSqlQuery(db) {}
+
+bool Query::prepare(const QString &sql)
+{
+    m_sql = sql;
+    m_named.clear();
+    m_positional.clear();
+    return true;
+}
+
+void Query::bindValue(const QString &placeholder, const QVariant &value)
+{
+    const QString name = placeholder.startsWith(u':') ? placeholder.mid(1) : placeholder;
+    for (auto &[known, bound] : m_named)
+        if (known == name) {
+            bound = value;
+            return;
+        }
+    m_named.emplace_back(name, value);
+}
+
+void Query::bindValue(int position, const QVariant &value)
+{
+    if (position < 0)
+        return;
+    if (size_t(position) >= m_positional.size())
+        m_positional.resize(size_t(position) + 1);
+    m_positional[size_t(position)] = value;
+}
+
+void Query::addBindValue(const QVariant &value)
+{
+    m_positional.push_back(value);
+}
+
+QString Query::statementText() const
+{
+    QString out;
+    out.reserve(m_sql.size() + 32 * qsizetype(m_positional.size() + m_named.size()));
+    const qsizetype n = m_sql.size();
+    size_t nextPosition = 0;
+    qsizetype i = 0;
+    auto copyUntil = [&](qsizetype end) {
+        out += QStringView(m_sql).mid(i, end - i);
+        i = end;
+    };
+    while (i < n) {
+        const QChar c = m_sql[i];
+        if (c == u'\'' || c == u'"' || c == u'`') {
+            // Quoted text or name: up to the closing quote (doubled or, outside names,
+            // backslash-escaped quotes stay inside).
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (c != u'`' && m_sql[j] == u'\\') {
+                    j += 2;
+                    continue;
+                }
+                if (m_sql[j] == c) {
+                    if (j + 1 < n && m_sql[j + 1] == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            copyUntil(std::min(n, j + 1));
+        } else if (c == u'#' || (c == u'-' && i + 2 < n && m_sql[i + 1] == u'-' && m_sql[i + 2].isSpace())) {
+            const qsizetype end = m_sql.indexOf(u'\n', i);
+            copyUntil(end < 0 ? n : end);
+        } else if (c == u'/' && i + 1 < n && m_sql[i + 1] == u'*') {
+            const qsizetype end = m_sql.indexOf(QStringLiteral("*/"), i + 2);
+            copyUntil(end < 0 ? n : end + 2);
+        } else if (c == u'?') {
+            out += literal(nextPosition < m_positional.size() ? m_positional[nextPosition] : QVariant());
+            ++nextPosition;
+            ++i;
+        } else if (c == u':' && i + 1 < n && (m_sql[i + 1].isLetter() || m_sql[i + 1] == u'_') &&
+                   (i == 0 || !isNameChar(m_sql[i - 1]))) {
+            qsizetype j = i + 1;
+            while (j < n && isNameChar(m_sql[j]))
+                ++j;
+            const QString name = m_sql.mid(i + 1, j - i - 1);
+            QVariant value;
+            for (const auto &[known, bound] : m_named)
+                if (known == name)
+                    value = bound;
+            out += literal(value);
+            i = j;
+        } else {
+            ++i;
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool Query::exec()
+{
+    return QSqlQuery::exec(statementText());
 }
 
 }  // namespace Sql

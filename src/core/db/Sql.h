@@ -67,21 +67,82 @@ QString open(const QString &name, const ConnectionParams &params);
 // Closes and removes the connection `name`.
 void close(const QString &name);
 
-// Prepares, binds and executes; throws DbError with the server's message on failure.
+// A statement with parameters whose values travel inside the statement's text, each written by
+// literal() (never text pasted by hand). A statement then costs one round trip to the server:
+// the driver's server-side
+// prepared statements cost three (prepare, reset, execute) the first time and two every time
+// after, which over a WAN link is most of the time an operation takes.
+//
+// Used like QSqlQuery: prepare() keeps the text (nothing goes to the server), bindValue()
+// (":name" or position) and addBindValue() keep the values, exec() sends the statement; the
+// rows are read through the QSqlQuery it is. Placeholders inside quoted text, quoted names and
+// comments are left alone, as the server would read them.
+// (The base is private so that a Query is never silently cut down to a bare QSqlQuery that has
+// lost its text and values; result() hands out the rows once it ran.)
+class Query : private QSqlQuery {
+public:
+    explicit Query(const QSqlDatabase &db);
+    using QSqlQuery::at;
+    using QSqlQuery::finish;
+    using QSqlQuery::first;
+    using QSqlQuery::isActive;
+    using QSqlQuery::isNull;
+    using QSqlQuery::isSelect;
+    using QSqlQuery::isValid;
+    using QSqlQuery::last;
+    using QSqlQuery::lastError;
+    using QSqlQuery::lastInsertId;
+    using QSqlQuery::lastQuery;
+    using QSqlQuery::next;
+    using QSqlQuery::numRowsAffected;
+    using QSqlQuery::previous;
+    using QSqlQuery::record;
+    using QSqlQuery::seek;
+    using QSqlQuery::setForwardOnly;
+    using QSqlQuery::size;
+    using QSqlQuery::value;
+    // Hands the rows over as a bare QSqlQuery; the Query is spent.
+    QSqlQuery takeResult() { return QSqlQuery(std::move(static_cast<QSqlQuery &>(*this))); }
+    bool prepare(const QString &sql);
+    void bindValue(const QString &placeholder, const QVariant &value);
+    void bindValue(int position, const QVariant &value);
+    void addBindValue(const QVariant &value);
+    // Runs the prepared text with the values bound; false with lastError() set on failure.
+    bool exec();
+    // Runs `sql` as it stands (no parameters).
+    bool exec(const QString &sql) { return QSqlQuery::exec(sql); }
+    // The statement exec() sends, values written in: for messages and tests.
+    QString statementText() const;
+
+private:
+    QString m_sql;
+    std::vector<std::pair<QString, QVariant>> m_named;
+    std::vector<QVariant> m_positional;
+};
+
+// A value as a literal of the server's SQL, as Query writes it: NULL, a number, a quoted
+// date-time ('yyyy-MM-dd hh:mm:ss', the wall-clock fields as they are), a hexadecimal byte
+// string, or a text: quoted with its quotes doubled, or, when it holds a backslash or a NUL,
+// its UTF-8 bytes in hexadecimal (read alike with and without NO_BACKSLASH_ESCAPES). The
+// connection's character set is utf8mb4.
+QString literal(const QVariant &value);
+
+// Binds and executes in one round trip; throws DbError with the server's message on failure.
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
 
-// A forward-only statement prepared once, to be bound and run many times with run(); throws
-// DbError with the server's message when it cannot be prepared.
-QSqlQuery prepare(const QSqlDatabase &db, const QString &sql);
-// Runs a prepared statement with its current bindings; throws DbError on failure.
+// A forward-only statement to be bound and run many times with run(); nothing is sent to the
+// server until it runs.
+Query prepare(const QSqlDatabase &db, const QString &sql);
+// Runs a statement with its current bindings; throws DbError on failure.
 void run(QSqlQuery &query);
+void run(Query &query);
 
 // The first column of the first row, or an invalid QVariant when there is no row.
 QVariant scalar(const QSqlDatabase &db, const QString &sql, const Bindings &bindings = {});
 
 // Finds the rows of `table` whose `field` equals each value, the way the server compares them
 // (its collation also makes letter case, trailing blanks and accents such as Á/A or Ç/C
-// equal): one `union all` branch per value, a few hundred values per statement. Calls `found`
+// equal): one `union all` branch per value, up to a thousand values per statement. Calls `found`
 // with the value's index and the row, in the server's order, for every row found. Returns the
 // number of statements run. Throws DbError on failure.
 int probeEach(const QSqlDatabase &db, const QString &table, const QString &field, const QStringList &values,
