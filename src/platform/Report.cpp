@@ -576,6 +576,10 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
             continue;
         if (shaded)
             p.fillRect(QRectF(area.left(), y, area.width(), rows[r].height), QColor(235, 235, 235));
+        if (m_def.cellColour)
+            for (int c = 0; c < count; ++c)
+                if (const QColor colour = m_def.cellColour(r, c); colour.isValid())
+                    p.fillRect(QRectF(columns.left[c], y, columns.width[c] - gap / 2, rows[r].height), colour);
         drawCells(rows[r], y, m_def.boldRow && m_def.boldRow(r));
         y += rows[r].height;
     }
@@ -595,6 +599,19 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
         p.setFont(bold);
         drawLines(lines, y, line, Qt::AlignLeft);
         y += double(lines.size()) * line;
+    }
+    for (const ReportDrawing &drawing : m_def.drawings) {
+        for (int from = 0; from < drawing.items;) {
+            startPage();
+            p.setFont(bold);
+            const QStringList heading = wrap(drawing.heading, boldMetrics, area.width());
+            drawLines(heading, y, line, Qt::AlignLeft);
+            y += double(heading.size()) * line + page.mm;
+            p.save();
+            const int next = drawing.draw(p, QRectF(area.left(), y, area.width(), bottom - y), page.mm, from);
+            p.restore();
+            from = std::max(next, from + 1);
+        }
     }
     footer();
     return pageNumber;
