@@ -170,6 +170,15 @@ QPixmap tilePixmap(Tile tile, int size)
         p.drawEllipse(QPointF(28, 28), 12, 12);
         p.drawLine(QPointF(37, 37), QPointF(50, 50));
         break;
+    case Tile::DayBoard:
+        // A timeline: stops down, time across, the touches joined.
+        for (int y : {18, 32, 46})
+            p.drawLine(QPointF(12, y), QPointF(52, y));
+        p.drawPolyline(QPolygonF({QPointF(18, 18), QPointF(30, 32), QPointF(44, 46)}));
+        p.setBrush(Qt::white);
+        for (QPointF dot : {QPointF(18, 18), QPointF(30, 32), QPointF(44, 46)})
+            p.drawEllipse(dot, 4, 4);
+        break;
     }
     return pixmap;
 }

@@ -1,7 +1,13 @@
 #include "ConsistencyScenario.h"
 #include "TestEnvironment.h"
 #include "platform/MessageService.h"
+#include "platform/MaskEdit.h"
 #include "reports/RoundsBoard.h"
+#include "reports/TfmPainel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTreeWidget>
 
 #include <QDir>
 #include <QProcess>
@@ -40,6 +46,7 @@ class TestBoard : public QObject {
     // cycle running past midnight and one of the next day.
     void fillDay()
     {
+        tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), ('COL02', 'BETA')");
         const QString a = sc->route({.name = "RONDA A", .stops = {"PATIO", "GARAGEM", "PORTARIA"},
                                      .checkOrder = true, .timeBetween = true, .standardLimits = true,
                                      .standardMin = "0", .standardMax = "5"});
@@ -268,6 +275,44 @@ private Q_SLOTS:
                                      "COL02-1.png", "COL02-2.png", "COL02-3.png"}));
         QImage picture(folder + "/COL01-1.png");
         QVERIFY(picture.width() > 1000 && picture.height() > 200);
+    }
+
+    void windowShowsTheDayAndItsTimelines()
+    {
+        fillDay();
+        ScriptedMessageService msgs;
+        TfmPainel w;
+        w.edDia->setDate(QDate(2026, 12, 8));
+        QVERIFY(w.btAtualizarclick());
+        QCOMPARE(w.tvCiclos->topLevelItemCount(), 2);
+        QTreeWidgetItem *a = w.tvCiclos->topLevelItem(0);
+        QCOMPARE(a->text(0), QString::fromUtf8("RONDA A - 4 ciclos: 1 correto, 1 incompleto, 1 fora de ordem, 1 fora do tempo"));
+        QCOMPARE(a->childCount(), 4);
+        QCOMPARE(a->child(1)->text(4), QString("Incompleta"));  // the word, besides the colour
+        // The first cycle is chosen and drawn; another choice draws that one.
+        QVERIFY(w.Linha->model().has_value());
+        QCOMPARE(w.Linha->model()->rows.value(1), QString("PATIO"));
+        w.tvCiclos->setCurrentItem(w.tvCiclos->topLevelItem(1)->child(2));
+        QCOMPARE(w.Linha->model()->missed.size(), size_t(1));
+        w.tvCiclos->setCurrentItem(a);  // a route line has no timeline
+        QVERIFY(!w.Linha->model().has_value());
+
+        // One collector; the arrows move the day and build it again.
+        w.cbColetor->setCurrentIndex(w.cbColetor->findData("COL02"));
+        QVERIFY(w.btAtualizarclick());
+        QCOMPARE(w.tvCiclos->topLevelItemCount(), 1);
+        w.btProximoclick();
+        QCOMPARE(w.edDia->maskedText(), QString("09/12/2026"));
+        QCOMPARE(w.board().cycles().size(), size_t(1));
+        w.btAnteriorclick();
+        w.btAnteriorclick();
+        QCOMPARE(w.tvCiclos->topLevelItemCount(), 0);
+        QCOMPARE(w.lbSituacao->text(), QString("Nenhum toque em 07/12/2026 do coletor COL02."));
+
+        msgs.expect(MessageService::Kind::Error, QString::fromUtf8("Dia: '31/02/2026' não é uma data válida (dd/mm/aaaa)"));
+        w.edDia->setText("31/02/2026");
+        QVERIFY(!w.btAtualizarclick());
+        QVERIFY2(msgs.done(), qPrintable(msgs.problems().join(", ")));
     }
 
     void daysRefusedAndEmpty()
