@@ -403,6 +403,7 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
 
     int pageNumber = 0;
     int printed = 0;
+    bool drawingPages = false;  // the pages of drawings carry no column headings
     double y = 0;
     double rowsTop = 0;  // where the first row of the current page goes
     auto drawLines = [&](const QStringList &lines, double top, double lineHeight, Qt::Alignment align) {
@@ -464,7 +465,7 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
                 y += double(lines.size()) * line;
             }
         }
-        if (pageNumber == 1 || m_def.headingsOnEveryPage) {
+        if (pageNumber == 1 || (m_def.headingsOnEveryPage && !drawingPages)) {
             const double bandTop = y;
             const double inset = m_def.frameHeadingBand ? page.mm : 0;
             y += inset;
@@ -600,6 +601,7 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
         drawLines(lines, y, line, Qt::AlignLeft);
         y += double(lines.size()) * line;
     }
+    drawingPages = true;
     for (const ReportDrawing &drawing : m_def.drawings) {
         for (int from = 0; from < drawing.items;) {
             startPage();

@@ -19,6 +19,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -88,6 +89,8 @@ TfmPainel::TfmPainel(QWidget *parent)
                            coletores.text("codigo_coletor"));
     coletores.close();
     edDia->setDate(SystemServices::now().date());
+    // Today's board as soon as the window is up, so opening it is looking at the day.
+    QTimer::singleShot(0, this, &TfmPainel::btAtualizarclick);
 }
 
 TfmPainel::~TfmPainel() = default;
