@@ -88,7 +88,7 @@ Layout layOut(const TimelineModel &m, double width, double mm)
     double widest = body.horizontalAdvance(QStringLiteral("Fora do roteiro"));
     for (const QString &row : m.rows)
         widest = std::max(widest, body.horizontalAdvance(row));
-    l.labelWidth = std::min(widest + 2 * mm, width * 0.32);
+    l.labelWidth = std::min(widest + 3 * mm, width * 0.32);
 
     const double right = std::max(l.labelWidth + 20 * mm, width - 3 * mm);
     l.chart = QRectF(l.labelWidth, l.titleHeight, right - l.labelWidth, l.rows(m) * l.rowHeight);

@@ -14,7 +14,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
@@ -99,6 +101,7 @@ void TfmPainel::buildWidgets()
 {
     QStyle *st = style();
     edDia = new MaskEdit(QStringLiteral("!99/99/0000;1;_"));
+    edDia->setMaximumWidth(edDia->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
     btAnterior = new QPushButton(st->standardIcon(QStyle::SP_ArrowLeft), QString());
     btAnterior->setToolTip(QStringLiteral("Dia anterior"));
     btProximo = new QPushButton(st->standardIcon(QStyle::SP_ArrowRight), QString());
@@ -137,8 +140,8 @@ void TfmPainel::buildWidgets()
     auto *split = new QSplitter(Qt::Vertical);
     split->addWidget(tvCiclos);
     split->addWidget(scroll);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
     split->setChildrenCollapsible(false);
 
     lbSituacao = new QLabel;
@@ -155,7 +158,14 @@ void TfmPainel::buildWidgets()
     layout->addLayout(top);
     layout->addWidget(split, 1);
     layout->addLayout(bottom);
-    resize(1000, 680);
+    // As large as the screen allows, so a route of twenty stops shows whole under the board.
+    QSize size(1200, 900);
+    if (const QScreen *screen = parent() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        size = size.boundedTo(QSize(room.width() * 95 / 100, room.height() * 92 / 100));
+    }
+    resize(size);
+    split->setSizes({size.height() * 2 / 5, size.height() * 3 / 5});
 
     connect(btAnterior, &QPushButton::clicked, this, &TfmPainel::btAnteriorclick);
     connect(btProximo, &QPushButton::clicked, this, &TfmPainel::btProximoclick);
