@@ -19,8 +19,10 @@ int writePictures(const RoundsBoard &board, const QString &folder)
         return 1;
     }
     for (const BoardCycle &cycle : board.cycles()) {
-        const QString path = QDir(folder).filePath(
-            QStringLiteral("%1-%2.png").arg(cycle.collector.trimmed()).arg(cycle.number()));
+        // A collector code is no path: a slash in it would name another folder.
+        QString name = cycle.collector.trimmed();
+        name.replace(u'/', u'_');
+        const QString path = QDir(folder).filePath(QStringLiteral("%1-%2.png").arg(name).arg(cycle.number()));
         QString error;
         if (!RoundTimeline::writePng(timelineOf(cycle), path, &error)) {
             Cli::printError(error);

@@ -231,6 +231,16 @@ double RoundTimeline::heightFor(const TimelineModel &model, double width, double
     return layOut(model, width, mm).height;
 }
 
+RoundTimeline::Placement RoundTimeline::placement(const TimelineModel &model, double width, double mm)
+{
+    const Layout l = layOut(model, width, mm);
+    Placement placed;
+    for (const Layout::Placed &delay : l.delays)
+        placed.delays.push_back(delay.box);
+    placed.notes = l.notes;
+    return placed;
+}
+
 void RoundTimeline::paint(QPainter &p, const QRectF &rect, double mm, const TimelineModel &m)
 {
     const Layout l = layOut(m, rect.width(), mm);

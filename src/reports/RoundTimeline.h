@@ -31,6 +31,14 @@ public:
     static int paintStack(QPainter &p, const QRectF &area, double mm,
                           const std::vector<TimelineModel> &models, int from);
 
+    // Where the delays went at `width` pixels: the boxes of those written in the chart, and
+    // the notes under it for those that found no free place (and the duration's verdict).
+    struct Placement {
+        std::vector<QRectF> delays;
+        QStringList notes;
+    };
+    static Placement placement(const TimelineModel &model, double width, double mm);
+
     // A picture of the timeline, written whole through OutputFile; false with the reason in
     // `error`.
     static bool writePng(const TimelineModel &model, const QString &path, QString *error = nullptr);

@@ -297,6 +297,23 @@ private Q_SLOTS:
         w.tvCiclos->setCurrentItem(a);  // a route line has no timeline
         QVERIFY(!w.Linha->model().has_value());
 
+        // A double click shows the consistency report of that collector's day; "Imprimir" the
+        // printed board.
+        QStringList previews;
+        ScriptedDialogRunner dialogs;
+        auto seen = [&previews](QDialog *d) {
+            previews << d->windowTitle();
+            return int(QDialog::Rejected);
+        };
+        dialogs.expect("QPrintPreviewDialog", seen);
+        dialogs.expect("QPrintPreviewDialog", seen);
+        w.tvCiclosdoubleclick(a->child(2));
+        w.tvCiclosdoubleclick(a);  // a route line opens nothing
+        w.btImprimirclick();
+        QCOMPARE(previews, (QStringList{QString::fromUtf8("Visualização - Consistência"),
+                                        QString::fromUtf8("Visualização - Painel do dia 08/12/2026")}));
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+
         // One collector; the arrows move the day and build it again.
         w.cbColetor->setCurrentIndex(w.cbColetor->findData("COL02"));
         QVERIFY(w.btAtualizarclick());
