@@ -28,6 +28,7 @@
 #include "platform/DateTimeText.h"
 #include "platform/MessageService.h"
 #include "reports/ConsistencyAnalysis.h"
+#include "reports/RoundsBoard.h"
 #include "reports/DistancesTravelled.h"
 #include "reports/DownloadReports.h"
 #include "reports/ProgrammableReport.h"
@@ -319,6 +320,28 @@ int main(int argc, char *argv[])
                                         {":fim", param(day, "23:59:00")}}}};
                               }});
             }
+
+            // --- the day's board: one consistency analysis per collector of the day ---
+            // Baseline: the collectors of the day, then each one's touches of the day.
+            cases.append({"board", "every collector, day",
+                          [&dm, day] {
+                              RoundsBoard board(dm);
+                              board.build(day);
+                              return int(board.cycles().size());
+                          },
+                          [=, &db] {
+                              std::vector<Statement> statements{
+                                  {"select distinct coletor from desctot where data_toque between :ini and :fim order by coletor",
+                                   {{":ini", param(day, midnight)}, {":fim", param(day, lastSecond)}}}};
+                              QSqlQuery who = Sql::exec(db, statements.front().sql, statements.front().bindings);
+                              while (who.next())
+                                  statements.push_back(
+                                      {"SELECT * FROM desctot\nWHERE (coletor = :cod_coletor) and (data_toque between :ini and :fim)\n order by cod",
+                                       {{":cod_coletor", who.value(0).toString()},
+                                        {":ini", param(day, midnight)},
+                                        {":fim", param(day, lastSecond)}}});
+                              return statements;
+                          }});
 
             // --- touches by collector and by route ---
             {

@@ -4,7 +4,7 @@
 # demonstration company in a temporary installation, and photographs the login, the main
 # window, the settings dialog with each tab, a registration window, its search list and the
 # help window, then a collection from the simulated Lumet (the collection dialog, the review
-# window, the consistency preview) and a spreadsheet (the route touch-time sheet, drawn by
+# window, the consistency preview), the day's board with a cycle's timeline, and a spreadsheet (the route touch-time sheet, drawn by
 # LibreOffice from the .xlsx Torvel wrote), into build/artifacts/screenshots/ (or
 # $TORVEL_BUILD_DIR/artifacts/screenshots). The windows are driven from the keyboard, as a user
 # without a mouse would (the tile is clicked, as its place in the tab order depends on what had
@@ -155,6 +155,15 @@ keys "$preview" Escape
 keys "$review" Escape
 keys "$com" Escape
 
+# The day's board (today, built as it opens) and the timeline of its first cycle, then the
+# timelines as torvelctl draws them.
+keys "$main" alt+r d               # &Relatórios > Painel do &dia
+painel=$(wait_window "^Painel do dia$")
+sleep 1
+shot 13-painel-do-dia
+keys "$painel" Escape
+"$ctl" board --day "$(date +%d/%m/%Y)" --png "$out" >/dev/null || true
+
 # A spreadsheet: the route touch-time sheet of the night round, as LibreOffice draws it.
 "$ctl" report route-times --collector LUMET1 --route 1 --from "$(date -d yesterday +%d/%m/%Y)" --to "$(date +%d/%m/%Y)" \
   --xlsx "$work/roteiro.xlsx" >/dev/null
@@ -166,7 +175,7 @@ echo "$out/12-planilha.png"
 
 if [ "$readme" = 1 ]; then
   mkdir -p "$root/docs/images"
-  for name in 02-janela-principal 09-comunicacao 10-revisao 11-consistencia 12-planilha; do
+  for name in 02-janela-principal 09-comunicacao 10-revisao 11-consistencia 12-planilha 13-painel-do-dia; do
     cp "$out/$name.png" "$root/docs/images/$name.png"
   done
   echo "Imagens do README em $root/docs/images"

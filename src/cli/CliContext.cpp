@@ -21,6 +21,7 @@ void registerQ90Commands();
 void registerExportCommands();
 void registerReportCommands();
 void registerListingCommands();
+void registerBoardCommands();
 
 namespace Cli {
 
@@ -104,6 +105,7 @@ int run(const QStringList &args)
     registerExportCommands();
     registerReportCommands();
     registerListingCommands();
+    registerBoardCommands();
     if (!args.isEmpty() && (args.first() == "--version" || args.first() == "-V")) {
         printOut(QStringLiteral("torvelctl ") + TorvelApplication::version());
         return 0;

@@ -10,13 +10,13 @@
 
 namespace {
 
-// Laying out a printed report needs fonts, hence a GUI application (the offscreen one, as a
+// Laying out a printed report or a picture needs fonts, hence a GUI application (the offscreen one, as a
 // script has no screen). Every other command stays a plain console program, whose stderr
 // carries nothing but its own messages.
 bool printsReport(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--pdf") == 0)
+        if (qstrcmp(argv[i], "--pdf") == 0 || qstrcmp(argv[i], "--png") == 0)
             return true;
     return false;
 }

@@ -103,7 +103,8 @@ QPixmap tilePixmap(Tile tile, int size)
     static const QColor colours[] = {QColor(41, 98, 168), QColor(22, 130, 110),
                                      QColor(180, 60, 50),  QColor(110, 70, 160),
                                      QColor(200, 120, 30), QColor(60, 110, 60),
-                                     QColor(170, 50, 110), QColor(50, 90, 130)};
+                                     QColor(170, 50, 110), QColor(50, 90, 130),
+                                     QColor(20, 120, 150)};
     QLinearGradient fill(0, 0, 0, 64);
     const QColor base = colours[int(tile)];
     fill.setColorAt(0, base.lighter(125));
@@ -169,6 +170,17 @@ QPixmap tilePixmap(Tile tile, int size)
     case Tile::AnalyticByCollector:
         p.drawEllipse(QPointF(28, 28), 12, 12);
         p.drawLine(QPointF(37, 37), QPointF(50, 50));
+        break;
+    case Tile::DayBoard:
+        // A timeline: stops down, time across, the touches joined.
+        p.setPen(QPen(QColor(255, 255, 255, 140), 2));
+        for (int y : {18, 32, 46})
+            p.drawLine(QPointF(12, y), QPointF(52, y));
+        p.setPen(line);
+        p.drawPolyline(QPolygonF({QPointF(18, 18), QPointF(30, 32), QPointF(44, 46)}));
+        p.setBrush(base);
+        for (QPointF dot : {QPointF(18, 18), QPointF(30, 32), QPointF(44, 46)})
+            p.drawEllipse(dot, 4, 4);
         break;
     }
     return pixmap;

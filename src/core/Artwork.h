@@ -12,7 +12,7 @@ QPixmap splash();
 
 // Pictures of the main window's shortcut tiles.
 enum class Tile { Routes, Communication, DeleteCollections, ConsistencyReport, Collaborators,
-                  CollectionReport, Location, AnalyticByCollector };
+                  CollectionReport, Location, AnalyticByCollector, DayBoard };
 QIcon tileIcon(Tile tile);
 
 // A picture of a terminal model (0 Q90, 1 Lumet, 2 Vigia Bastão, 3 Vigia Bastão Novo).

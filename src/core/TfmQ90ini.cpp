@@ -51,6 +51,7 @@ const TileDef kTiles[] = {
     {"Relatório de Coleta", "Coletor1Click", Artwork::Tile::CollectionReport},
     {"Local", "LocaisClick", Artwork::Tile::Location},
     {"Analítico por Coletor", "PorColetor1Click", Artwork::Tile::AnalyticByCollector},
+    {"Painel do dia", "PaineldoDia1Click", Artwork::Tile::DayBoard},
 };
 
 }  // namespace
@@ -142,6 +143,8 @@ void TfmQ90ini::buildMenus()
     addItem(anal, "Distâncias percorridas", "Distnciaspercorridas1Click");
     QAction *consist = addItem(rel, "C&onsistência", "ConsistenciaClick");
     consist->setProperty("gate", "relcons");
+    // The board shows the consistency verdicts: whoever may not see them may not see it.
+    addItem(rel, "Painel do &dia", "PaineldoDia1Click")->setProperty("gate", "relcons");
 
     QMenu *conf = addMenu(nullptr, "C&onfigurações", "mnConfiguracoes");
     addItem(conf, "Configurações &Gerais", "Configuraes1Click");

@@ -406,6 +406,7 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
 
     int pageNumber = 0;
     int printed = 0;
+    bool drawingPages = false;  // the pages of drawings carry no column headings
     double y = 0;
     double rowsTop = 0;  // where the first row of the current page goes
     auto drawLines = [&](const QStringList &lines, double top, double lineHeight, Qt::Alignment align) {
@@ -467,7 +468,7 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
                 y += double(lines.size()) * line;
             }
         }
-        if (pageNumber == 1 || m_def.headingsOnEveryPage) {
+        if (pageNumber == 1 || (m_def.headingsOnEveryPage && !drawingPages)) {
             const double bandTop = y;
             const double inset = m_def.frameHeadingBand ? page.mm : 0;
             y += inset;
@@ -579,6 +580,10 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
             continue;
         if (shaded)
             p.fillRect(QRectF(area.left(), y, area.width(), rows[r].height), QColor(235, 235, 235));
+        if (m_def.cellColour)
+            for (int c = 0; c < count; ++c)
+                if (const QColor colour = m_def.cellColour(r, c); colour.isValid())
+                    p.fillRect(QRectF(columns.left[c], y, columns.width[c] - gap / 2, rows[r].height), colour);
         drawCells(rows[r], y, m_def.boldRow && m_def.boldRow(r));
         y += rows[r].height;
     }
@@ -598,6 +603,20 @@ int ReportRenderer::render(QPagedPaintDevice *device) const
         p.setFont(bold);
         drawLines(lines, y, line, Qt::AlignLeft);
         y += double(lines.size()) * line;
+    }
+    drawingPages = true;
+    for (const ReportDrawing &drawing : m_def.drawings) {
+        for (int from = 0; from < drawing.items;) {
+            startPage();
+            p.setFont(bold);
+            const QStringList heading = wrap(drawing.heading, boldMetrics, area.width());
+            drawLines(heading, y, line, Qt::AlignLeft);
+            y += double(heading.size()) * line + page.mm;
+            p.save();
+            const int next = drawing.draw(p, QRectF(area.left(), y, area.width(), bottom - y), page.mm, from);
+            p.restore();
+            from = std::max(next, from + 1);
+        }
     }
     footer();
     return pageNumber;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -7,6 +9,8 @@
 #include <functional>
 
 class QFont;
+class QPainter;
+class QRectF;
 class QFontMetricsF;
 class QPagedPaintDevice;
 class QPaintDevice;
@@ -84,6 +88,16 @@ struct ReportFont {
     double pointSize = 0;
 };
 
+// Pages of pictures after the rows (the timelines of a board), in the same page frame. Each
+// page opens with `heading` in bold; `draw` paints items from `from` on into `area` (device
+// pixels, `mm` pixels a millimetre) and returns where the next page goes on; a page always
+// takes at least one item.
+struct ReportDrawing {
+    QString heading;
+    int items = 0;
+    std::function<int(QPainter &p, const QRectF &area, double mm, int from)> draw;
+};
+
 struct ReportDefinition {
     QString title;
     QString installation;
@@ -126,6 +140,9 @@ struct ReportDefinition {
     // A row that only opens its group (a master without details): the group's header prints,
     // the row itself neither prints nor counts.
     std::function<bool(int row)> headerOnlyRow;
+    // A cell's background (a status colour), by row and column; an invalid colour leaves it.
+    std::function<QColor(int row, int column)> cellColour;
+    QList<ReportDrawing> drawings;
 };
 
 // Where the columns went on a page: the font scale of headings and rows, and each column's

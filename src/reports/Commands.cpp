@@ -3,6 +3,7 @@
 #include "collection/TfmDescarga.h"
 #include "core/TfmQ90ini.h"
 #include "platform/MessageService.h"
+#include "reports/TfmPainel.h"
 #include "reports/TfmRelCons1.h"
 #include "reports/TfmRelDesc.h"
 #include "reports/TfmRelDistancia.h"
@@ -65,6 +66,10 @@ void registerCommands(TfmQ90ini &window)
     window.registerCommand("Distnciaspercorridas1Click", [w] {
         TfmRelDistancia report(w);
         DialogRunner::exec(&report);
+    });
+    window.registerCommand("PaineldoDia1Click", [w] {
+        TfmPainel board(w);
+        DialogRunner::exec(&board);
     });
     TfmDescarga::setConsistencyRunner(&TfmRelCons1::automaticCheck);
 }

@@ -198,10 +198,20 @@ QString FormatDurationSeconds(qint64 seconds)
 // The state of one run, from the selection of the touches to the last cycle's end.
 class ConsistencyAnalysis::Run {
 public:
-    Run(TdmzDados &dm, const ConsistencyInputs &inputs, Progress &progress)
+    Run(TdmzDados &dm, const ConsistencyInputs &inputs, Progress &progress, bool keepCycles)
         : m_db(dm.db()), m_in(inputs), m_lookups(m_db),
           m_table(dm.tempFolder(), kWorkingTable), m_totals(dm.tempFolder(), kTotalsTable),
-          m_progress(progress) {}
+          m_progress(progress), m_keepCycles(keepCycles) {}
+
+    std::vector<AnalysedCycle> takeCycles()
+    {
+        std::vector<AnalysedCycle> cycles;
+        cycles.reserve(m_cycles.size());
+        for (auto &[number, cycle] : m_cycles)
+            cycles.push_back(std::move(cycle));
+        m_cycles.clear();
+        return cycles;
+    }
 
     ConsistencyResult execute()
     {
@@ -459,10 +469,15 @@ private:
         }
         if (kind == u'E')
             return eventTouch(i, id);
-        if (kind == u'F')
+        if (kind == u'F') {
             append({.c2 = collaboratorName(id), .c6 = touch.time});
-        else if (kind == u'L')
+            keepTouch(m_cycle, {.kind = AnalysedTouch::Kind::Collaborator, .at = touch.moment,
+                                .label = collaboratorName(id)});
+        } else if (kind == u'L') {
             locationTouch(i, id);
+        } else {
+            keepTouch(m_cycle, {.kind = AnalysedTouch::Kind::Other, .at = touch.moment, .label = id.code});
+        }
         return true;
     }
 
@@ -504,6 +519,8 @@ private:
         const QString description = eventDescription(id);
         if (!routeReference(id)) {
             append({.c3 = description, .c6 = m_touches[i].time});
+            keepTouch(m_cycle, {.kind = AnalysedTouch::Kind::Event, .at = m_touches[i].moment,
+                                .label = description});
             return true;
         }
         const Route route = referencedRoute(id);
@@ -525,6 +542,12 @@ private:
         takeRoute(route);
         m_latestRoute = route;
         ++m_cycle;
+        if (AnalysedCycle *kept = keptCycle(m_cycle)) {
+            kept->routeCode = route.code;
+            kept->routeName = route.name;
+            kept->touches.push_back({.kind = AnalysedTouch::Kind::Reference,
+                                     .at = m_touches[i].moment, .label = description});
+        }
         if (firstReference)
             writeOpening(i, route, false);
         return true;
@@ -543,9 +566,20 @@ private:
             m_firstLocationPos = i;
 
         const QString touched = locationName(id);
+        AnalysedTouch kept{.kind = AnalysedTouch::Kind::Stop, .at = touch.moment, .label = touched};
+        // A touch elsewhere than expected: at its stop when the route has one of its name.
+        auto keepVerdict = [&](const QString &verdict) {
+            if (verdict == kInversion) {
+                kept.stop = stopNamed(touched);
+                kept.inversion = !shownVerdict(verdict).isEmpty();
+            } else {
+                kept.kind = AnalysedTouch::Kind::NotProgrammed;
+            }
+        };
         if (m_cursor >= m_stops->stops.size()) {
             const QString verdict = judgeAgainstRoute(touched);
             append({.c4 = touched, .c5 = shownVerdict(verdict), .c6 = touch.time});
+            keepVerdict(verdict);
         } else {
             const Stop &expected = m_stops->stops[m_cursor];
             QString interval;
@@ -558,16 +592,25 @@ private:
                 m_previousIntervalAt = touch.moment;
             }
             Row row{.c1 = expected.name, .c4 = touched, .c6 = touch.time};
+            kept.stop = int(m_cursor);
             if (!sameText(expected.name, touched)) {
-                row.c5 = shownVerdict(judgeAgainstRoute(touched));
-                if (!searchInCycle(expected.name))
+                const QString verdict = judgeAgainstRoute(touched);
+                row.c5 = shownVerdict(verdict);
+                keepVerdict(verdict);
+                if (!searchInCycle(expected.name)) {
                     m_notVisited << expected.name;
+                    if (AnalysedCycle *cycle = keptCycle(m_cycle))
+                        cycle->notVisited.push_back(int(m_cursor));
+                }
             }
-            if (m_route.timeBetween && !m_firstLocation)
+            if (m_route.timeBetween && !m_firstLocation) {
                 row.c7 = interval;
+                kept.interval = interval;
+            }
             append(row);
             ++m_cursor;
         }
+        keepTouch(m_cycle, std::move(kept));
         m_firstLocation = false;
     }
 
@@ -639,6 +682,19 @@ private:
         return false;
     }
 
+    // The first stop of the route with this name, searched from the expected one on.
+    int stopNamed(const QString &name) const
+    {
+        const auto &stops = m_stops->stops;
+        const int count = int(stops.size());
+        for (int k = 0; k < count; ++k) {
+            const int at = (int(m_cursor) + k) % count;
+            if (sameText(stops[at].name, name))
+                return at;
+        }
+        return -1;
+    }
+
     void buildNameIndex()
     {
         if (m_nameIndexBuilt)
@@ -655,6 +711,9 @@ private:
     // Step 10.
     void endCycle()
     {
+        // The cycle number already counts a pending cycle.
+        const int endingCycle = m_cycle - (m_cyclePending ? 1 : 0);
+        AnalysedCycle *kept = keptCycle(endingCycle);
         for (; m_cursor < m_stops->stops.size(); ++m_cursor) {
             const QString &name = m_stops->stops[m_cursor].name;
             Row row{.c1 = name};
@@ -662,34 +721,43 @@ private:
                 row.c5 = QStringLiteral("Não visitado");
                 m_notVisited << name;
                 m_inconsistent = true;
+                if (kept)
+                    kept->notVisited.push_back(int(m_cursor));
             } else {
                 m_noInversion = false;
                 if (m_route.checkOrder) {
                     row.c5 = kInversion;
                     m_inconsistent = true;
+                    if (kept)
+                        kept->outOfOrder.push_back(int(m_cursor));
                 }
             }
             append(row);
         }
         m_firstLocationPos = -1;
 
+        if (kept)
+            kept->notVisitedNames = m_notVisited;
         summary(QStringLiteral("- Não Visitados: "), m_notVisited);
         summary(QStringLiteral("- Não Programados: "), m_notProgrammed);
         if (!m_noInversion && m_route.checkOrder) {
             append({.c1 = QStringLiteral("- Ocorreu Inversão")});
             m_inconsistent = true;
+            if (kept)
+                kept->inversion = true;
         }
 
-        if (m_checkDuration)
-            judgeTime(QStringLiteral("- Tempo Gasto p/ realização do ciclo: "),
-                      DateTimeText::secondsBetween(m_firstLocationAt, m_lastLocationAt),
-                      m_durationMin, m_durationMax);
+        if (m_checkDuration) {
+            const QString line = judgeTime(QStringLiteral("- Tempo Gasto p/ realização do ciclo: "),
+                                           DateTimeText::secondsBetween(m_firstLocationAt, m_lastLocationAt),
+                                           m_durationMin, m_durationMax);
+            if (kept)
+                kept->duration = line;
+        }
         if (m_latestRoute)
             takeDuration(*m_latestRoute);
 
-        // The cycle number already counts a pending cycle; only a cycle with one before it is
-        // compared with it.
-        const int endingCycle = m_cycle - (m_cyclePending ? 1 : 0);
+        // Only a cycle with one before it is compared with it.
         if (m_in.betweenCycles && endingCycle >= 2)
             judgeTime(QStringLiteral("- Tempo Gasto entre ciclos: "),
                       DateTimeText::secondsBetween(m_previousCycleLastAt, m_firstLocationAt),
@@ -721,7 +789,8 @@ private:
 
     // A span of whole seconds judged in whole minutes (halves to the even neighbour) against its
     // limits; the excess is the unrounded span less the limit.
-    void judgeTime(const QString &title, qint64 seconds, int minimum, int maximum)
+    // The line written, empty when the span is within its limits.
+    QString judgeTime(const QString &title, qint64 seconds, int minimum, int maximum)
     {
         const qint64 rounded = DateTimeText::roundedMinutes(seconds);
         QString line;
@@ -732,9 +801,10 @@ private:
             line = title + FormatDurationSeconds(seconds) + QStringLiteral("  -  Atrasado: ") +
                    FormatDurationSeconds(seconds - qint64(maximum) * 60);
         else
-            return;
+            return {};
         append({.c1 = line});
         m_inconsistent = true;
+        return line;
     }
 
     // Step 11: the separator, the header, the reference event row and the departure check.
@@ -743,6 +813,9 @@ private:
         const Touch &touch = m_touches[i];
         if (!afterCycle)
             openStops(route.code);
+        if (AnalysedCycle *kept = keptCycle(m_cycle))
+            for (const Stop &stop : m_stops->stops)
+                kept->stops << stop.name;
         append({});
         QString header = QStringLiteral("CICLO %1 - ").arg(m_cycle) + route.name;
         if (m_checkDuration)
@@ -869,6 +942,22 @@ private:
         return *id.collaboratorName;
     }
 
+    // The cycle kept for cycles(), made at its first mark; nullptr when cycles are not kept.
+    AnalysedCycle *keptCycle(int number)
+    {
+        if (!m_keepCycles)
+            return nullptr;
+        AnalysedCycle &cycle = m_cycles[number];
+        cycle.number = number;
+        return &cycle;
+    }
+
+    void keepTouch(int cycle, AnalysedTouch touch)
+    {
+        if (AnalysedCycle *kept = keptCycle(cycle))
+            kept->touches.push_back(std::move(touch));
+    }
+
     Sql::Query &prepared(const QString &sql)
     {
         auto it = m_prepared.find(sql);
@@ -941,6 +1030,9 @@ private:
     bool m_noInversion = true;
     QStringList m_notVisited;
     QStringList m_notProgrammed;
+
+    bool m_keepCycles = false;
+    std::map<int, AnalysedCycle> m_cycles;
 };
 
 ConsistencyAnalysis::ConsistencyAnalysis(TdmzDados &dm) : m_dm(dm) {}
@@ -948,10 +1040,13 @@ ConsistencyAnalysis::ConsistencyAnalysis(TdmzDados &dm) : m_dm(dm) {}
 ConsistencyResult ConsistencyAnalysis::run(const ConsistencyInputs &inputs, Progress progress)
 {
     BusyCursor busy;
-    Run run(m_dm, inputs, progress);
+    Run run(m_dm, inputs, progress, m_keepCycles);
+    m_cycles.clear();
     try {
         const ConsistencyResult result = run.execute();
         m_statementsRun = run.statementsRun();
+        if (result.produced())
+            m_cycles = run.takeCycles();
         return result;
     } catch (...) {
         m_statementsRun = run.statementsRun();

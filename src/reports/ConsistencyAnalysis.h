@@ -3,8 +3,12 @@
 #include "platform/LocalTable.h"
 #include "platform/Progress.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 class TdmzDados;
 
@@ -43,6 +47,42 @@ struct ConsistencyResult {
     bool produced() const { return outcome == Outcome::Produced; }
 };
 
+// One touch of a cycle as the analysis judged it.
+struct AnalysedTouch {
+    enum class Kind {
+        Reference,      // the route's reference event that opens the cycle
+        Stop,           // a location of the cycle's route
+        NotProgrammed,  // a location outside the route
+        Event,          // any other event
+        Collaborator,
+        Other           // job functions, quantities, identifiers not registered or not associated
+    };
+    Kind kind = Kind::Other;
+    QDateTime at;
+    QString label;          // the location, event or collaborator name; the code otherwise
+    int stop = -1;          // Kind::Stop: the route's stop (index into AnalysedCycle::stops)
+    bool inversion = false; // marked "Inversão"
+    QString interval;       // "Adiantado 1,50" / "Atrasado 2,00" as the report writes it
+};
+
+// One cycle with the marks the analysis wrote for it, for a reader that needs the cycles
+// themselves rather than the report's rows (the day's board). Cycle 0 holds the touches
+// before the first reference touch.
+struct AnalysedCycle {
+    int number = 0;
+    QString routeCode;
+    QString routeName;
+    QStringList stops;            // the route's stops in their order
+    std::vector<AnalysedTouch> touches;  // in the order they were stored
+    std::vector<int> notVisited;  // stops found missing while this cycle ran (by index)
+    // The names "- Não Visitados" lists at the cycle's end: the day's first cycle also lists
+    // those missed by the touches before its reference touch, as the report does.
+    QStringList notVisitedNames;
+    std::vector<int> outOfOrder;  // stops touched later in the cycle and marked "Inversão"
+    bool inversion = false;       // "- Ocorreu Inversão"
+    QString duration;             // the duration's line when outside its limits
+};
+
 // The consistency analysis: splits a collector's touches into cycles at the reference touches
 // of the routes, compares each cycle's location touches with its route's ordered stops and
 // judges the times, writing one row per touch and per verdict to the working table `temp`
@@ -65,6 +105,13 @@ public:
     // `progress` hears how far the analysis is and may stop it (Outcome::Cancelled).
     ConsistencyResult run(const ConsistencyInputs &inputs, Progress progress = {});
 
+    // Whether the next runs also keep their cycles for cycles(); off by default, as the report
+    // only needs its rows.
+    void setKeepCycles(bool keep) { m_keepCycles = keep; }
+    // The cycles of the last run, by number (cycle 0 first when there were touches before the
+    // first reference touch).
+    const std::vector<AnalysedCycle> &cycles() const { return m_cycles; }
+
     // Statements sent to the server by the last run.
     int statementsRun() const { return m_statementsRun; }
 
@@ -72,6 +119,8 @@ private:
     class Run;
     TdmzDados &m_dm;
     int m_statementsRun = 0;
+    bool m_keepCycles = false;
+    std::vector<AnalysedCycle> m_cycles;
 };
 
 // A duration in days as "hhh:mm h": hours with at least three digits, the minutes of the

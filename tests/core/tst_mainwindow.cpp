@@ -184,7 +184,7 @@ private Q_SLOTS:
             tile->click();
         }
         QCOMPARE(opened, 3);
-        QCOMPARE(w.tiles().size(), 8);
+        QCOMPARE(w.tiles().size(), 9);
     }
 
     void consistencyGateAndPreselection()
@@ -377,7 +377,8 @@ private Q_SLOTS:
                                      "Excluir coletas",
                                      QString::fromUtf8("Relatório de Consistência"),
                                      "Colaboradores", QString::fromUtf8("Relatório de Coleta"),
-                                     "Local", QString::fromUtf8("Analítico por Coletor")}));
+                                     "Local", QString::fromUtf8("Analítico por Coletor"),
+                                     "Painel do dia"}));
     }
 };
 

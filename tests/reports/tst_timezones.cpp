@@ -141,6 +141,8 @@ private Q_SLOTS:
                 {"route times", {"report", "route-times", "--collector", "LUMET1", "--route", "1", "--from",
                                  "15/02/2019", "--to", "17/02/2019", "--tsv"}},
                 {"identifiers", {"listing", "identifiers", "--tsv"}},
+                {"board 2018", {"board", "--day", "04/11/2018", "--tsv"}},
+                {"board 2026", {"board", "--day", "29/03/2026", "--tsv"}},
             };
             for (const auto &[name, args] : commands) {
                 const Output out = run(zone, env, args);
