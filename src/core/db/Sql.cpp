@@ -26,6 +26,11 @@ struct ConnectionState {
     int current = 0;
     bool inTransaction = false;
     QString transactionServer;  // where the last transaction began
+    // The cluster's own name for the node the connection is on ("ip:port", as the other nodes
+    // list it in wsrep_incoming_addresses), empty on a server that is not a cluster node; and
+    // that of the node the last transaction began on.
+    QString node;
+    QString transactionNode;
 };
 
 QMutex stateLock;
@@ -37,7 +42,9 @@ ConnectionState stateOf(const QString &name)
     return states.value(name);
 }
 
-// Opens `db` on `server`; the driver's error text, empty on success.
+// Opens `db` on `server`; the driver's error text, empty on success. On a cluster node, also
+// learns the node's address as the cluster lists it: its entry of the members' addresses, which
+// are in the order of their indexes (host names in the list would not match them).
 QString openOn(QSqlDatabase &db, const Endpoint &server)
 {
     db.close();
@@ -45,6 +52,25 @@ QString openOn(QSqlDatabase &db, const Endpoint &server)
     db.setPort(server.port);
     if (!db.open())
         return db.lastError().text().trimmed();
+    QString node;
+    QSqlQuery status(db);
+    if (status.exec(QStringLiteral("show status where variable_name in "
+                                   "('wsrep_incoming_addresses', 'wsrep_local_index')"))) {
+        QStringList addresses;
+        int index = -1;
+        while (status.next()) {
+            if (status.value(0).toString().compare(QLatin1String("wsrep_local_index"), Qt::CaseInsensitive) == 0)
+                index = status.value(1).toInt();
+            else
+                addresses = status.value(1).toString().split(u',', Qt::SkipEmptyParts);
+        }
+        if (index >= 0 && index < addresses.size())
+            node = addresses[index].trimmed();
+    }
+    QMutexLocker lock(&stateLock);
+    auto it = states.find(db.connectionName());
+    if (it != states.end())
+        it->node = node;
     return {};
 }
 
@@ -70,6 +96,7 @@ QList<Endpoint> parseHosts(const QString &text, int defaultPort, QString *error)
             return refuse(raw);
         QString host = entry;
         QString port;
+        bool hasPort = false;
         if (entry.startsWith(u'[')) {  // [2001:db8::1]:3306
             const qsizetype close = entry.indexOf(u']');
             if (close < 0)
@@ -80,12 +107,14 @@ QList<Endpoint> parseHosts(const QString &text, int defaultPort, QString *error)
                 if (!rest.startsWith(u':'))
                     return refuse(entry);
                 port = rest.mid(1);
+                hasPort = true;
             }
             if (host.isEmpty() || host.contains(QRegularExpression(QStringLiteral("[^0-9A-Fa-f:.]"))))
                 return refuse(entry);
         } else if (entry.count(u':') == 1) {
             host = entry.section(u':', 0, 0).trimmed();
             port = entry.section(u':', 1).trimmed();
+            hasPort = true;
             if (!hostName.match(host).hasMatch())
                 return refuse(entry);
         } else if (entry.count(u':') > 1) {  // a bare IPv6 address
@@ -95,7 +124,7 @@ QList<Endpoint> parseHosts(const QString &text, int defaultPort, QString *error)
             return refuse(entry);
         }
         int number = defaultPort;
-        if (!port.isNull()) {
+        if (hasPort) {
             bool ok = false;
             number = port.toInt(&ok);
             if (!ok || number < 1 || number > 65535 || port.startsWith(u'+'))
@@ -222,6 +251,8 @@ void close(const QString &name)
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+    QMutexLocker lock(&stateLock);
+    states.remove(name);
 }
 
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
@@ -428,7 +459,9 @@ bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
 {
     if (!connectionId.isValid())
         return false;
-    const QString transactionServer = stateOf(db.connectionName()).transactionServer;
+    const ConnectionState before = stateOf(db.connectionName());
+    const QString transactionServer = before.transactionServer;
+    const QString transactionNode = before.transactionNode.isEmpty() ? transactionServer : before.transactionNode;
     // The first statement after a drop may still meet the dead socket; the connection is then
     // opened again, a few times while the server comes back, or on the next server of its list.
     QVariant current = Sql::connectionId(db);
@@ -444,7 +477,7 @@ bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
     if (!transactionServer.isEmpty() && serverOf(db) != transactionServer) {
         // A session of another server cannot be ended from here: the transaction is final
         // once that server is out of the cluster (gone, its uncommitted work with it).
-        if (!leftTheCluster(db, transactionServer))
+        if (!leftTheCluster(db, transactionNode))
             return false;
         causalReads(db);
         return true;
@@ -476,7 +509,10 @@ namespace {
 MYSQL *nativeHandle(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "MYSQL*") != 0)
+    // Qt names the type after the structure MYSQL stands for ("st_mysql*" with Qt 6.4): a check
+    // for "MYSQL*" alone found no handle, and the client's reconnection was never turned off.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "MYSQL*") != 0 && qstrcmp(handle.typeName(), "st_mysql*") != 0))
         return nullptr;
     return *static_cast<MYSQL *const *>(handle.constData());
 }
@@ -510,8 +546,10 @@ void markTransaction(const QSqlDatabase &db, bool open)
     if (it == states.end())
         return;
     it->inTransaction = open;
-    if (open)
+    if (open) {
         it->transactionServer = serverOf(db);
+        it->transactionNode = it->node;
+    }
 }
 
 }  // namespace
