@@ -51,7 +51,14 @@ std::optional<Stored> find(const QSqlDatabase &db, const QString &fingerprint)
             DatabaseSetup::addProgramTables(db);
             continue;
         }
-        throw DbError(Sql::describe(q.lastError()));
+        const QSqlError error = q.lastError();
+        if (Sql::isConnectionLost(error)) {
+            Sql::failover(db);
+            throw Sql::ConnectionLost(Sql::describe(error));
+        }
+        if (Sql::isRetryable(error))
+            throw Sql::Conflict(Sql::describe(error));
+        throw DbError(Sql::describe(error));
     }
 }
 

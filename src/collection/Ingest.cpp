@@ -507,12 +507,22 @@ QString Ingest::fingerprintOf(const QString &path, IngestResult &result)
 std::optional<DownloadRecord::Stored> Ingest::storedEarlier(const Model &model, const QString &fingerprint,
                                                             IngestResult &result)
 {
-    try {
-        return DownloadRecord::find(m_dm.db(), fingerprint);
-    } catch (const DbError &e) {
-        result.failed = true;
-        reportFailure(e.text(), result, model.dumpPath);
-        return std::nullopt;
+    // A server lost (the next of the list is tried) or a cluster node not ready yet, as in the
+    // seconds a cluster takes to form again after losing a node, is asked again.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return DownloadRecord::find(m_dm.db(), fingerprint);
+        } catch (const DbError &e) {
+            const bool passing = dynamic_cast<const Sql::ConnectionLost *>(&e) ||
+                                 dynamic_cast<const Sql::Conflict *>(&e);
+            if (passing && attempt < Sql::kTransactionAttempts) {
+                Sql::pauseBeforeRetry(attempt);
+                continue;
+            }
+            result.failed = true;
+            reportFailure(e.text(), result, model.dumpPath);
+            return std::nullopt;
+        }
     }
 }
 
