@@ -231,8 +231,13 @@ EOF
 
     fail() { for j in $(seq "$n" -1 1); do stop_node "$j"; done; exit 1; }
 
-    # Node 1 starts the cluster: from a new data folder, or from the last state it holds.
-    if ! running 1; then
+    # Node 1 starts the cluster: from a new data folder, or from the last state it holds. While
+    # other nodes run, the cluster is theirs and node 1 joins it like any other.
+    cluster_up=0
+    for i in $(seq 2 "$n"); do running "$i" && cluster_up=1; done
+    if ! running 1 && [ "$cluster_up" = 1 ]; then
+      start_node 1
+    elif ! running 1; then
       if [ ! -d "$dir/node1/data/mysql" ]; then
         rm -rf "$dir/node1/data"; mkdir -p "$dir/node1/data"; chmod 700 "$dir/node1/data"
         if ! "$install_db" --no-defaults --datadir="$dir/node1/data" \
