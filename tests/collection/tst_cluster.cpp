@@ -14,7 +14,8 @@
 // Torvel on a three-node Galera cluster started by scripts/cluster.sh: downloads stored through
 // two nodes at once are both whole, a node killed in the middle of a download loses nothing and
 // duplicates nothing (the download goes on through the next server of the host list, and a
-// second run through the list finds it stored), and the nodes left hold the same rows.
+// second run through the list finds it stored; through a single host it fails, its file kept,
+// and is stored once through the list), and the nodes hold the same rows.
 namespace {
 
 const QString kScript = QStringLiteral(TORVEL_SOURCE_DIR "/scripts/cluster.sh");
@@ -119,6 +120,21 @@ class TestCluster : public QObject {
         QFile f(dir + QStringLiteral("/node%1/pid").arg(node));
         return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
     }
+    // Kills `node` once it holds part of the touches of `ingest`, not yet committed. False when
+    // that moment was never seen.
+    bool killInTheMiddle(int node, const QProcess &ingest) const
+    {
+        const int pid = pidOf(node);
+        QElapsedTimer clock;
+        clock.start();
+        while (pid > 0 && clock.elapsed() < 120000 && ingest.state() != QProcess::NotRunning) {
+            const int modified =
+                sql(node, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx").toInt();
+            if (modified > 5000)
+                return ::kill(pid_t(pid), SIGKILL) == 0;
+        }
+        return false;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -200,20 +216,7 @@ private Q_SLOTS:
         ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(c)});
         QVERIFY(ingest.waitForStarted());
 
-        // Killed once node 3 holds part of the touches, not yet committed.
-        const int pid = pidOf(3);
-        QVERIFY(pid > 0);
-        QElapsedTimer clock;
-        clock.start();
-        bool killed = false;
-        while (!killed && clock.elapsed() < 120000 && ingest.state() != QProcess::NotRunning) {
-            const int modified = sql(3, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx").toInt();
-            if (modified > 5000) {
-                QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
-                killed = true;
-            }
-        }
-        QVERIFY2(killed, "the download was never seen in the middle of its transaction on node 3");
+        QVERIFY2(killInTheMiddle(3, ingest), "the download was never seen in the middle of its transaction");
         QVERIFY(ingest.waitForFinished(180000));
         const QString said = QString::fromUtf8(ingest.readAllStandardError());
         QVERIFY2(ingest.exitCode() == 0, qPrintable(said));
@@ -229,6 +232,42 @@ private Q_SLOTS:
         QCOMPARE(first.section(u'\n', 0, 3),
                  QStringLiteral("LUMETA=5000\nLUMETB=5000\nLUMETC=20000\nregistros=3 toques=30000"));
         QCOMPARE(holding(2), first);
+    }
+
+    // A workstation that knows one node only: the download fails when the node dies and its file
+    // is kept; the node back, stored through a list with another dead node first, it is stored
+    // once, and every node holds the same rows.
+    void nodeKilledUnderASingleHost()
+    {
+        const Run restart = run(kScript, {"start", dir, "3"});
+        QVERIFY2(restart.exitCode == 0, qPrintable(restart.err));
+        QCOMPARE(sql(3, "show status like 'wsrep_cluster_size'").section(u'\t', 1), QStringLiteral("3"));
+
+        const QProcessEnvironment d = home("d", hostOf(2));
+        const QStringList dump = lumetDump(tmp.path(), "LUMETD", 20000, 4);
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(d), dump));
+        QProcess ingest;
+        ingest.setProcessEnvironment(d);
+        ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(d)});
+        QVERIFY(ingest.waitForStarted());
+        QVERIFY2(killInTheMiddle(2, ingest), "the download was never seen in the middle of its transaction");
+        QVERIFY(ingest.waitForFinished(180000));
+        QVERIFY(ingest.exitCode() != 0);
+        QVERIFY(QFile::exists(dumpIn(d)));
+
+        const QProcessEnvironment e = home("e", QStringList{hostOf(2), hostOf(3), hostOf(1)}.join(u','));
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(e), dump));
+        const Run again = run(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(e)}, {}, e);
+        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+
+        const Run back = run(kScript, {"start", dir, "3"});
+        QVERIFY2(back.exitCode == 0, qPrintable(back.err));
+        const QString first = holding(1);
+        QCOMPARE(first.section(u'\n', 0, 4),
+                 QStringLiteral("LUMETA=5000\nLUMETB=5000\nLUMETC=20000\nLUMETD=20000\n"
+                                "registros=4 toques=50000"));
+        QCOMPARE(holding(2), first);
+        QCOMPARE(holding(3), first);
     }
 };
 
