@@ -42,16 +42,19 @@ ConnectionState stateOf(const QString &name)
     return states.value(name);
 }
 
-// Opens `db` on `server`; the driver's error text, empty on success. On a cluster node, also
-// learns the node's address as the cluster lists it: its entry of the members' addresses, which
-// are in the order of their indexes (host names in the list would not match them).
-QString openOn(QSqlDatabase &db, const Endpoint &server)
+// Opens `db` on `server`; the driver's error text, empty on success. With a list of servers,
+// also learns, on a cluster node, the node's address as the cluster lists it: its entry of the
+// members' addresses, which are in the order of their indexes (host names in the list would not
+// match them). A single server costs no more round trips than it always did.
+QString openOn(QSqlDatabase &db, const Endpoint &server, bool several)
 {
     db.close();
     db.setHostName(server.host);
     db.setPort(server.port);
     if (!db.open())
         return db.lastError().text().trimmed();
+    if (!several)
+        return {};
     QString node;
     QSqlQuery status(db);
     if (status.exec(QStringLiteral("show status where variable_name in "
@@ -166,7 +169,7 @@ QString open(const QString &name, const ConnectionParams &params)
     // The first server of the list that answers.
     QStringList errors;
     for (int i = 0; i < servers.size(); ++i) {
-        const QString error = openOn(db, servers[i]);
+        const QString error = openOn(db, servers[i], servers.size() > 1);
         if (error.isEmpty()) {
             QMutexLocker lock(&stateLock);
             states[name].current = i;
@@ -188,7 +191,7 @@ bool failover(const QSqlDatabase &connection)
     QSqlDatabase db = connection;
     for (int step = 1; step <= state.servers.size(); ++step) {
         const int next = (state.current + step) % int(state.servers.size());
-        if (openOn(db, state.servers[next]).isEmpty()) {
+        if (openOn(db, state.servers[next], true).isEmpty()) {
             QMutexLocker lock(&stateLock);
             states[name].current = next;
             return true;
@@ -569,15 +572,17 @@ Transaction::Transaction(const QSqlDatabase &db, bool begin) : m_db(db)
     m_connectionId = sessionId(m_db);
     m_active = m_active && m_connectionId.isValid();
     setReconnect(m_db, false);
-    markTransaction(m_db, true);
+    if (m_active)
+        markTransaction(m_db, true);
 }
 
 Transaction::~Transaction()
 {
     if (!m_active) {
+        // Committed (commit() unmarked it), never begun, or a no-op inside another
+        // transaction on the same connection, which stays marked.
         if (m_connectionId.isValid())
             setReconnect(m_db, true);
-        markTransaction(m_db, false);
         return;
     }
     run(m_db, "rollback");
