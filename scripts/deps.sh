@@ -3,7 +3,7 @@
 # Works as root or through sudo; with neither it says what to install and fails.
 set -euo pipefail
 pkgs=(cmake g++ make ccache pkg-config qt6-base-dev libqt6sql6-mysql libqt6sql6-sqlite qt6-serialport-dev
-      libgl-dev libsqlite3-dev libmariadb-dev zlib1g-dev mariadb-server mariadb-client libxlsxwriter-dev poppler-utils unzip xvfb xauth
+      libgl-dev libsqlite3-dev libmariadb-dev zlib1g-dev mariadb-server mariadb-client galera-4 rsync libxlsxwriter-dev poppler-utils unzip xvfb xauth
       qt6-translations-l10n xdg-utils openbox imagemagick xdotool dpkg-dev)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,5 +1,6 @@
 #include "collection/BatchInsert.h"
 
+#include "core/db/Cluster.h"
 #include "core/db/Sql.h"
 
 #include <QSqlError>
@@ -8,7 +9,13 @@ namespace {
 
 InsertFailed failure(const QSqlError &error)
 {
-    return InsertFailed{Sql::describe(error), Sql::isConnectionLost(error)};
+    return InsertFailed{Sql::describe(error), Sql::isConnectionLost(error), Sql::isRetryable(error)};
+}
+
+// After these, the rows sent one at a time would go into a new transaction of their own.
+bool endsTheTransaction(const QSqlError &error)
+{
+    return Sql::isConnectionLost(error) || Sql::isRetryable(error);
 }
 
 }  // namespace
@@ -29,7 +36,7 @@ void BatchInsert::store(const QList<QVariantList> &rows)
             continue;
         }
         const QSqlError error = insert.lastError();
-        if (Sql::isConnectionLost(error))
+        if (endsTheTransaction(error))
             throw failure(error);
         for (qsizetype i = from; i < from + count; ++i)
             storeOne(rows[i]);
@@ -63,7 +70,7 @@ void BatchInsert::storeOne(const QVariantList &row)
         return;
     }
     const QSqlError error = m_singleQuery->lastError();
-    if (Sql::isConnectionLost(error))
+    if (endsTheTransaction(error))
         throw failure(error);
     if (m_refused++ == 0)
         m_firstRefusal = Sql::describe(error);

@@ -13,10 +13,12 @@
 #include <QVariant>
 #include <optional>
 
-// A statement the server refused, or a server that is gone (everything after fails as well).
+// A statement the server refused, or a server that is gone (everything after fails as well),
+// or a transaction the server undid whole (a deadlock, a cluster's conflict: it may be run again).
 struct InsertFailed {
     QString text;
     bool connectionLost = false;
+    bool retryable = false;
 };
 
 // Rows of one table sent many to a statement, so storing a download or an import costs a few
@@ -35,7 +37,7 @@ public:
     // named parameters `names`, in the columns' order.
     BatchInsert(const QSqlDatabase &db, QString head, QString single, QStringList names);
 
-    // Throws InsertFailed when the server is gone.
+    // Throws InsertFailed when the server is gone or undid the transaction.
     void store(const QList<QVariantList> &rows);
 
     int stored() const { return m_stored; }

@@ -3,6 +3,7 @@
 #include "collection/BatchInsert.h"
 #include "collection/DownloadRecord.h"
 #include "collection/DumpFormats.h"
+#include "core/db/Cluster.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
@@ -74,35 +75,63 @@ ImportResult CollectionImport::importFile(const QString &path, bool again)
             }
             repetition = DownloadRecord::nextRepetition(m_dm.db(), fingerprint);
         }
-        const QSqlDatabase store = m_dm.db();
-        Sql::Transaction transaction(store);
-        if (!transaction.active())
-            throw DbError(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));
-        const QDateTime now = SystemServices::now();
-        DownloadRecord::write(store, fingerprint, repetition, QStringLiteral("importacao"),
-                              firstCollector, now.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")),
-                              QFileInfo(path).fileName(), int(rows.size()));
-        BatchInsert insert(store,
-                           QStringLiteral("insert into desctot (coletor, data_descarga, button, data_toque) values"),
-                           kInsert, {":p1", ":p2", ":p3", ":p4"});
-        insert.store(rows);
-        result.imported = insert.stored();
-        result.refused = insert.refused();
-        result.skipped += insert.refused();
-        try {
-            transaction.commit();
-        } catch (const CommitOutcomeUnknown &lost) {
-            const auto outcome = DownloadRecord::settle(m_dm.db(), lost.connectionId(), fingerprint, repetition);
-            if (outcome == DownloadRecord::Outcome::NotStored)
-                throw;
-            if (outcome == DownloadRecord::Outcome::Unknown) {
-                result.failed = true;
-                result.imported = 0;
-                result.error = lost.text() +
-                               QStringLiteral("\nNão foi possível saber se o arquivo foi importado: "
-                                              "importe-o de novo; um arquivo já importado não é "
-                                              "gravado outra vez.");
-                return result;
+        // Run again whole when the server undid it (a cluster's conflict) or was lost before
+        // the commit; an import made again whose repetition another workstation took meanwhile
+        // takes the next one.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                const QSqlDatabase store = m_dm.db();
+                Sql::Transaction transaction(store);
+                if (!transaction.active())
+                    throw Sql::ConnectionLost(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));
+                const QDateTime now = SystemServices::now();
+                DownloadRecord::write(store, fingerprint, repetition, QStringLiteral("importacao"),
+                                      firstCollector, now.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")),
+                                      QFileInfo(path).fileName(), int(rows.size()));
+                BatchInsert insert(store,
+                                   QStringLiteral("insert into desctot (coletor, data_descarga, button, data_toque) values"),
+                                   kInsert, {":p1", ":p2", ":p3", ":p4"});
+                insert.store(rows);
+                result.imported = insert.stored();
+                result.refused = insert.refused();
+                result.skipped += insert.refused();
+                try {
+                    transaction.commit();
+                } catch (const CommitOutcomeUnknown &lost) {
+                    const auto outcome = DownloadRecord::settle(m_dm.db(), lost.connectionId(), fingerprint, repetition);
+                    if (outcome == DownloadRecord::Outcome::NotStored)
+                        throw;
+                    if (outcome == DownloadRecord::Outcome::Unknown) {
+                        result.failed = true;
+                        result.imported = 0;
+                        result.error = lost.text() +
+                                       QStringLiteral("\nNão foi possível saber se o arquivo foi importado: "
+                                                      "importe-o de novo; um arquivo já importado não é "
+                                                      "gravado outra vez.");
+                        return result;
+                    }
+                }
+                break;
+            } catch (const DownloadRecord::AlreadyRecorded &) {
+                if (repetition == 0 || attempt >= Sql::kTransactionAttempts)
+                    throw;
+                repetition = DownloadRecord::nextRepetition(m_dm.db(), fingerprint);
+            } catch (const Sql::Conflict &) {
+                if (attempt >= Sql::kTransactionAttempts)
+                    throw;
+                Sql::pauseBeforeRetry(attempt);
+            } catch (const Sql::ConnectionLost &) {
+                if (attempt >= Sql::kTransactionAttempts)
+                    throw;
+                Sql::pauseBeforeRetry(attempt);
+            } catch (const CommitOutcomeUnknown &) {  // settled: not imported
+                if (attempt >= Sql::kTransactionAttempts)
+                    throw;
+                Sql::pauseBeforeRetry(attempt);
+            } catch (const InsertFailed &e) {
+                if (!(e.retryable || e.connectionLost) || attempt >= Sql::kTransactionAttempts)
+                    throw;
+                Sql::pauseBeforeRetry(attempt);
             }
         }
     } catch (const DownloadRecord::AlreadyRecorded &) {

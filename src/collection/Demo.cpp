@@ -92,12 +92,17 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
         }
         const std::pair<const char *, const char *> people[] = {
             {"F10001", "JOAO DA SILVA"}, {"F10002", "MARIA APARECIDA SOUZA"}, {"F10003", "CARLOS PEREIRA"}};
+        // The server gives the codes: on a cluster they step by the number of nodes, so the
+        // first collaborator's is asked for, not taken to be 1.
+        QVariant firstPerson;
         for (const auto &[c, name] : people) {
             button(QString::fromLatin1(c), "F", minute++);
             Sql::exec(db,
                       QStringLiteral("insert into funcs (nome_func, memoria, cidade, uf, "
                                      "data_cadastro) values (:n, :b, 'CAMPINAS', 'SP', :d)"),
                       {{"n", QString::fromLatin1(name)}, {"b", QString::fromLatin1(c)}, {"d", registered}});
+            if (!firstPerson.isValid())
+                firstPerson = Sql::scalar(db, QStringLiteral("select last_insert_id()"));
         }
         // Free identifiers, ready to be given to new checkpoints.
         button(QStringLiteral("F2000D"), "", minute++);
@@ -138,9 +143,9 @@ bool install(TdmzDados &dm, const QDate &day, QString *error)
             Sql::exec(db,
                       QStringLiteral("insert into coletor (codigo_coletor, nome_coletor, "
                                      "data_cadastro, codigo_func, codigo_roteiro) values "
-                                     "(:c, :n, :d, 1, :r)"),
+                                     "(:c, :n, :d, :f, :r)"),
                       {{"c", QString::fromLatin1(c)}, {"n", QString::fromLatin1(name)},
-                       {"d", registered}, {"r", r}});
+                       {"d", registered}, {"f", firstPerson}, {"r", r}});
     } catch (const DbError &e) {
         *error = e.text();
         return false;

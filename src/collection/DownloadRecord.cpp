@@ -1,5 +1,6 @@
 #include "collection/DownloadRecord.h"
 
+#include "core/db/Cluster.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Sql.h"
 
@@ -30,6 +31,8 @@ QString fingerprint(const QString &path, QString *error)
 std::optional<Stored> find(const QSqlDatabase &db, const QString &fingerprint)
 {
     // The moment as text, read as it was written: no time zone comes between.
+    // On a cluster, what the other nodes committed before this read is seen.
+    Sql::causalReads(db);
     const QString sql = QStringLiteral("select date_format(momento, '%d/%m/%Y %H:%i:%s'), toques, coletor, "
                                        "arquivo from tv_descargas where impressao = ? order by repeticao limit 1");
     for (int attempt = 0;; ++attempt) {
@@ -48,7 +51,14 @@ std::optional<Stored> find(const QSqlDatabase &db, const QString &fingerprint)
             DatabaseSetup::addProgramTables(db);
             continue;
         }
-        throw DbError(Sql::describe(q.lastError()));
+        const QSqlError error = q.lastError();
+        if (Sql::isConnectionLost(error)) {
+            Sql::failover(db);
+            throw Sql::ConnectionLost(Sql::describe(error));
+        }
+        if (Sql::isRetryable(error))
+            throw Sql::Conflict(Sql::describe(error));
+        throw DbError(Sql::describe(error));
     }
 }
 
@@ -93,6 +103,10 @@ void write(const QSqlDatabase &db, const QString &fingerprint, int repetition, c
     const QSqlError error = q.lastError();
     if (error.nativeErrorCode() == QLatin1String("1062"))
         throw AlreadyRecorded{};
+    if (Sql::isConnectionLost(error))
+        throw Sql::ConnectionLost(Sql::describe(error));
+    if (Sql::isRetryable(error))
+        throw Sql::Conflict(Sql::describe(error));
     throw DbError(Sql::describe(error));
 }
 

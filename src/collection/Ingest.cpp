@@ -6,6 +6,7 @@
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
 #include "core/db/DatabaseSetup.h"
+#include "core/db/Cluster.h"
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
 #include "platform/Folders.h"
@@ -506,12 +507,22 @@ QString Ingest::fingerprintOf(const QString &path, IngestResult &result)
 std::optional<DownloadRecord::Stored> Ingest::storedEarlier(const Model &model, const QString &fingerprint,
                                                             IngestResult &result)
 {
-    try {
-        return DownloadRecord::find(m_dm.db(), fingerprint);
-    } catch (const DbError &e) {
-        result.failed = true;
-        reportFailure(e.text(), result, model.dumpPath);
-        return std::nullopt;
+    // A server lost (the next of the list is tried) or a cluster node not ready yet, as in the
+    // seconds a cluster takes to form again after losing a node, is asked again.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return DownloadRecord::find(m_dm.db(), fingerprint);
+        } catch (const DbError &e) {
+            const bool passing = dynamic_cast<const Sql::ConnectionLost *>(&e) ||
+                                 dynamic_cast<const Sql::Conflict *>(&e);
+            if (passing && attempt < Sql::kTransactionAttempts) {
+                Sql::pauseBeforeRetry(attempt);
+                continue;
+            }
+            result.failed = true;
+            reportFailure(e.text(), result, model.dumpPath);
+            return std::nullopt;
+        }
     }
 }
 
@@ -676,45 +687,78 @@ bool Ingest::storeTouches(Model &model, const QString &fingerprint, IngestResult
                 localRows.append(local);
                 repeats.add(item.touch.storedCollector, item.touch.identifier, item.touch.touched);
             }
-            const QSqlDatabase store = m_dm.db();
-            Sql::Transaction transaction(store);
-            if (!transaction.active())
-                throw DbError(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));
-            // The record first: a second run of the same file waits here until this one ends,
-            // then finds it stored.
-            DownloadRecord::write(store, fingerprint, 0, model.name, collector, nowText(),
-                                  QFileInfo(model.dumpPath).fileName(), touches);
-            if (touches > 0)
-                log(QStringLiteral("Gravando %1 toques...").arg(touches));
-            result.repeated = repeats.count(store);
-            BatchInsert writer(store,
-                               QStringLiteral("insert into desctot (coletor, data_descarga, data_toque, "
-                                              "button, tipo_button, codigo_roteiro,codigo_func) values"),
-                               kInsert,
-                               {":pcoletor", ":pdata_descarga", ":pdata_toque", ":pbutton",
-                                ":ptipo_button", ":pcodigo_roteiro", ":pcodigo_func"});
-            writer.store(records);
-            result.refused = writer.refused();
-            if (writer.refused() > 0)
-                throw DbError(QStringLiteral("O banco de dados recusou %1 dos %2 toques. Primeiro erro: %3")
-                                  .arg(writer.refused()).arg(result.touches).arg(writer.firstRefusal()));
-            try {
-                transaction.commit();
-            } catch (const CommitOutcomeUnknown &lost) {
-                log(lost.text());
-                log(QStringLiteral("Verificando se a descarga foi gravada..."));
-                switch (DownloadRecord::settle(m_dm.db(), lost.connectionId(), fingerprint, 0)) {
-                case DownloadRecord::Outcome::Stored:
-                    log(QStringLiteral("A resposta do servidor se perdeu, mas a descarga foi gravada."));
+            // A transaction the server undid whole (a cluster's conflict with another node's
+            // write, a node not ready) or a server lost before the commit is run again, on the
+            // next server of the list when its server is gone: nothing of the attempt was kept.
+            const auto storeOnce = [&]() -> int {
+                const QSqlDatabase store = m_dm.db();
+                Sql::Transaction transaction(store);
+                if (!transaction.active())
+                    throw Sql::ConnectionLost(QStringLiteral("Não foi possível iniciar a gravação no banco de dados."));
+                // The record first: a second run of the same file waits here until this one ends,
+                // then finds it stored.
+                DownloadRecord::write(store, fingerprint, 0, model.name, collector, nowText(),
+                                      QFileInfo(model.dumpPath).fileName(), touches);
+                if (touches > 0)
+                    log(QStringLiteral("Gravando %1 toques...").arg(touches));
+                result.repeated = repeats.count(store);
+                BatchInsert writer(store,
+                                   QStringLiteral("insert into desctot (coletor, data_descarga, data_toque, "
+                                                  "button, tipo_button, codigo_roteiro,codigo_func) values"),
+                                   kInsert,
+                                   {":pcoletor", ":pdata_descarga", ":pdata_toque", ":pbutton",
+                                    ":ptipo_button", ":pcodigo_roteiro", ":pcodigo_func"});
+                writer.store(records);
+                result.refused = writer.refused();
+                if (writer.refused() > 0)
+                    throw DbError(QStringLiteral("O banco de dados recusou %1 dos %2 toques. Primeiro erro: %3")
+                                      .arg(writer.refused()).arg(result.touches).arg(writer.firstRefusal()));
+                try {
+                    transaction.commit();
+                } catch (const CommitOutcomeUnknown &lost) {
+                    log(lost.text());
+                    log(QStringLiteral("Verificando se a descarga foi gravada..."));
+                    switch (DownloadRecord::settle(m_dm.db(), lost.connectionId(), fingerprint, 0)) {
+                    case DownloadRecord::Outcome::Stored:
+                        log(QStringLiteral("A resposta do servidor se perdeu, mas a descarga foi gravada."));
+                        break;
+                    case DownloadRecord::Outcome::NotStored:
+                        throw;
+                    case DownloadRecord::Outcome::Unknown:
+                        unknownOutcome = true;
+                        throw;
+                    }
+                }
+                return writer.stored();
+            };
+            for (int attempt = 1;; ++attempt) {
+                const auto again = [&](const QString &why) {
+                    if (attempt >= Sql::kTransactionAttempts)
+                        return false;
+                    log(why);
+                    log(QStringLiteral("Gravando de novo (tentativa %1 de %2)...")
+                            .arg(attempt + 1).arg(Sql::kTransactionAttempts));
+                    Sql::pauseBeforeRetry(attempt);
+                    return true;
+                };
+                try {
+                    result.stored = storeOnce();
                     break;
-                case DownloadRecord::Outcome::NotStored:
-                    throw;
-                case DownloadRecord::Outcome::Unknown:
-                    unknownOutcome = true;
-                    throw;
+                } catch (const Sql::Conflict &e) {
+                    if (!again(e.text()))
+                        throw;
+                } catch (const Sql::ConnectionLost &e) {
+                    if (!again(e.text()))
+                        throw;
+                } catch (const InsertFailed &e) {
+                    if (!(e.retryable || e.connectionLost) || !again(e.text))
+                        throw;
+                } catch (const CommitOutcomeUnknown &e) {
+                    // Settled: not stored (an outcome still unknown is never run again).
+                    if (unknownOutcome || !again(e.text()))
+                        throw;
                 }
             }
-            result.stored = writer.stored();
         } catch (const DownloadRecord::AlreadyRecorded &) {
             // Another run stored this very file while this one read it.
             std::optional<DownloadRecord::Stored> earlier;

@@ -1,6 +1,7 @@
 #include "core/TfmConecta.h"
 
 #include "core/TfmDescricao.h"
+#include "core/db/Cluster.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Schema.h"
 #include "platform/MessageService.h"
@@ -25,6 +26,8 @@ TfmConecta::TfmConecta(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Conexão"));
     edHost = new QLineEdit(QStringLiteral("localhost"));
+    edHost->setToolTip(QString::fromUtf8("Os servidores de um cluster: separados por vírgulas, "
+                                         "cada um como servidor:porta"));
     edPorta = new QLineEdit(QStringLiteral("3306"));
     edUser = new QLineEdit(QStringLiteral("root"));
     edPassword = new QLineEdit;
@@ -115,6 +118,13 @@ void TfmConecta::btConectarClick()
         cbDatabase->clear();
         btOK->setEnabled(false);
         btCriar->setEnabled(false);
+        return;
+    }
+    QString malformed;
+    Sql::parseHosts(serverParams().host, serverParams().port, &malformed);
+    if (!malformed.isEmpty()) {
+        Msg::error(malformed);
+        edHost->setFocus();
         return;
     }
     setStatus(QStringLiteral("Conectando..."));

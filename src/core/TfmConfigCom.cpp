@@ -2,6 +2,7 @@
 
 #include "core/Settings.h"
 #include "core/TdmzDados.h"
+#include "core/db/Cluster.h"
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Schema.h"
 #include "core/db/Sql.h"
@@ -108,6 +109,9 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
     tsBanco = new QWidget;
     edDatabase = new QLineEdit;
     edHostName = new QLineEdit;
+    edHostName->setToolTip(QString::fromUtf8("O servidor, ou os servidores de um cluster separados por "
+                                             "vírgulas (servidor:porta; sem porta, a do campo Porta). "
+                                             "O programa usa o primeiro que responder."));
     edPorta = new QLineEdit;
     edPassword = new QLineEdit;
     edPassword->setEchoMode(QLineEdit::Password);
@@ -243,6 +247,13 @@ bool TfmConfigCom::connectDatabase()
         p.port = 3306;
     p.password = edPassword->text();
     p.user = edUser->text();
+    QString malformed;
+    Sql::parseHosts(p.host, p.port, &malformed);
+    if (!malformed.isEmpty()) {
+        Msg::error(malformed);
+        edHostName->setFocus();
+        return false;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The new settings are tried on a connection of their own: closing the shared one to try
     // them would leave every later command without a database when they are wrong.

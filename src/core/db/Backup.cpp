@@ -91,6 +91,15 @@ private:
     bool m_ok = false;
 };
 
+// The parameters with the one server the connection `db` is on: the client programs take a
+// single server, not the list of a cluster's nodes.
+ConnectionParams onServerOf(ConnectionParams p, const QSqlDatabase &db)
+{
+    p.host = db.hostName();
+    p.port = db.port();
+    return p;
+}
+
 // A connection of its own, closed and removed when the object goes.
 class OwnConnection {
 public:
@@ -192,7 +201,7 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
     if (!conn.error().isEmpty())
         return failed(QString::fromUtf8("Não foi possível conectar. Mensagem: ") + conn.error());
     const QSqlDatabase db = conn.db();
-    ClientOptions options(params);
+    ClientOptions options(onServerOf(params, db));
     if (!options.ok())
         return failed(QString::fromUtf8("Não foi possível preparar a conexão do mariadb-dump."));
 
@@ -544,7 +553,7 @@ Outcome restore(const ConnectionParams &server, const QString &file, const QStri
         }
         Sql::exec(db, "create database " + quoted(database));
 
-        ClientOptions options(server);
+        ClientOptions options(onServerOf(server, db));
         QProcess mariadb;
         mariadb.setProgram(client);
         mariadb.setArguments({options.argument(), "--database=" + database});

@@ -114,9 +114,30 @@ void addProgramTables(const QSqlDatabase &db)
         Sql::exec(db, statement);
 }
 
+void addMissingKeys(const QSqlDatabase &db)
+{
+    // A Galera cluster replicates the rows of a table by its primary key: one without a key is
+    // copied and deleted with a full search on every node. The older system's `descarga`, which
+    // Torvel never reads or writes, has none: it gets a numbered key, invisible, so the other
+    // system's "insert into descarga values (...)" and "select *" see the columns they always
+    // saw. A server without invisible columns (MySQL before 8.0.23) keeps the table as it is.
+    QSqlQuery keyless(db);
+    if (!keyless.exec(QStringLiteral(
+            "select t.table_name from information_schema.tables t where t.table_schema = database() "
+            "and t.table_type = 'BASE TABLE' and t.table_name = 'descarga' and not exists (select 1 "
+            "from information_schema.table_constraints c where c.table_schema = t.table_schema and "
+            "c.table_name = t.table_name and c.constraint_type = 'PRIMARY KEY')")))
+        return;
+    if (!keyless.next())
+        return;
+    QSqlQuery(db).exec(QStringLiteral("alter table descarga add column tv_linha bigint not null "
+                                      "auto_increment invisible, add primary key (tv_linha)"));
+}
+
 int addIndexes(const QSqlDatabase &db, const std::function<void(int, int, const QString &)> &progress)
 {
     addProgramTables(db);
+    addMissingKeys(db);
     const QStringList missing = missingIndexes(db);
     int done = 0;
     for (const Index &index : indexes()) {

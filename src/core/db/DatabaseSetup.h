@@ -35,6 +35,9 @@ QList<Index> indexes();
 // created. Throws DbError.
 int addIndexes(const QSqlDatabase &db,
                const std::function<void(int, int, const QString &)> &progress = {});
+// Gives a primary key to the older system's tables that lack one (a cluster needs it), where
+// the server can do so without changing what other programs see. addIndexes() runs it.
+void addMissingKeys(const QSqlDatabase &db);
 // Names of the indexes that the database of `db` lacks.
 QStringList missingIndexes(const QSqlDatabase &db);
 

@@ -1,6 +1,11 @@
 #include "core/db/Sql.h"
 
+#include "core/db/Cluster.h"
+
 #include <QDateTime>
+#include <QHash>
+#include <QMutex>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -14,6 +19,130 @@ DbError::DbError(const QString &text) : std::runtime_error(text.toStdString()), 
 
 namespace Sql {
 
+namespace {
+
+// What a connection was opened with, by its name: the servers of its list, the one it is on,
+// and whether a transaction is open on it (the connection is then never moved to another
+// server: its statements would go on there, one at a time, each committed on its own).
+struct ConnectionState {
+    QList<Endpoint> servers;
+    int current = 0;
+    bool inTransaction = false;
+    QString transactionServer;  // where the last transaction began
+    // The cluster's own name for the node the connection is on ("ip:port", as the other nodes
+    // list it in wsrep_incoming_addresses), empty on a server that is not a cluster node; and
+    // that of the node the last transaction began on.
+    QString node;
+    QString transactionNode;
+};
+
+QMutex stateLock;
+QHash<QString, ConnectionState> states;
+
+ConnectionState stateOf(const QString &name)
+{
+    QMutexLocker lock(&stateLock);
+    return states.value(name);
+}
+
+// Opens `db` on `server`; the driver's error text, empty on success. With a list of servers,
+// also learns, on a cluster node, the node's address as the cluster lists it: its entry of the
+// members' addresses, which are in the order of their indexes (host names in the list would not
+// match them). A single server costs no more round trips than it always did.
+QString openOn(QSqlDatabase &db, const Endpoint &server, bool several)
+{
+    db.close();
+    db.setHostName(server.host);
+    db.setPort(server.port);
+    if (!db.open())
+        return db.lastError().text().trimmed();
+    if (!several)
+        return {};
+    QString node;
+    QSqlQuery status(db);
+    if (status.exec(QStringLiteral("show status where variable_name in "
+                                   "('wsrep_incoming_addresses', 'wsrep_local_index')"))) {
+        QStringList addresses;
+        int index = -1;
+        while (status.next()) {
+            if (status.value(0).toString().compare(QLatin1String("wsrep_local_index"), Qt::CaseInsensitive) == 0)
+                index = status.value(1).toInt();
+            else
+                addresses = status.value(1).toString().split(u',', Qt::SkipEmptyParts);
+        }
+        if (index >= 0 && index < addresses.size())
+            node = addresses[index].trimmed();
+    }
+    QMutexLocker lock(&stateLock);
+    auto it = states.find(db.connectionName());
+    if (it != states.end())
+        it->node = node;
+    return {};
+}
+
+}  // namespace
+
+QList<Endpoint> parseHosts(const QString &text, int defaultPort, QString *error)
+{
+    QList<Endpoint> list;
+    const auto refuse = [&](const QString &entry) {
+        if (error)
+            *error = QString::fromUtf8("Servidor inválido na lista de servidores: \"%1\". Use "
+                                       "servidor ou servidor:porta, separados por vírgulas "
+                                       "(por exemplo 10.0.0.1:3306, 10.0.0.2:3306).")
+                         .arg(entry);
+        return QList<Endpoint>{};
+    };
+    if (text.trimmed().isEmpty())
+        return list;
+    static const QRegularExpression hostName(QStringLiteral("^[A-Za-z0-9_.-]+$"));
+    for (const QString &raw : text.split(u',')) {
+        const QString entry = raw.trimmed();
+        if (entry.isEmpty())
+            return refuse(raw);
+        QString host = entry;
+        QString port;
+        bool hasPort = false;
+        if (entry.startsWith(u'[')) {  // [2001:db8::1]:3306
+            const qsizetype close = entry.indexOf(u']');
+            if (close < 0)
+                return refuse(entry);
+            host = entry.mid(1, close - 1);
+            const QString rest = entry.mid(close + 1);
+            if (!rest.isEmpty()) {
+                if (!rest.startsWith(u':'))
+                    return refuse(entry);
+                port = rest.mid(1);
+                hasPort = true;
+            }
+            if (host.isEmpty() || host.contains(QRegularExpression(QStringLiteral("[^0-9A-Fa-f:.]"))))
+                return refuse(entry);
+        } else if (entry.count(u':') == 1) {
+            host = entry.section(u':', 0, 0).trimmed();
+            port = entry.section(u':', 1).trimmed();
+            hasPort = true;
+            if (!hostName.match(host).hasMatch())
+                return refuse(entry);
+        } else if (entry.count(u':') > 1) {  // a bare IPv6 address
+            if (entry.contains(QRegularExpression(QStringLiteral("[^0-9A-Fa-f:.]"))))
+                return refuse(entry);
+        } else if (!hostName.match(host).hasMatch()) {
+            return refuse(entry);
+        }
+        int number = defaultPort;
+        if (hasPort) {
+            bool ok = false;
+            number = port.toInt(&ok);
+            if (!ok || number < 1 || number > 65535 || port.startsWith(u'+'))
+                return refuse(entry);
+        }
+        list.append(Endpoint{host, number});
+    }
+    return list;
+}
+
+QString serverOf(const QSqlDatabase &db) { return Endpoint{db.hostName(), db.port()}.text(); }
+
 QString open(const QString &name, const ConnectionParams &params)
 {
     // An existing connection is reused, so handles that datasets hold stay valid across a
@@ -21,8 +150,16 @@ QString open(const QString &name, const ConnectionParams &params)
     QSqlDatabase db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
                                                    : QSqlDatabase::addDatabase(kDriver, name);
     db.close();
-    db.setHostName(params.host);
-    db.setPort(params.port);
+    QString malformed;
+    QList<Endpoint> servers = parseHosts(params.host, params.port, &malformed);
+    if (!malformed.isEmpty())
+        return malformed;
+    if (servers.isEmpty())  // no host: the driver's own default, as always
+        servers.append(Endpoint{params.host, params.port});
+    {
+        QMutexLocker lock(&stateLock);
+        states.insert(name, ConnectionState{servers, 0, false, {}});
+    }
     db.setUserName(params.user);
     db.setPassword(params.password);
     db.setDatabaseName(params.database);
@@ -32,10 +169,84 @@ QString open(const QString &name, const ConnectionParams &params)
     db.setConnectOptions(QStringLiteral("MYSQL_OPT_RECONNECT=1;MYSQL_OPT_CONNECT_TIMEOUT=5;"
                                         "MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1")
                              .arg(timeout));
-    if (!db.open())
-        return db.lastError().text().trimmed();
-    return {};
+    // The first server of the list that answers.
+    QStringList errors;
+    for (int i = 0; i < servers.size(); ++i) {
+        const QString error = openOn(db, servers[i], servers.size() > 1);
+        if (error.isEmpty()) {
+            QMutexLocker lock(&stateLock);
+            states[name].current = i;
+            return {};
+        }
+        errors << (servers.size() > 1 ? servers[i].text() + QStringLiteral(": ") + error : error);
+    }
+    db.setHostName(servers.first().host);
+    db.setPort(servers.first().port);
+    return errors.join(u'\n');
 }
+
+bool failover(const QSqlDatabase &connection)
+{
+    const QString name = connection.connectionName();
+    const ConnectionState state = stateOf(name);
+    if (state.servers.size() < 2)
+        return false;
+    QSqlDatabase db = connection;
+    for (int step = 1; step <= state.servers.size(); ++step) {
+        const int next = (state.current + step) % int(state.servers.size());
+        if (openOn(db, state.servers[next], true).isEmpty()) {
+            QMutexLocker lock(&stateLock);
+            states[name].current = next;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isRetryable(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    // 1180 on a write is also how a cluster node says it could not replicate it.
+    return code == QLatin1String("1213") || code == QLatin1String("1047") || code == QLatin1String("1180");
+}
+
+void pauseBeforeRetry(int attempt)
+{
+    const int base = 200 << qBound(0, attempt - 1, 5);
+    QThread::msleep(base + QRandomGenerator::global()->bounded(base));
+}
+
+void causalReads(const QSqlDatabase &db)
+{
+    // The variable exists on MariaDB builds with the cluster's support even where it is off
+    // (where it changes nothing); a server without it refuses, which changes nothing either.
+    QSqlQuery(db).exec(QStringLiteral("set session wsrep_sync_wait = 1"));
+}
+
+namespace {
+
+bool inTransaction(const QSqlDatabase &db)
+{
+    return stateOf(db.connectionName()).inTransaction;
+}
+
+// The error of a statement that failed, as the exception its callers tell apart: a lost
+// connection (moved to the next server of its list when no transaction is open on it), a
+// transaction the server undid, or any other refusal.
+[[noreturn]] void fail(const QSqlDatabase &db, const QSqlError &error)
+{
+    const QString text = describe(error);
+    if (isConnectionLost(error)) {
+        if (!inTransaction(db))
+            failover(db);
+        throw ConnectionLost(text);
+    }
+    if (isRetryable(error))
+        throw Conflict(text);
+    throw DbError(text);
+}
+
+}  // namespace
 
 void close(const QString &name)
 {
@@ -46,6 +257,8 @@ void close(const QString &name)
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+    QMutexLocker lock(&stateLock);
+    states.remove(name);
 }
 
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
@@ -55,7 +268,7 @@ QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindi
     for (const auto &[name, value] : bindings)
         query.bindValue(name.startsWith(':') ? name : ':' + name, value);
     if (!query.exec())
-        throw DbError(describe(query.lastError()));
+        fail(db, query.lastError());
     return query.takeResult();
 }
 
@@ -69,14 +282,26 @@ Query prepare(const QSqlDatabase &db, const QString &sql)
 
 void run(QSqlQuery &query)
 {
-    if (!query.exec())
-        throw DbError(describe(query.lastError()));
+    if (!query.exec()) {
+        const QSqlError error = query.lastError();
+        if (isConnectionLost(error))
+            throw ConnectionLost(describe(error));
+        if (isRetryable(error))
+            throw Conflict(describe(error));
+        throw DbError(describe(error));
+    }
 }
 
 void run(Query &query)
 {
-    if (!query.exec())
-        throw DbError(describe(query.lastError()));
+    if (!query.exec()) {
+        const QSqlError error = query.lastError();
+        if (isConnectionLost(error))
+            throw ConnectionLost(describe(error));
+        if (isRetryable(error))
+            throw Conflict(describe(error));
+        throw DbError(describe(error));
+    }
 }
 
 int probeEach(const QSqlDatabase &db, const QString &table, const QString &field, const QStringList &values,
@@ -99,7 +324,7 @@ int probeEach(const QSqlDatabase &db, const QString &table, const QString &field
             query.addBindValue(value);
         ++statements;
         if (!query.exec())
-            throw DbError(describe(query.lastError()));
+            fail(db, query.lastError());
         while (query.next()) {
             const qsizetype probe = query.value(0).toLongLong();
             if (probe < 0 || probe >= chunk.size())
@@ -217,22 +442,61 @@ QVariant connectionId(const QSqlDatabase &db)
     return query.value(0);
 }
 
+namespace {
+
+// After a failover: whether the server the transaction ran on has left the cluster of the node
+// the connection is on now. Everything that server replicated before it left is ordered before
+// the view without it, so a causal read from here sees its commit, if it made one; while it is
+// still a member, a commit it was certifying may yet arrive. Waits up to a minute for it to go
+// (a killed node is missed within seconds).
+bool leftTheCluster(const QSqlDatabase &db, const QString &server)
+{
+    for (int attempt = 0; attempt < 600; ++attempt) {
+        QSqlQuery members(db);
+        if (!members.exec(QStringLiteral("show status like 'wsrep_incoming_addresses'")))
+            return false;
+        if (!members.next())
+            return false;  // not a cluster node: another server knows nothing of that session
+        const QStringList addresses = members.value(1).toString().split(u',', Qt::SkipEmptyParts);
+        bool listed = false;
+        for (const QString &address : addresses)
+            listed = listed || address.trimmed() == server;
+        if (!listed)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+}  // namespace
+
 bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
 {
     if (!connectionId.isValid())
         return false;
+    const ConnectionState before = stateOf(db.connectionName());
+    const QString transactionServer = before.transactionServer;
+    const QString transactionNode = before.transactionNode.isEmpty() ? transactionServer : before.transactionNode;
     // The first statement after a drop may still meet the dead socket; the connection is then
-    // opened again, a few times while the server comes back.
+    // opened again, a few times while the server comes back, or on the next server of its list.
     QVariant current = Sql::connectionId(db);
     for (int attempt = 0; !current.isValid() && attempt < 5; ++attempt) {
         QSqlDatabase reopened = db;
         reopened.close();
-        if (!reopened.open())
+        if (!reopened.open() && !failover(db))
             QThread::msleep(1000);
         current = Sql::connectionId(db);
     }
     if (!current.isValid())
         return false;
+    if (!transactionServer.isEmpty() && serverOf(db) != transactionServer) {
+        // A session of another server cannot be ended from here: the transaction is final
+        // once that server is out of the cluster (gone, its uncommitted work with it).
+        if (!leftTheCluster(db, transactionNode))
+            return false;
+        causalReads(db);
+        return true;
+    }
     if (current == connectionId)
         return true;  // the same session is still ours: nothing was lost
     QSqlQuery kill(db);
@@ -245,8 +509,10 @@ bool settleLostConnection(const QSqlDatabase &db, const QVariant &connectionId)
         listed.addBindValue(connectionId.toLongLong());
         if (!listed.exec() || !listed.next())
             return false;
-        if (listed.value(0).toInt() == 0)
+        if (listed.value(0).toInt() == 0) {
+            causalReads(db);
             return true;
+        }
         QThread::msleep(100);
     }
     return false;
@@ -258,7 +524,10 @@ namespace {
 MYSQL *nativeHandle(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "MYSQL*") != 0)
+    // Qt names the type after the structure MYSQL stands for ("st_mysql*" with Qt 6.4): a check
+    // for "MYSQL*" alone found no handle, and the client's reconnection was never turned off.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "MYSQL*") != 0 && qstrcmp(handle.typeName(), "st_mysql*") != 0))
         return nullptr;
     return *static_cast<MYSQL *const *>(handle.constData());
 }
@@ -283,22 +552,47 @@ void setReconnect(const QSqlDatabase &db, bool on)
 
 }  // namespace
 
+namespace {
+
+void markTransaction(const QSqlDatabase &db, bool open)
+{
+    QMutexLocker lock(&stateLock);
+    auto it = states.find(db.connectionName());
+    if (it == states.end())
+        return;
+    it->inTransaction = open;
+    if (open) {
+        it->transactionServer = serverOf(db);
+        it->transactionNode = it->node;
+    }
+}
+
+}  // namespace
+
 Transaction::Transaction(const QSqlDatabase &db, bool begin) : m_db(db)
 {
     if (!begin)
         return;
     // An idle connection the server dropped is replaced by this first statement, before the
     // transaction begins; from then on the client must not replace it: on a new session every
-    // later statement would be committed on its own.
-    m_active = run(m_db, "set autocommit = 0");
+    // later statement would be committed on its own. A server that is gone is replaced by the
+    // next of the connection's list.
+    QSqlQuery first(m_db);
+    m_active = first.exec(QStringLiteral("set autocommit = 0"));
+    if (!m_active && isConnectionLost(first.lastError()) && failover(m_db))
+        m_active = run(m_db, "set autocommit = 0");
     m_connectionId = sessionId(m_db);
     m_active = m_active && m_connectionId.isValid();
     setReconnect(m_db, false);
+    if (m_active)
+        markTransaction(m_db, true);
 }
 
 Transaction::~Transaction()
 {
     if (!m_active) {
+        // Committed (commit() unmarked it), never begun, or a no-op inside another
+        // transaction on the same connection, which stays marked.
         if (m_connectionId.isValid())
             setReconnect(m_db, true);
         return;
@@ -306,6 +600,7 @@ Transaction::~Transaction()
     run(m_db, "rollback");
     run(m_db, "set autocommit = 1");
     setReconnect(m_db, true);
+    markTransaction(m_db, false);
 }
 
 void Transaction::commit()
@@ -313,12 +608,13 @@ void Transaction::commit()
     if (!m_active)
         return;
     m_active = false;
+    markTransaction(m_db, false);
     if (sessionId(m_db) != m_connectionId) {
         setReconnect(m_db, true);
         run(m_db, "rollback");
         run(m_db, "set autocommit = 1");
-        throw DbError(QStringLiteral("A conexão com o servidor de dados foi perdida durante a "
-                                     "gravação; nada foi gravado."));
+        throw ConnectionLost(QStringLiteral("A conexão com o servidor de dados foi perdida durante a "
+                                            "gravação; nada foi gravado."));
     }
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("commit"))) {
@@ -329,6 +625,9 @@ void Transaction::commit()
             throw CommitOutcomeUnknown(error, m_connectionId);
         run(m_db, "rollback");
         run(m_db, "set autocommit = 1");
+        // A cluster refuses a commit whose rows another node changed first: nothing was kept.
+        if (isRetryable(failure))
+            throw Conflict(error);
         throw DbError(error);
     }
     const bool same = sessionId(m_db) == m_connectionId;

@@ -1,0 +1,286 @@
+#include "collection/terminals/TerminalSimulators.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/types.h>
+
+// Torvel on a three-node Galera cluster started by scripts/cluster.sh: downloads stored through
+// two nodes at once are both whole, a node killed in the middle of a download loses nothing and
+// duplicates nothing (the download goes on through the next server of the host list, and a
+// second run through the list finds it stored; through a single host it fails, its file kept,
+// and is stored once through the list), and the nodes hold the same rows.
+namespace {
+
+const QString kScript = QStringLiteral(TORVEL_SOURCE_DIR "/scripts/cluster.sh");
+const QDateTime kDownloaded(QDate(2024, 5, 6), QTime(7, 0));
+
+struct Run {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Run run(const QString &program, const QStringList &args, const QByteArray &input = {},
+        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(), int timeoutMs = 240000)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A Lumet dump of `count` touches of collector `collector`; `seed` makes each file's touches
+// its own.
+QStringList lumetDump(const QString &folder, const QString &collector, int count, int seed)
+{
+    QList<TerminalSimulator::Touch> touches;
+    for (int i = 0; i < count; ++i)
+        touches.append({QStringLiteral("%1").arg(0xA00000 + (i + seed) % 97, 6, 16).toUpper(),
+                        QDateTime(QDate(2024, 5, 5), QTime(20, 0)).addSecs(7 * i + seed)});
+    TerminalSimulator::Terminal lumet(TerminalSimulator::Kind::Lumet, folder);
+    lumet.setIdentifier(collector);
+    lumet.setMemory(touches);
+    return lumet.lumetDump(kDownloaded);
+}
+
+bool galeraFound()
+{
+    const QString chosen = qEnvironmentVariable("TORVEL_GALERA_PROVIDER");
+    for (const QString &f : {chosen, QStringLiteral("/usr/lib/galera/libgalera_smm.so"),
+                             QStringLiteral("/usr/lib/galera-4/libgalera_smm.so"),
+                             QStringLiteral("/usr/lib64/galera-4/libgalera_smm.so"),
+                             QStringLiteral("/usr/lib64/galera/libgalera_smm.so")})
+        if (!f.isEmpty() && QFile::exists(f))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+class TestCluster : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp;
+    QString dir;  // the cluster's folder
+    QList<int> ports;
+    QString password;
+
+    // A home of its own for one torvelctl run, its TORVEL.INI naming `hosts`.
+    QProcessEnvironment home(const QString &name, const QString &hosts) const
+    {
+        const QString root = tmp.path() + u'/' + name + u'/';
+        for (const char *sub : {"home", "windir", "backup", "docs"})
+            QDir().mkpath(root + QLatin1String(sub));
+        QFile ini(root + "home/TORVEL.INI");
+        if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            ini.write(QStringLiteral("[CONFIG]\nCNFBD=1\n[BANCO]\nDatabase=torvel\nHostName=%1\nport=3306\n"
+                                     "User=torvel\nPassword=%2\n")
+                          .arg(hosts, password)
+                          .toUtf8());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TORVEL_HOME", root + "home");
+        env.insert("TORVEL_WINDIR", root + "windir");
+        env.insert("TORVEL_BACKUP_DIR", root + "backup");
+        env.insert("TORVEL_DOCUMENTS", root + "docs");
+        return env;
+    }
+    QString dumpIn(const QProcessEnvironment &env) const { return env.value("TORVEL_HOME") + "/DATALM.TMD"; }
+    QString hostOf(int node) const { return QStringLiteral("127.0.0.1:%1").arg(ports[node - 1]); }
+
+    QString sql(int node, const QString &statements) const
+    {
+        const Run r = run(kScript, {"sql", dir, QString::number(node), "-N", "-B"}, statements.toUtf8());
+        if (r.exitCode != 0)
+            qWarning("node%d: %s", node, qPrintable(r.err));
+        return r.out.trimmed();
+    }
+    // What a node holds, read after it applied everything the cluster committed before.
+    QString holding(int node) const
+    {
+        return sql(node, "set session wsrep_sync_wait = 15;\n"
+                         "select concat(coletor, '=', count(*)) from torvel.desctot group by coletor order by coletor;\n"
+                         "select concat('registros=', count(*), ' toques=', sum(toques)) from torvel.tv_descargas;\n"
+                         "checksum table torvel.desctot, torvel.tv_descargas;");
+    }
+    int pidOf(int node) const
+    {
+        QFile f(dir + QStringLiteral("/node%1/pid").arg(node));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
+    }
+    // Kills `node` once it holds part of the touches of `ingest`, not yet committed. False when
+    // that moment was never seen.
+    bool killInTheMiddle(int node, const QProcess &ingest) const
+    {
+        const int pid = pidOf(node);
+        QElapsedTimer clock;
+        clock.start();
+        while (pid > 0 && clock.elapsed() < 120000 && ingest.state() != QProcess::NotRunning) {
+            const int modified =
+                sql(node, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx").toInt();
+            if (modified > 5000)
+                return ::kill(pid_t(pid), SIGKILL) == 0;
+        }
+        return false;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(tmp.isValid());
+        dir = tmp.path() + "/cluster";
+        const Run start = run(kScript, {"start", dir, "3"});
+        QVERIFY2(start.exitCode == 0, qPrintable(start.err));
+        // One line per node, nothing else.
+        const QStringList lines = start.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const QStringList parts = lines[i].split(u' ');
+            QCOMPARE(parts.size(), 3);
+            QCOMPARE(parts[0], QStringLiteral("node%1").arg(i + 1));
+            QCOMPARE(parts[1], QStringLiteral("127.0.0.1"));
+            ports << parts[2].toInt();
+            QVERIFY(pidOf(i + 1) > 0);
+        }
+        QFile pw(dir + "/password");
+        QVERIFY(pw.open(QIODevice::ReadOnly));
+        password = QString::fromUtf8(pw.readAll()).trimmed();
+        QCOMPARE(sql(2, "show status like 'wsrep_cluster_size'").section(u'\t', 1), QStringLiteral("3"));
+        // Only the owner's socket account, root on the socket, the server's locked account and the
+        // program's, which is reachable from this computer alone.
+        QCOMPARE(sql(3, "select group_concat(concat(user, '@', host) order by user) from mysql.global_priv "
+                        "where user not in ('root', 'mariadb.sys') and user <> current_user()"),
+                 QStringLiteral("torvel@127.0.0.1"));
+
+        const Run create = run(TORVELCTL, {"create-database"}, {}, home("create", hostOf(1)));
+        QVERIFY2(create.exitCode == 0, qPrintable(create.err));
+        // Every table has a primary key: the cluster replicates rows by it.
+        QCOMPARE(sql(2, "select count(*) from information_schema.tables t where table_schema = 'torvel' "
+                        "and not exists (select 1 from information_schema.table_constraints c where "
+                        "c.table_schema = t.table_schema and c.table_name = t.table_name and "
+                        "c.constraint_type = 'PRIMARY KEY')"),
+                 QStringLiteral("0"));
+    }
+
+    void cleanupTestCase()
+    {
+        if (!dir.isEmpty())
+            run(kScript, {"stop", dir});
+    }
+
+    // Two workstations in two offices store their downloads at the same moment, each through
+    // its own node: both are whole, neither waits for nor spoils the other.
+    void twoDownloadsAtOnceThroughTwoNodes()
+    {
+        const QProcessEnvironment a = home("a", hostOf(1));
+        const QProcessEnvironment b = home("b", hostOf(2));
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(a), lumetDump(tmp.path(), "LUMETA", 5000, 1)));
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(b), lumetDump(tmp.path(), "LUMETB", 5000, 2)));
+        QProcess first, second;
+        first.setProcessEnvironment(a);
+        second.setProcessEnvironment(b);
+        first.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(a)});
+        second.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(b)});
+        QVERIFY(first.waitForFinished(180000));
+        QVERIFY(second.waitForFinished(180000));
+        QVERIFY2(first.exitCode() == 0, first.readAllStandardError().constData());
+        QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+        for (int node = 1; node <= 3; ++node)
+            QCOMPARE(holding(node).section(u'\n', 0, 2),
+                     QStringLiteral("LUMETA=5000\nLUMETB=5000\nregistros=2 toques=10000"));
+    }
+
+    // The node a download goes through dies with the download half sent: the ingest goes on
+    // through the next server of its list and stores it there, whole; running it again through
+    // the list, dead node first, finds it stored. The nodes left agree row for row.
+    void nodeKilledInTheMiddleOfADownload()
+    {
+        const QString list = QStringList{hostOf(3), hostOf(1), hostOf(2)}.join(u',');
+        const QProcessEnvironment c = home("c", list);
+        const QStringList dump = lumetDump(tmp.path(), "LUMETC", 20000, 3);
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(c), dump));
+        QProcess ingest;
+        ingest.setProcessEnvironment(c);
+        ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(c)});
+        QVERIFY(ingest.waitForStarted());
+
+        QVERIFY2(killInTheMiddle(3, ingest), "the download was never seen in the middle of its transaction");
+        QVERIFY(ingest.waitForFinished(180000));
+        const QString said = QString::fromUtf8(ingest.readAllStandardError());
+        QVERIFY2(ingest.exitCode() == 0, qPrintable(said));
+
+        // Again through the list, the dead node first: stored once already.
+        if (!QFile::exists(dumpIn(c)))
+            QVERIFY(TerminalSimulator::writeLines(dumpIn(c), dump));
+        const Run again = run(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(c)}, {}, c);
+        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+        QVERIFY2(again.err.contains(QStringLiteral("já foi gravada")), qPrintable(again.err));
+
+        const QString first = holding(1);
+        QCOMPARE(first.section(u'\n', 0, 3),
+                 QStringLiteral("LUMETA=5000\nLUMETB=5000\nLUMETC=20000\nregistros=3 toques=30000"));
+        QCOMPARE(holding(2), first);
+    }
+
+    // A workstation that knows one node only: the download fails when the node dies and its file
+    // is kept; the node back, stored through a list with another dead node first, it is stored
+    // once, and every node holds the same rows.
+    void nodeKilledUnderASingleHost()
+    {
+        const Run restart = run(kScript, {"start", dir, "3"});
+        QVERIFY2(restart.exitCode == 0, qPrintable(restart.err));
+        QCOMPARE(sql(3, "show status like 'wsrep_cluster_size'").section(u'\t', 1), QStringLiteral("3"));
+
+        const QProcessEnvironment d = home("d", hostOf(2));
+        const QStringList dump = lumetDump(tmp.path(), "LUMETD", 20000, 4);
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(d), dump));
+        QProcess ingest;
+        ingest.setProcessEnvironment(d);
+        ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(d)});
+        QVERIFY(ingest.waitForStarted());
+        QVERIFY2(killInTheMiddle(2, ingest), "the download was never seen in the middle of its transaction");
+        QVERIFY(ingest.waitForFinished(180000));
+        QVERIFY(ingest.exitCode() != 0);
+        QVERIFY(QFile::exists(dumpIn(d)));
+
+        const QProcessEnvironment e = home("e", QStringList{hostOf(2), hostOf(3), hostOf(1)}.join(u','));
+        QVERIFY(TerminalSimulator::writeLines(dumpIn(e), dump));
+        const Run again = run(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(e)}, {}, e);
+        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
+
+        const Run back = run(kScript, {"start", dir, "3"});
+        QVERIFY2(back.exitCode == 0, qPrintable(back.err));
+        const QString first = holding(1);
+        QCOMPARE(first.section(u'\n', 0, 4),
+                 QStringLiteral("LUMETA=5000\nLUMETB=5000\nLUMETC=20000\nLUMETD=20000\n"
+                                "registros=4 toques=50000"));
+        QCOMPARE(holding(2), first);
+        QCOMPARE(holding(3), first);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (!galeraFound()) {
+        std::fprintf(stderr, "Galera (libgalera_smm.so) não encontrado: instale galera-4 para rodar "
+                             "este teste; teste ignorado.\n");
+        return 77;
+    }
+    QCoreApplication app(argc, argv);
+    TestCluster test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_cluster.moc"

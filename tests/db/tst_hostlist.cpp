@@ -1,0 +1,117 @@
+#include "TestDatabase.h"
+#include "core/db/Cluster.h"
+#include "core/db/Sql.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+// TORVEL.INI's HostName as a list of a cluster's nodes: how it is read, which server a
+// connection opens on, and that a connection lost inside a transaction is never carried on
+// elsewhere.
+class TestHostList : public QObject {
+    Q_OBJECT
+
+    // A port on this computer where nothing listens.
+    static int deadPort()
+    {
+        QTcpServer s;
+        s.listen(QHostAddress::LocalHost, 0);
+        return s.serverPort();  // closed again when s goes
+    }
+
+private Q_SLOTS:
+    void entriesAreReadWithTheirPorts()
+    {
+        const auto text = [](const QList<Sql::Endpoint> &list) {
+            QStringList parts;
+            for (const Sql::Endpoint &e : list)
+                parts << e.text();
+            return parts.join(u' ');
+        };
+        QCOMPARE(text(Sql::parseHosts("db.escritorio", 3307)), QStringLiteral("db.escritorio:3307"));
+        QCOMPARE(text(Sql::parseHosts(" 10.0.0.1:3306 , node-2,10.0.0.3:4000", 3310)),
+                 QStringLiteral("10.0.0.1:3306 node-2:3310 10.0.0.3:4000"));
+        QCOMPARE(text(Sql::parseHosts("[::1]:3307,[fe80::2],::1", 3306)),
+                 QStringLiteral("::1:3307 fe80::2:3306 ::1:3306"));
+        QVERIFY(Sql::parseHosts("  ", 3306).isEmpty());
+    }
+
+    void malformedEntriesAreNamed()
+    {
+        for (const char *bad : {"a,,b", "a,", "host:", "host:0", "host:70000", "host:33o6", "host:+3306",
+                                "dois nomes", "[::1", "[::1]3306", "a;b"}) {
+            QString error;
+            QVERIFY2(Sql::parseHosts(QString::fromLatin1(bad), 3306, &error).isEmpty(), bad);
+            QVERIFY2(error.startsWith(QString::fromUtf8("Servidor inválido na lista de servidores")), bad);
+        }
+        QString error;
+        Sql::parseHosts("ok:3306, ruim:x", 3306, &error);
+        QVERIFY2(error.contains(QStringLiteral("\"ruim:x\"")), qPrintable(error));
+        // And Sql::open refuses it without reaching a server.
+        ConnectionParams p = TestDatabase::server();
+        p.host = QStringLiteral("127.0.0.1:x");
+        QVERIFY(Sql::open("tst_hostlist_bad", p).startsWith(QString::fromUtf8("Servidor inválido")));
+        Sql::close("tst_hostlist_bad");
+    }
+
+    void opensOnTheFirstServerThatAnswers()
+    {
+        const ConnectionParams server = TestDatabase::server();
+        const QString live = QStringLiteral("%1:%2").arg(server.host).arg(server.port);
+        const int dead = deadPort();
+
+        ConnectionParams p = server;
+        p.host = QStringLiteral("127.0.0.1:%1, %2").arg(dead).arg(live);
+        QCOMPARE(Sql::open("tst_hostlist", p), QString());
+        QCOMPARE(Sql::serverOf(QSqlDatabase::database("tst_hostlist", false)), live);
+        QCOMPARE(Sql::scalar(QSqlDatabase::database("tst_hostlist", false), "select 1").toInt(), 1);
+
+        // A single host with the port key, as always.
+        p.host = server.host;
+        QCOMPARE(Sql::open("tst_hostlist", p), QString());
+        QCOMPARE(Sql::serverOf(QSqlDatabase::database("tst_hostlist", false)), live);
+
+        // None answers: each is named with its failure.
+        p.host = QStringLiteral("127.0.0.1:%1,127.0.0.1:%2").arg(dead).arg(dead);
+        const QString error = Sql::open("tst_hostlist", p);
+        QCOMPARE(error.count(QStringLiteral("127.0.0.1:%1: ").arg(dead)), 2);
+        Sql::close("tst_hostlist");
+    }
+
+    // The server ends the session in the middle of a transaction: the statements after fail,
+    // none runs on a new session (where it would be committed on its own), nothing is kept.
+    void connectionLostInATransactionIsNotCarriedOnElsewhere()
+    {
+        TestDatabase tdb(false);
+        tdb.exec("create table t (id int primary key) engine=InnoDB");
+        ConnectionParams p = tdb.params();
+        const QString live = QStringLiteral("%1:%2").arg(p.host).arg(p.port);
+        p.host = live + u',' + live;
+        QCOMPARE(Sql::open("tst_hostlist_trx", p), QString());
+        {
+            const QSqlDatabase db = QSqlDatabase::database("tst_hostlist_trx", false);
+            {
+                Sql::Transaction transaction(db);
+                QVERIFY(transaction.active());
+                Sql::exec(db, "insert into t values (1)");
+                tdb.exec(QStringLiteral("kill connection %1").arg(Sql::connectionId(db).toLongLong()));
+                QVERIFY_THROWS_EXCEPTION(Sql::ConnectionLost, Sql::exec(db, "insert into t values (2)"));
+                // Not run on a new session, where it would be committed alone.
+                QVERIFY_THROWS_EXCEPTION(DbError, Sql::exec(db, "insert into t values (3)"));
+                QVERIFY_THROWS_EXCEPTION(DbError, transaction.commit());
+            }
+            QCOMPARE(tdb.scalar("select count(*) from t").toInt(), 0);
+            // Outside the transaction the connection is usable again (the first statement
+            // may still meet the dead session and report it).
+            try {
+                Sql::scalar(db, "select 2");
+            } catch (const Sql::ConnectionLost &) {
+            }
+            QCOMPARE(Sql::scalar(db, "select 2").toInt(), 2);
+        }
+        Sql::close("tst_hostlist_trx");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostList)
+#include "tst_hostlist.moc"
