@@ -52,6 +52,17 @@ protected:
         return !how.connected || dm->connectTo(tdb->params()).isEmpty();
     }
 
+    // The data module first: it holds a connection to the database the test drops.
+    void stopProgram()
+    {
+        dm.reset();
+        tdb.reset();
+        env.reset();
+        if (m_clockStopped)
+            SystemServices::setClock({});
+        m_clockStopped = false;
+    }
+
     QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
 
     // The collectors the report tests share: COL01 ALFA and COL02 BETA, and where given a
@@ -85,17 +96,6 @@ protected:
         while (q.next())
             out << q.value(0).toString() + ":" + q.value(1).toString();
         return out;
-    }
-
-    // The data module first: it holds a connection to the database the test drops.
-    void stopProgram()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        if (m_clockStopped)
-            SystemServices::setClock({});
-        m_clockStopped = false;
     }
 
 #ifdef TORVELCTL
