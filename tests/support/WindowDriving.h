@@ -3,6 +3,7 @@
 // Driving the program's windows as a user does: choosing in a search list, and keeping a
 // picture of a window to look at.
 #include "platform/MessageService.h"
+#include "core/db/DataSet.h"
 #include "registries/SearchList.h"
 
 #include <QLineEdit>
