@@ -151,13 +151,8 @@ void store(const QSqlDatabase &db, const QString &collector, const std::vector<T
 
 ConsistencyInputs inputsFor(const QString &collector)
 {
-    ConsistencyInputs in;
-    in.collector = collector;
-    in.download = kDownload.toString("dd/MM/yyyy hh:mm:ss");
-    in.betweenCycles = true;
-    in.betweenMin = "10";
-    in.betweenMax = "40";
-    return in;
+    return {.collector = collector, .download = kDownload.toString("dd/MM/yyyy hh:mm:ss"), .betweenCycles = true,
+            .betweenMin = "10", .betweenMax = "40"};
 }
 
 // The floor: the analysis's own selection, every column of every row read.

@@ -223,7 +223,7 @@ int main(int argc, char *argv[])
             std::printf("desctot's statistics sampled from %d pages\n", samplePages);
         }
         std::printf("server settled in %.1f s\n", settle(db));
-        const QString indexState = History::presentIndexes(db).isEmpty() ? "off" : "on";
+        const QString indexState = History::indexesPresent(db) ? "on" : "off";
         const qint64 total = Sql::scalar(db, "select count(*) from desctot").toLongLong();
         std::printf("desctot: %lld touches; median of %d runs; baseline: the engine's statements, every row read\n",
                     qlonglong(total), runs);
@@ -252,12 +252,9 @@ int main(int argc, char *argv[])
         // --- consistency analysis ---
         {
             const QString selection = "SELECT * FROM desctot\n";
-            ConsistencyInputs oneDownload;
-            oneDownload.collector = collector;
-            oneDownload.download = download.toString("dd/MM/yyyy hh:mm:ss");
-            oneDownload.betweenCycles = true;
-            oneDownload.betweenMin = "5";
-            oneDownload.betweenMax = "30";
+            const ConsistencyInputs oneDownload{.collector = collector,
+                                                .download = download.toString("dd/MM/yyyy hh:mm:ss"),
+                                                .betweenCycles = true, .betweenMin = "5", .betweenMax = "30"};
             ConsistencyInputs month = oneDownload;
             month.periodGiven = true;
             month.periodStart = fieldText(monthStart, QTime(0, 0));
