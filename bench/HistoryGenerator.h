@@ -359,21 +359,8 @@ inline qint64 writeTouches(const QSqlDatabase &db, int days, const std::function
     return rows;
 }
 
-// The tv_ indexes present on desctot's database.
-inline QStringList presentIndexes(const QSqlDatabase &db)
-{
-    QSqlQuery q(db);
-    if (!q.exec("select distinct index_name from information_schema.statistics where table_schema = database() "
-                "and index_name like 'tv\\_%'"))
-        throw DbError(Sql::describe(q.lastError()));
-    QStringList names;
-    while (q.next())
-        names << q.value(0).toString();
-    return names;
-}
-
-// Drops every tv_ index; returns how many there were.
-inline int dropIndexes(const QSqlDatabase &db)
+// The tv_ indexes present on desctot's database, as (table, index).
+inline QList<std::pair<QString, QString>> tvIndexes(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     if (!q.exec("select distinct table_name, index_name from information_schema.statistics where "
@@ -382,6 +369,16 @@ inline int dropIndexes(const QSqlDatabase &db)
     QList<std::pair<QString, QString>> found;
     while (q.next())
         found.append({q.value(0).toString(), q.value(1).toString()});
+    return found;
+}
+
+// Whether any tv_ index is present.
+inline bool indexesPresent(const QSqlDatabase &db) { return !tvIndexes(db).isEmpty(); }
+
+// Drops every tv_ index; returns how many there were.
+inline int dropIndexes(const QSqlDatabase &db)
+{
+    const QList<std::pair<QString, QString>> found = tvIndexes(db);
     for (const auto &[table, index] : found)
         exec(db, QStringLiteral("alter table %1 drop index %2").arg(table, index));
     return int(found.size());

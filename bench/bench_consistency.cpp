@@ -16,7 +16,6 @@
 #include "reports/ConsistencyAnalysis.h"
 #include "reports/ConsistencyOutput.h"
 
-#include <QGuiApplication>
 #include <QPdfWriter>
 #include <QDateTime>
 #include <QDir>
@@ -152,13 +151,8 @@ void store(const QSqlDatabase &db, const QString &collector, const std::vector<T
 
 ConsistencyInputs inputsFor(const QString &collector)
 {
-    ConsistencyInputs in;
-    in.collector = collector;
-    in.download = kDownload.toString("dd/MM/yyyy hh:mm:ss");
-    in.betweenCycles = true;
-    in.betweenMin = "10";
-    in.betweenMax = "40";
-    return in;
+    return {.collector = collector, .download = kDownload.toString("dd/MM/yyyy hh:mm:ss"), .betweenCycles = true,
+            .betweenMin = "10", .betweenMax = "40"};
 }
 
 // The floor: the analysis's own selection, every column of every row read.
@@ -227,71 +221,44 @@ int printedReport(TdmzDados &dm, const QString &collector, const ConsistencyResu
 
 int main(int argc, char *argv[])
 {
-    // The printed report lays out text, which needs the font machinery of a GUI application.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 6) {
-        std::fprintf(stderr, "usage: bench_consistency HOST PORT USER PASSWORD DATABASE [RUNS]\n");
-        return 2;
-    }
-    const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 3;
-    const Bench::Folders dir;
-
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    const QString database = args[5] + "_consistency";
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, database);
-            populate(dm.db());
-            const std::vector<int> sizes{1000, 10000, 100000};
-
-            std::printf("consistency analysis of one download, median of %d runs (baseline: the "
-                        "same selection, every row read)\n", runs);
-            double firstPerTouch = 0;
-            for (int size : sizes) {
-                // Alone in the table, so the selection's cost follows the size.
-                const QString collector = QStringLiteral("B%1").arg(size);
-                Sql::exec(dm.db(), "delete from desctot");
-                store(dm.db(), collector, makeTouches(size, unsigned(size)));
-                std::vector<double> ours, floor;
-                ConsistencyResult result;
-                int statements = 0;
-                for (int run = 0; run < runs; ++run) {
-                    floor.push_back(baseline(dm.db(), collector, size));
-                    ours.push_back(analysis(dm, collector, size, result, statements));
-                }
-                if (*std::min_element(ours.begin(), ours.end()) < 0 ||
-                    *std::min_element(floor.begin(), floor.end()) < 0) {
-                    std::fprintf(stderr, "%d touches: a run failed\n", size);
-                    status = 1;
-                    continue;
-                }
-                const double a = Bench::median(ours), b = Bench::median(floor);
-                const double perTouch = a / size * 1e6;
-                if (firstPerTouch == 0)
-                    firstPerTouch = perTouch;
-                std::printf("%7d touches: analysis %.3f s (%.2f us/touch, %d rows, %d statements), "
-                            "baseline %.3f s (%.2f us/touch), ratio %.2f; above the baseline "
-                            "%.2f us/touch; us/touch vs 1,000 touches %.2f\n",
-                            size, a, perTouch, result.rows, statements, b, b / size * 1e6, a / b,
-                            (a - b) / size * 1e6, perTouch / firstPerTouch);
-                std::fflush(stdout);
-                if (size >= 10000)
-                    status |= printedReport(dm, collector, result, a, dir.path());
+    return Bench::run(argc, argv, {"bench_consistency HOST PORT USER PASSWORD DATABASE [RUNS]", "consistency"},
+                      [](TdmzDados &dm, const Bench::Session &session) {
+        const int runs = session.runs;
+        populate(dm.db());
+        std::printf("consistency analysis of one download, median of %d runs (baseline: the "
+                    "same selection, every row read)\n", runs);
+        int status = 0;
+        double firstPerTouch = 0;
+        for (int size : {1000, 10000, 100000}) {
+            // Alone in the table, so the selection's cost follows the size.
+            const QString collector = QStringLiteral("B%1").arg(size);
+            Sql::exec(dm.db(), "delete from desctot");
+            store(dm.db(), collector, makeTouches(size, unsigned(size)));
+            std::vector<double> ours, floor;
+            ConsistencyResult result;
+            int statements = 0;
+            for (int run = 0; run < runs; ++run) {
+                floor.push_back(baseline(dm.db(), collector, size));
+                ours.push_back(analysis(dm, collector, size, result, statements));
             }
-            Sql::exec(dm.db(), "drop database `" + database + "`");
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            status = 1;
+            if (Bench::failed(ours) || Bench::failed(floor)) {
+                std::fprintf(stderr, "%d touches: a run failed\n", size);
+                status = 1;
+                continue;
+            }
+            const double a = Bench::median(ours), b = Bench::median(floor);
+            const double perTouch = a / size * 1e6;
+            if (firstPerTouch == 0)
+                firstPerTouch = perTouch;
+            std::printf("%7d touches: analysis %.3f s (%.2f us/touch, %d rows, %d statements), "
+                        "baseline %.3f s (%.2f us/touch), ratio %.2f; above the baseline "
+                        "%.2f us/touch; us/touch vs 1,000 touches %.2f\n",
+                        size, a, perTouch, result.rows, statements, b, b / size * 1e6, a / b,
+                        (a - b) / size * 1e6, perTouch / firstPerTouch);
+            std::fflush(stdout);
+            if (size >= 10000)
+                status |= printedReport(dm, collector, result, a, session.folder);
         }
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+        return status;
+    });
 }

@@ -8,16 +8,13 @@
 #include "reports/DistancesTravelled.h"
 
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <cstdio>
 
 namespace {
 
-using Bench::readAll;
 using Bench::seconds;
-using Bench::timed;
 
 constexpr int kLocations = 24;
 QString place(int i) { return QStringLiteral("1C%1").arg(i, 4, 16, QChar('0')).toUpper(); }
@@ -76,12 +73,7 @@ int baseline(const QSqlDatabase &db)
         q.bindValue(":dini", day.toString("yyyy/MM/dd") + " 00:00:00");
         q.bindValue(":dfim", day.toString("yyyy/MM/dd") + " 23:59:59");
         q.exec();
-        const int fields = q.record().count();
-        while (q.next()) {
-            for (int f = 0; f < fields; ++f)
-                q.value(f);
-            ++rows;
-        }
+        rows += Bench::readRows(q);
     }
     return rows;
 }
@@ -90,30 +82,13 @@ int baseline(const QSqlDatabase &db)
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 6) {
-        std::fprintf(stderr, "usage: bench_distances HOST PORT USER PASSWORD|- DATABASE [RUNS]\n");
-        return 2;
-    }
-    const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 3;
-    const Bench::Folders dir;
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    const QString database = args[5] + "_distances";
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, database);
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            return 1;
-        }
+    return Bench::run(argc, argv, {"bench_distances HOST PORT USER PASSWORD|- DATABASE [RUNS]", "distances"},
+                      [](TdmzDados &dm, const Bench::Session &session) {
+        const int runs = session.runs;
         const int touches = populate(dm.db());
         std::printf("distances travelled, one collector, March 2024, %d touches; median of %d runs "
                     "(baseline: the same day queries, every row read)\n", touches, runs);
+        int status = 0;
         for (DistanceForm form : {DistanceForm::Analytic, DistanceForm::Synthetic}) {
             std::vector<double> ours, floor;
             int rows = 0;
@@ -130,9 +105,6 @@ int main(int argc, char *argv[])
             std::printf("  %-10s report %.3f s (%d rows), baseline %.3f s, ratio %.2f\n",
                         form == DistanceForm::Analytic ? "analytic" : "synthetic", a, rows, b, a / b);
         }
-        Sql::exec(dm.db(), "drop database `" + database + "`");
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+        return status;
+    });
 }

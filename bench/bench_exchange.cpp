@@ -11,7 +11,6 @@
 #include "listings/TouchExport.h"
 #include "platform/MessageService.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlQuery>
@@ -19,12 +18,7 @@
 
 namespace {
 
-struct Line {
-    QString collector;
-    QDateTime downloaded;
-    QDateTime touched;
-    QString identifier;
-};
+using Line = Bench::ExternalLine;
 
 std::vector<Line> makeLines(int count)
 {
@@ -38,22 +32,6 @@ std::vector<Line> makeLines(int count)
                          QStringLiteral("F%1").arg(i % 400, 5, 16, QChar('0')).toUpper()});
     }
     return lines;
-}
-
-void writeFile(const QString &path, const std::vector<Line> &lines)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QByteArray bytes;
-    QString previous;
-    for (const Line &l : lines) {
-        if (l.collector != previous) {
-            bytes += ("H " + l.downloaded.toString("dd/MM/yyyy hh:mm:ss") + " " + l.collector + "\r\n").toLatin1();
-            previous = l.collector;
-        }
-        bytes += (" " + l.touched.toString("yyyyMMddhhmmss") + " 02 000000" + l.identifier + "\r\n").toLatin1();
-    }
-    file.write(bytes);
 }
 
 double bareInserts(const QSqlDatabase &db, const std::vector<Line> &lines)
@@ -122,60 +100,36 @@ double exportTouches(TdmzDados &dm, const QString &path, int expected)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 6) {
-        std::fprintf(stderr, "usage: bench_exchange HOST PORT USER PASSWORD|- DATABASE [LINES] [RUNS]\n");
-        return 2;
-    }
-    const int count = args.size() > 6 ? args[6].toInt() : 200000;
-    const int runs = args.size() > 7 ? std::max(1, args[7].toInt()) : 3;
-    const Bench::Folders dir;
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    const QString database = args[5] + "_exchange";
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, database);
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            return 1;
-        }
+    return Bench::run(argc, argv, {"bench_exchange HOST PORT USER PASSWORD|- DATABASE [LINES] [RUNS]", "exchange", 7},
+                      [](TdmzDados &dm, const Bench::Session &session) {
+        const int count = session.number(6, 200000);
+        const int runs = session.runs;
         for (int i = 0; i < 400; ++i)
             Sql::exec(dm.db(), "insert into funcs (nome_func, memoria, complemento) values (:n, :m, :c)",
                       {{"n", QStringLiteral("VIGIA %1").arg(i)},
                        {"m", QStringLiteral("F%1").arg(i, 5, 16, QChar('0')).toUpper()},
                        {"c", QString::number(1000 + i)}});
         const std::vector<Line> lines = makeLines(count);
-        const QString file = dir.path() + "/externa.txt";
-        writeFile(file, lines);
+        const QString file = session.folder + "/externa.txt";
+        Bench::writeExternalFile(file, lines);
         std::vector<double> imp, ins, exp, bare;
         for (int run = 0; run < runs; ++run) {
             ins.push_back(bareInserts(dm.db(), lines));
             imp.push_back(importFile(dm, file, count));
-            bare.push_back(bareFetchAndWrite(dm.db(), dir.path() + "/bare.txt"));
-            exp.push_back(exportTouches(dm, dir.path() + "/pontos.txt", count));
+            bare.push_back(bareFetchAndWrite(dm.db(), session.folder + "/bare.txt"));
+            exp.push_back(exportTouches(dm, session.folder + "/pontos.txt", count));
         }
-        for (const auto *v : {&imp, &ins, &exp, &bare})
-            if (*std::min_element(v->begin(), v->end()) < 0)
-                status = 1;
-        if (status == 0) {
-            const double a = Bench::median(imp), b = Bench::median(ins);
-            const double c = Bench::median(exp), d = Bench::median(bare);
-            std::printf("import and export of %d lines, median of %d runs\n", count, runs);
-            std::printf("  import  %6.2f s (%8.0f lines/s); bare inserts in one transaction %6.2f s; ratio %.2f\n",
-                        a, count / a, b, a / b);
-            std::printf("  export  %6.2f s (%8.0f lines/s); bare fetch and write %6.2f s; ratio %.2f\n",
-                        c, count / c, d, c / d);
-        } else {
+        if (Bench::failed(imp) || Bench::failed(ins) || Bench::failed(exp) || Bench::failed(bare)) {
             std::fprintf(stderr, "a run failed\n");
+            return 1;
         }
-        Sql::exec(dm.db(), "drop database `" + database + "`");
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+        const double a = Bench::median(imp), b = Bench::median(ins);
+        const double c = Bench::median(exp), d = Bench::median(bare);
+        std::printf("import and export of %d lines, median of %d runs\n", count, runs);
+        std::printf("  import  %6.2f s (%8.0f lines/s); bare inserts in one transaction %6.2f s; ratio %.2f\n",
+                    a, count / a, b, a / b);
+        std::printf("  export  %6.2f s (%8.0f lines/s); bare fetch and write %6.2f s; ratio %.2f\n",
+                    c, count / c, d, c / d);
+        return 0;
+    });
 }

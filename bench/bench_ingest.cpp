@@ -15,7 +15,6 @@
 #include "core/db/Sql.h"
 #include "platform/MessageService.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QDir>
@@ -200,28 +199,9 @@ double ingest(TdmzDados &dm, const std::vector<Row> &rows)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 6) {
-        std::fprintf(stderr, "usage: bench_ingest HOST PORT USER PASSWORD DATABASE [RUNS]\n");
-        return 2;
-    }
-    const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 5;
-    const Bench::Folders dir;
-
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    const QString database = args[5] + "_ingest";
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, database);
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            return 1;
-        }
+    return Bench::run(argc, argv, {"bench_ingest HOST PORT USER PASSWORD DATABASE [RUNS]", "ingest", 6, 5},
+                      [](TdmzDados &dm, const Bench::Session &session) {
+        const int runs = session.runs;
         populate(dm.db());
         // One untimed round first, so neither side pays for a cold server.
         const std::vector<Row> warmUp = makeRows(2000);
@@ -230,6 +210,7 @@ int main(int argc, char *argv[])
         std::printf("ingest of a Lumet dump, median of %d runs (baselines: the same rows, one "
                     "prepared insert each in autocommit; multi-row inserts of 500 in one "
                     "transaction)\n", runs);
+        int status = 0;
         for (int touches : {4000, 50000}) {
             const std::vector<Row> rows = makeRows(touches);
             std::vector<double> ours, bare, multi;
@@ -238,9 +219,7 @@ int main(int argc, char *argv[])
                 multi.push_back(multiRowBaseline(dm.db(), rows));
                 ours.push_back(ingest(dm, rows));
             }
-            if (*std::min_element(ours.begin(), ours.end()) < 0 ||
-                *std::min_element(bare.begin(), bare.end()) < 0 ||
-                *std::min_element(multi.begin(), multi.end()) < 0) {
+            if (Bench::failed(ours) || Bench::failed(bare) || Bench::failed(multi)) {
                 status = 1;
                 continue;
             }
@@ -251,9 +230,6 @@ int main(int argc, char *argv[])
                         touches, touches / a, a, touches / b, b, a / b, touches / m, m, a / m);
             std::fflush(stdout);
         }
-        Sql::exec(dm.db(), "drop database `" + database + "`");
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+        return status;
+    });
 }

@@ -11,18 +11,11 @@
 #include "listings/RouteListing.h"
 #include "platform/MessageService.h"
 
-#include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
 using Bench::readAll;
-using Bench::seconds;
-using Bench::timed;
 
 constexpr int kPerKind = 33334;
 constexpr int kRoutes = 10000;
@@ -71,71 +64,35 @@ void populate(const QSqlDatabase &db)
 
 int main(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 6) {
-        std::fprintf(stderr, "usage: bench_registrylistings HOST PORT USER PASSWORD DATABASE [RUNS]\n");
-        return 2;
-    }
-    const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 3;
-    const Bench::Folders dir;
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    const QString database = args[5] + "_registries";
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, database);
-            populate(dm.db());
-            const QSqlDatabase db = dm.db();
-            std::printf("registry listings over %d identifiers and %d routes of %d stops; median of %d runs "
-                        "(baseline: one query reading the same rows)\n",
-                        3 * kPerKind, kRoutes, kStops, runs);
-            struct Case {
-                const char *name;
-                std::function<int()> listing;
-                std::function<int()> floor;
-            };
-            const QList<Case> cases = {
-                {"identifiers (owner names by reference)",
-                 [&] { return int(RegistryListings(dm).run(RegistryListing::Identifiers).rows().size()); },
-                 [&] {
-                     return readAll(db, "select b.*, coalesce(e.desc_evento, f.nome_func, l.nome_local) from buttons b "
-                                        "left join eventos e on b.referencia = 'E' and e.button_evento = b.codigo_button "
-                                        "left join funcs f on b.referencia = 'F' and f.memoria = b.codigo_button "
-                                        "left join locais l on b.referencia = 'L' and l.button_local = b.codigo_button "
-                                        "order by b.codigo_button");
-                 }},
-                {"locations",
-                 [&] { return int(RegistryListings(dm).run(RegistryListing::Locations).rows().size()); },
-                 [&] { return readAll(db, "SELECT * FROM locais ORDER BY nome_local"); }},
-                {"routes (stops and event per route)",
-                 [&] { return int(RouteListing::printed(RouteListing(dm).routes(), false).rows().size()); },
-                 [&] {
-                     return readAll(db, "select * from roteiros r left join eventos e on e.button_evento = "
-                                        "r.button_referencia left join descrot d on d.codigo_roteiro = "
-                                        "r.codigo_roteiro order by r.nome_roteiro, d.ordem");
-                 }},
-            };
-            for (const Case &c : cases) {
-                int rows = 0, floorRows = 0;
-                const double floor = timed(runs, c.floor, floorRows);
-                const double ours = timed(runs, c.listing, rows);
-                std::printf("%-40s listing %.3f s (%d rows), baseline %.3f s (%d rows), ratio %.2f\n", c.name, ours,
-                            rows, floor, floorRows, floor > 0 ? ours / floor : 0.0);
-                std::fflush(stdout);
-            }
-            Sql::exec(db, "drop database `" + database + "`");
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            status = 1;
-        }
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+    return Bench::run(argc, argv, {"bench_registrylistings HOST PORT USER PASSWORD DATABASE [RUNS]", "registries"},
+                      [](TdmzDados &dm, const Bench::Session &session) {
+        const int runs = session.runs;
+        const QSqlDatabase db = dm.db();
+        populate(db);
+        std::printf("registry listings over %d identifiers and %d routes of %d stops; median of %d runs "
+                    "(baseline: one query reading the same rows)\n",
+                    3 * kPerKind, kRoutes, kStops, runs);
+        Bench::compare(runs, {
+            {"identifiers (owner names by reference)",
+             [&] { return int(RegistryListings(dm).run(RegistryListing::Identifiers).rows().size()); },
+             [&] {
+                 return readAll(db, "select b.*, coalesce(e.desc_evento, f.nome_func, l.nome_local) from buttons b "
+                                    "left join eventos e on b.referencia = 'E' and e.button_evento = b.codigo_button "
+                                    "left join funcs f on b.referencia = 'F' and f.memoria = b.codigo_button "
+                                    "left join locais l on b.referencia = 'L' and l.button_local = b.codigo_button "
+                                    "order by b.codigo_button");
+             }},
+            {"locations",
+             [&] { return int(RegistryListings(dm).run(RegistryListing::Locations).rows().size()); },
+             [&] { return readAll(db, "SELECT * FROM locais ORDER BY nome_local"); }},
+            {"routes (stops and event per route)",
+             [&] { return int(RouteListing::printed(RouteListing(dm).routes(), false).rows().size()); },
+             [&] {
+                 return readAll(db, "select * from roteiros r left join eventos e on e.button_evento = "
+                                    "r.button_referencia left join descrot d on d.codigo_roteiro = "
+                                    "r.codigo_roteiro order by r.nome_roteiro, d.ordem");
+             }},
+        }, {40, "listing", "rows"});
+        return 0;
+    });
 }

@@ -8,15 +8,12 @@
 #include "reports/RouteTimes.h"
 
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QSqlQuery>
 #include <cstdio>
 
 namespace {
 
-using Bench::readAll;
 using Bench::seconds;
-using Bench::timed;
 
 constexpr int kStops = 20;
 constexpr int kOtherIdentifiers = 40;  // locations of other routes, collaborators
@@ -93,34 +90,17 @@ int baseline(const QSqlDatabase &db)
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 6) {
-        std::fprintf(stderr, "usage: bench_routetimes HOST PORT USER PASSWORD|- DATABASE [RUNS]\n");
-        return 2;
-    }
-    const int runs = args.size() > 6 ? std::max(1, args[6].toInt()) : 3;
-    const Bench::Folders dir;
     qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    const QString database = args[5] + "_routetimes";
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, database);
-            populate(dm.db());
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            return 1;
-        }
+    return Bench::run(argc, argv, {"bench_routetimes HOST PORT USER PASSWORD|- DATABASE [RUNS]", "routetimes"},
+                      [](TdmzDados &dm, const Bench::Session &session) {
+        const int runs = session.runs;
+        populate(dm.db());
         std::printf("route touch-time sheet, %d stops and the event, March 2024, %d touches; median of %d runs "
                     "(baseline: the per-day distinct-touch queries, every row read)\n",
                     kStops, kTouches, runs);
         const RouteTimesInputs in{"D1", "COLETOR D1", 1, "EV0001", kFirst.toString("dd/MM/yyyy"),
                                   kLast.toString("dd/MM/yyyy")};
+        int status = 0;
         std::vector<double> sheet, file, floor;
         int times = 0, rows = 0;
         for (int i = 0; i < runs; ++i) {
@@ -146,9 +126,6 @@ int main(int argc, char *argv[])
         const double a = Bench::median(sheet), w = Bench::median(file), b = Bench::median(floor);
         std::printf("  sheet %.3f s (%d times), written as .xlsx %.3f s, baseline %.3f s, ratio %.2f (with the file %.2f)\n",
                     a, times, w, b, a / b, w / b);
-        Sql::exec(dm.db(), "drop database `" + database + "`");
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+        return status;
+    });
 }

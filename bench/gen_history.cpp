@@ -9,14 +9,13 @@
 #include "HistoryGenerator.h"
 #include "platform/MessageService.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments();
+    std::unique_ptr<QGuiApplication> app;
+    QStringList args = Bench::application(argc, argv, app);
     const bool withoutIndexes = args.removeAll(QStringLiteral("--without-indexes")) > 0;
     if (args.size() != 7) {
         std::fprintf(stderr, "usage: gen_history HOST PORT USER PASSWORD|- DATABASE TOUCHES [--without-indexes]\n");
@@ -28,60 +27,47 @@ int main(int argc, char *argv[])
         return 2;
     }
     const Bench::Folders dir;
-    ConsoleMessageService console;
-    MessageService::install(&console);
-    ConnectionParams server{args[1], args[2].toInt(), args[3], Bench::password(args[4]), {}};
-    int status = 0;
-    {
-        TdmzDados dm;
-        try {
-            Bench::freshDatabase(dm, server, args[5]);
-            const QSqlDatabase db = dm.db();
-            const int days = History::daysFor(wanted);
-            const QDate first = History::kLastDay.addDays(1 - days);
-            std::printf("history of %d collectors, %d days (%s to %s), about %lld touches\n", History::kCollectors,
-                        days, qPrintable(first.toString("dd/MM/yyyy")),
-                        qPrintable(History::kLastDay.toString("dd/MM/yyyy")),
-                        qlonglong(days) * History::kCollectors * History::kTouchesPerDay);
-            // Created with the schema; off while the rows go in.
-            History::dropIndexes(db);
-            History::writeRegistries(db, first);
+    return Bench::withDataModule(Bench::server(args), args[5], Bench::Database::Kept, [&](TdmzDados &dm) {
+        const QSqlDatabase db = dm.db();
+        const int days = History::daysFor(wanted);
+        const QDate first = History::kLastDay.addDays(1 - days);
+        std::printf("history of %d collectors, %d days (%s to %s), about %lld touches\n", History::kCollectors,
+                    days, qPrintable(first.toString("dd/MM/yyyy")),
+                    qPrintable(History::kLastDay.toString("dd/MM/yyyy")),
+                    qlonglong(days) * History::kCollectors * History::kTouchesPerDay);
+        // Created with the schema; off while the rows go in.
+        History::dropIndexes(db);
+        History::writeRegistries(db, first);
 
-            QElapsedTimer timer;
-            timer.start();
-            qint64 lastShown = 0;
-            const qint64 rows = History::writeTouches(db, days, [&](qint64 done) {
-                if (done - lastShown >= 1000000) {
-                    std::printf("  %10lld touches, %.0f touches/s\n", qlonglong(done), done / (timer.nsecsElapsed() / 1e9));
+        QElapsedTimer timer;
+        timer.start();
+        qint64 lastShown = 0;
+        const qint64 rows = History::writeTouches(db, days, [&](qint64 done) {
+            if (done - lastShown >= 1000000) {
+                std::printf("  %10lld touches, %.0f touches/s\n", qlonglong(done), done / (timer.nsecsElapsed() / 1e9));
+                std::fflush(stdout);
+                lastShown = done;
+            }
+        });
+        const double load = timer.nsecsElapsed() / 1e9;
+        std::printf("touches stored: %lld in %.1f s, %.0f touches/s\n", qlonglong(rows), load, rows / load);
+        std::fflush(stdout);
+
+        if (!withoutIndexes) {
+            timer.restart();
+            DatabaseSetup::addIndexes(db, [](int done, int total, const QString &) {
+                if (done < total) {
+                    std::printf("  index %d of %d\n", done + 1, total);
                     std::fflush(stdout);
-                    lastShown = done;
                 }
             });
-            const double load = timer.nsecsElapsed() / 1e9;
-            std::printf("touches stored: %lld in %.1f s, %.0f touches/s\n", qlonglong(rows), load, rows / load);
-            std::fflush(stdout);
-
-            if (!withoutIndexes) {
-                timer.restart();
-                DatabaseSetup::addIndexes(db, [](int done, int total, const QString &) {
-                    if (done < total) {
-                        std::printf("  index %d of %d\n", done + 1, total);
-                        std::fflush(stdout);
-                    }
-                });
-                std::printf("tv_ indexes built in %.1f s\n", timer.nsecsElapsed() / 1e9);
-            }
-            timer.restart();
-            History::exec(db, "analyze table desctot, buttons, coletor, descrot, distancia, eventos, funcao, funcs, "
-                              "locais, precokm, roteiros");
-            std::printf("statistics refreshed in %.1f s; tv_ indexes %s\n", timer.nsecsElapsed() / 1e9,
-                        withoutIndexes ? "off" : "on");
-        } catch (const DbError &e) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.text()));
-            status = 1;
+            std::printf("tv_ indexes built in %.1f s\n", timer.nsecsElapsed() / 1e9);
         }
-        dm.disconnect();
-    }
-    MessageService::install(nullptr);
-    return status;
+        timer.restart();
+        History::exec(db, "analyze table desctot, buttons, coletor, descrot, distancia, eventos, funcao, funcs, "
+                          "locais, precokm, roteiros");
+        std::printf("statistics refreshed in %.1f s; tv_ indexes %s\n", timer.nsecsElapsed() / 1e9,
+                    withoutIndexes ? "off" : "on");
+        return 0;
+    });
 }

@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "WindowDriving.h"
+#include "ProgramFixture.h"
 #include "collection/DumpFormats.h"
 #include "collection/TfmComunicacao.h"
 #include "collection/TfmDescarga.h"
@@ -117,12 +117,9 @@ private:
 }  // namespace
 
 // The collection dialog against the simulated terminals, end to end into the database.
-class TestComunicacao : public QObject {
+class TestComunicacao : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     Calls calls;
     const QDateTime now{QDate(2026, 12, 9), QTime(18, 30, 0)};
 
@@ -134,15 +131,7 @@ class TestComunicacao : public QObject {
     }
     int stored() const { return tdb->scalar("select count(*) from desctot").toInt(); }
 
-    static ScriptedDialogRunner::Player pickCollector(const QString &code)
-    {
-        return [code](QDialog *dlg) {
-            auto *list = qobject_cast<TfmListaBase *>(dlg);
-            list->query().locate("codigo_coletor", code);
-            list->choose();
-            return list->result();
-        };
-    }
+    static ScriptedDialogRunner::Player pickCollector(const QString &code) { return WindowDriving::pickWhere("codigo_coletor", code); }
     static ScriptedDialogRunner::Player closeReview(int *rows = nullptr)
     {
         return [rows](QDialog *dlg) {
@@ -155,11 +144,7 @@ class TestComunicacao : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        SystemServices::setClock([this] { return now; });
+        QVERIFY(startProgram({.now = now}));
         calls = {};
         const QString folder = dm->programFolder();
         Terminals::setLumetFactory([this, folder] {
@@ -177,10 +162,7 @@ private Q_SLOTS:
         Terminals::setLumetFactory({});
         Terminals::setWatchFactory({});
         Terminals::setVigiaFactory({});
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
+        stopProgram();
     }
 
     void portNumberFromPortacom()

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "FaultProxy.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
@@ -53,12 +54,7 @@ QStringList lumetDump(const QString &folder, int count)
     return lumet.lumetDump(kDownloaded);
 }
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using TestFiles::writeAll;
 
 }  // namespace
 
@@ -160,7 +156,7 @@ private Q_SLOTS:
     void sameImportTwiceNeedsAgain()
     {
         const QString file = env->root() + "externa.txt";
-        writeBytes(file, "H 04/03/2024 23:10:00 COL001\r\n 20240304221500 02 000000BBB002\r\n"
+        writeAll(file, "H 04/03/2024 23:10:00 COL001\r\n 20240304221500 02 000000BBB002\r\n"
                          " 20240304221600 02 000000BBB003\r\n");
         QCOMPARE(torvelctl({"import", file}).exitCode, 0);
         QCOMPARE(stored(), 2);
@@ -201,7 +197,7 @@ private Q_SLOTS:
         QFETCH(int, storedTouches);
         QFETCH(int, unreadable);
         const QString path = env->root() + "dump.txt";
-        writeBytes(path, dump);
+        writeAll(path, dump);
         const Run run = torvelctl({"ingest", "--model", model, "--file", path});
         QVERIFY2(run.exitCode != 0, qPrintable(run.err));
         QCOMPARE(stored(), storedTouches);
@@ -215,7 +211,7 @@ private Q_SLOTS:
     void importTouchesAfterAnUnreadableHeaderAreKept()
     {
         const QString file = env->root() + "externa.txt";
-        writeBytes(file, "H 04/03/2024 23:10:00 COL001\r\n 20240304221500 02 000000BBB002\r\n"
+        writeAll(file, "H 04/03/2024 23:10:00 COL001\r\n 20240304221500 02 000000BBB002\r\n"
                          "H 31/02/2024 23:xx:00 COL002\r\n 20240304221600 02 000000BBB003\r\n"
                          " 20240304221700 02 000000BBB004\r\n"
                          "H 05/03/2024 01:00:00 COL003\r\nT20240305010000 02 000000BBB005\r\nT 000\r\n");

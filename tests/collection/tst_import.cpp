@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "collection/CollectionImport.h"
 #include "collection/Commands.h"
 #include "collection/TfmDelDesc.h"
@@ -31,12 +30,8 @@ QByteArray touch(const char *stamp, const char *id) { return QByteArray(" ") + s
 }  // namespace
 
 // The import of external collections and the deletion of downloads, against a real database.
-class TestImport : public QObject {
+class TestImport : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     QStringList records() const
     {
@@ -54,22 +49,8 @@ class TestImport : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        SystemServices::setClock([] { return kNow; });
-    }
-
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void init() { QVERIFY(startProgram({.now = kNow})); }
+    void cleanup() { stopProgram(); }
 
     void importsHeadersAndTouchesByPosition()
     {

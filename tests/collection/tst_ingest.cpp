@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "TestFiles.h"
+#include "ProgramFixture.h"
 #include "collection/ClassifyIdentifier.h"
 #include "collection/DumpFormats.h"
 #include "collection/Ingest.h"
@@ -20,11 +20,7 @@ namespace {
 
 const QDateTime kNow(QDate(2008, 11, 5), QTime(10, 20, 30));
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using TestFiles::readAll;
 
 void write(const QString &path, const QByteArray &bytes)
 {
@@ -53,12 +49,9 @@ QString lumetTouch(const QString &stamp, const QString &id, const QString &termi
 
 // The ingest of every terminal model against a real database: the backup copy, the collection
 // records with their attribution, the working table and what happens to the dump.
-class TestIngest : public QObject {
+class TestIngest : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     QStringList logLines;
     int reviews = 0;
 
@@ -107,11 +100,7 @@ class TestIngest : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        SystemServices::setClock([] { return kNow; });
+        QVERIFY(startProgram({.now = kNow}));
         logLines.clear();
         reviews = 0;
         tdb->exec("insert into buttons (codigo_button, referencia) values ('AAA001','E'), "
@@ -130,12 +119,7 @@ private Q_SLOTS:
         QVERIFY(TmpDesc::recreate(*dm));
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void classifiesByOwnerKind()
     {

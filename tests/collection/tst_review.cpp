@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "collection/TfmDescarga.h"
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
@@ -16,12 +15,9 @@
 using Kind = MessageService::Kind;
 
 // The review window of the last download: its grid and the registration of identifiers.
-class TestReview : public QObject {
+class TestReview : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     const QDateTime now{QDate(2026, 12, 9), QTime(14, 0, 0)};
 
     void fill(const QList<QPair<QString, QString>> &touches)
@@ -58,22 +54,12 @@ class TestReview : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        SystemServices::setClock([this] { return now; });
+        QVERIFY(startProgram({.now = now}));
         tdb->exec("insert into buttons (codigo_button, referencia) values ('OWNED1','F')");
         tdb->exec("insert into funcs (nome_func, memoria) values ('ANA', 'OWNED1')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void cleanup() { stopProgram(); }
 
     void neverCreatedTableOpensEmpty()
     {

@@ -54,8 +54,8 @@ class TestBackup : public QObject {
         return dump;
     }
 
-    // Rows of `table` in the dump of a copy that hold `value`.
-    static int rowsInDump(const QString &copy, const QByteArray &table, const QByteArray &value)
+    // The SQL of a copy, uncompressed.
+    static QByteArray unzipped(const QString &copy)
     {
         QByteArray sql;
         gzFile gz = gzopen(QFile::encodeName(copy).constData(), "rb");
@@ -64,6 +64,13 @@ class TestBackup : public QObject {
         while ((n = gzread(gz, buffer, sizeof buffer)) > 0)
             sql.append(buffer, n);
         gzclose(gz);
+        return sql;
+    }
+
+    // Rows of `table` in the dump of a copy that hold `value`.
+    static int rowsInDump(const QString &copy, const QByteArray &table, const QByteArray &value)
+    {
+        const QByteArray sql = unzipped(copy);
         // An insert runs over several lines (a row a line) up to its ";".
         int rows = 0;
         bool inInsert = false;
@@ -183,15 +190,7 @@ private Q_SLOTS:
             return f.fileName();
         };
         // The SQL without its last line, compressed whole: a dump the tool did not finish.
-        QByteArray sql;
-        {
-            gzFile gz = gzopen(QFile::encodeName(copy).constData(), "rb");
-            char buffer[65536];
-            int n;
-            while ((n = gzread(gz, buffer, sizeof buffer)) > 0)
-                sql.append(buffer, n);
-            gzclose(gz);
-        }
+        const QByteArray sql = unzipped(copy);
         QVERIFY(sql.trimmed().endsWith(sql.trimmed().split('\n').last()));
         const QByteArray unfinished = sql.left(sql.trimmed().lastIndexOf('\n'));
         const QString unfinishedFile = env.root() + "sem-fim.sql.gz";

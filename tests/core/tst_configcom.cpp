@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/TfmConfigCom.h"
 #include "core/TfmQ90ini.h"
@@ -21,12 +20,8 @@
 using Kind = MessageService::Kind;
 
 // The settings dialog: what it loads, what Confirm writes, and when it writes nothing.
-class TestConfigCom : public QObject {
+class TestConfigCom : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     IniFile ini() const { return IniFile(env->iniPath()); }
 
@@ -35,19 +30,11 @@ private Q_SLOTS:
 
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
+        QVERIFY(startProgram({.ini = true, .connected = false}));
         SystemServices::setSerialPorts([] { return QStringList{"ttyS0", "COM3", "COM12"}; });
-        dm = std::make_unique<TdmzDados>();
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void loadsDefaultsAndOpensOnGeneralPage()
     {

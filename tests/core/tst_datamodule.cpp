@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "platform/IniFile.h"
@@ -11,31 +10,19 @@
 using Kind = MessageService::Kind;
 
 // The data module's lookups and the pending-edit confirmation every registration window uses.
-class TestDataModule : public QObject {
+class TestDataModule : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         tdb->exec("insert into buttons (codigo_button, referencia) values ('2B3C4D', 'F'), "
                   "('0A0B0C', '')");
         tdb->exec("insert into funcs (nome_func, memoria) values ('ANA', '2B3C4D')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void countByFieldBindsText()
     {

@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "core/IdentifierRules.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
@@ -12,12 +11,8 @@
 using Kind = MessageService::Kind;
 
 // Ownership of identifiers, kept by the rules on the shared queries whatever edits them.
-class TestIdentifierRules : public QObject {
+class TestIdentifierRules : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     QString mark(const QString &code) const
     {
@@ -26,25 +21,12 @@ class TestIdentifierRules : public QObject {
     }
     int count(const QString &sql) const { return tdb->scalar(sql).toInt(); }
 
-    QStringList stops(int route) const
-    {
-        QSqlQuery q(tdb->db());
-        q.exec(QStringLiteral("select ordem, codigo_local from descrot where codigo_roteiro = %1 "
-                              "order by ordem")
-                   .arg(route));
-        QStringList out;
-        while (q.next())
-            out << q.value(0).toString() + ":" + q.value(1).toString();
-        return out;
-    }
+    QStringList stops(int route) const { return routeStops(route, "codigo_local"); }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         tdb->exec("insert into buttons (codigo_button, referencia) values "
                   "('AAAAAA','F'), ('BBBBBB',''), ('EEEEEE','E'), ('LLLLLL','L'), ('FREE01','')");
         tdb->exec("insert into funcs (codigo_func, nome_func, memoria) values (1, 'ANA', 'AAAAAA')");
@@ -56,13 +38,7 @@ private Q_SLOTS:
                   "(1, 'NOTURNO', 'EEEEEE'), (2, 'DIURNO', '')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void cleanup() { stopProgram(); }
 
     void savedCodesKeepTheirLastSixCharacters()
     {

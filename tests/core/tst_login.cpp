@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/TfmSenha.h"
 #include "core/TorvelApplication.h"
@@ -14,12 +13,8 @@ using Kind = MessageService::Kind;
 
 // The login dialog against the table of users: the password must be the one stored, character
 // for character, whatever the server's collation would call equal.
-class TestLogin : public QObject {
+class TestLogin : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     void addUser(const QString &login, const QString &senha, int cadastros = 0)
     {
@@ -56,20 +51,9 @@ class TestLogin : public QObject {
 private Q_SLOTS:
     void initTestCase() { TorvelApplication::setUp(); }
 
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-    }
+    void init() { QVERIFY(startProgram()); }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     // At start-up the main window, the login's parent, is not on screen yet: the login must not
     // sit over where that window will be, but in the middle of the screen.

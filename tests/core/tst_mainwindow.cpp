@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/TfmAjuda.h"
 #include "core/TfmQ90ini.h"
@@ -24,12 +23,8 @@
 using Kind = MessageService::Kind;
 
 // The main window, its login and its commands, on a real database.
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     static ScriptedDialogRunner::Player typeLogin(const QString &login, const QString &senha)
     {
@@ -57,21 +52,9 @@ class TestMainWindow : public QObject {
 private Q_SLOTS:
     void initTestCase() { TorvelApplication::setUp(); }
 
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-    }
+    void init() { QVERIFY(startProgram({.ini = true})); }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void newDatabaseLogsInWithEmptyLoginAndEverything()
     {

@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "WindowDriving.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/TfmAcesso.h"
 #include "core/TfmQ90ini.h"
@@ -20,27 +20,12 @@
 
 using Kind = MessageService::Kind;
 
-// With TORVEL_SCREENSHOTS set, the window as the user sees it goes to that folder as PNG.
-inline void snapshot(QWidget &window, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("TORVEL_SCREENSHOTS");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    window.show();
-    QCoreApplication::processEvents();
-    window.grab().save(folder + '/' + name + ".png");
-}
+using WindowDriving::snapshot;
 
 // The users editor: its rows, its messages and what the flags do at the next login.
-class TestUsers : public QObject {
+class TestUsers : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
-
-    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
 
     static void choose(TfmAcesso &w, const QString &login)
     {
@@ -93,20 +78,9 @@ class TestUsers : public QObject {
 private Q_SLOTS:
     void initTestCase() { TorvelApplication::setUp(); }
 
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-    }
+    void init() { QVERIFY(startProgram()); }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void opensOnTheInitialUserWithEverythingDisabled()
     {

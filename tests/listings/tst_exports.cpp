@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "TestFiles.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "listings/NewspaperExport.h"
 #include "listings/TfmExporta.h"
@@ -24,21 +24,13 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 3, 5), QTime(14, 7, 9));
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using TestFiles::readAll;
 
 }  // namespace
 
 // The two files written for other systems, byte for byte.
-class TestExports : public QObject {
+class TestExports : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     void touchAt(const char *collector, const char *moment, const char *id,
                  const char *downloaded = "2024-03-05 10:00:00")
@@ -64,22 +56,8 @@ class TestExports : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        SystemServices::setClock([] { return kNow; });
-    }
-
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void init() { QVERIFY(startProgram({.now = kNow})); }
+    void cleanup() { stopProgram(); }
 
     void touchExportLinesAndHeader()
     {

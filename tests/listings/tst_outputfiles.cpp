@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "PdfWords.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
@@ -41,17 +42,8 @@ class TestOutputFiles : public QObject {
     {
         return QDir(env->root() + "docs/Planilhas").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
-    static QByteArray readAll(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
-    }
+    static QByteArray readAll(const QString &path) { return TestFiles::readAll(path); }
+    static void writeFile(const QString &path, const QByteArray &content) { TestFiles::writeAll(path, content); }
 
     // A failed run: the failing status, the message with the file and the reason, none of
     // Qt's painter warnings.

@@ -1,6 +1,5 @@
+#include "ProgramFixture.h"
 #include "PdfWords.h"
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
 #include "XlsxReader.h"
 #include "core/TdmzDados.h"
 #include "core/TfmQ90ini.h"
@@ -22,12 +21,9 @@
 
 // The registries' listings and the route listing: rows, printed reports and spreadsheets read
 // back, the route window driven as a user does, and torvelctl listing.
-class TestRegistryListings : public QObject {
+class TestRegistryListings : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     const QDateTime now{QDate(2024, 3, 20), QTime(9, 0, 0)};
 
     QString sheetOf(const Listing &l)
@@ -50,22 +46,8 @@ class TestRegistryListings : public QObject {
     }
     Listing run(RegistryListing which) { return RegistryListings(*dm).run(which); }
 
-    struct Run {
-        int status;
-        QStringList out;
-        QString err;
-    };
-    Run ctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TORVELCTL), QStringList{"listing"} + args);
-        p.waitForFinished(60000);
-        QString out = QString::fromUtf8(p.readAllStandardOutput());
-        if (out.endsWith('\n'))
-            out.chop(1);
-        return {p.exitCode(), out.isEmpty() ? QStringList() : out.split('\n'),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = Ctl;
+    Run ctl(const QStringList &args) { return torvelctl(QStringList{"listing"} + args); }
 
     void addRoutes()
     {
@@ -82,23 +64,9 @@ class TestRegistryListings : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-    }
+    void init() { QVERIFY(startProgram({.now = now, .ini = true, .quietSpreadsheets = true})); }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void collectorsSpreadsheetAndReport()
     {

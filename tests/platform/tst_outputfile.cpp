@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "Unwritable.h"
 #include "platform/OutputFile.h"
 
@@ -13,18 +14,8 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
+using TestFiles::readAll;
+using TestFiles::writeAll;
 
 }  // namespace
 
@@ -47,7 +38,7 @@ private Q_SLOTS:
     void replacesOnlyOnCommitAndKeepsPermissions()
     {
         const QString target = path("saida.txt");
-        writeFile(target, "antigo");
+        writeAll(target, "antigo");
         QVERIFY(::chmod(QFile::encodeName(target).constData(), 0640) == 0);
         OutputFile out(target);
         QVERIFY(out.begin());
@@ -101,7 +92,7 @@ private Q_SLOTS:
     void aLinkKeepsPointingAtTheNewFile()
     {
         QDir().mkpath(path("real"));
-        writeFile(path("real/alvo.txt"), "antigo");
+        writeAll(path("real/alvo.txt"), "antigo");
         QVERIFY(QFile::link(path("real/alvo.txt"), path("atalho.txt")));
         OutputFile out(path("atalho.txt"));
         QVERIFY(out.begin());
@@ -143,7 +134,7 @@ private Q_SLOTS:
         QFETCH(QString, target);
         QFETCH(QString, reason);
         QDir().mkpath(path("pasta"));
-        writeFile(path("arquivo"), "meu");
+        writeAll(path("arquivo"), "meu");
         const QStringList before = entries();
         const QString full = target.isEmpty() ? QString() : path(target);
         OutputFile out(full);
@@ -171,7 +162,7 @@ private Q_SLOTS:
         QFETCH(bool, append);
         QDir().mkpath(path("docs"));
         const QString target = path("docs/relatorio.pdf");
-        writeFile(target, "conteúdo antigo");
+        writeAll(target, "conteúdo antigo");
         Unwritable locked(lockFolder ? path("docs") : target);
         if (!locked.ok())
             QSKIP("this file system cannot make a file unwritable for root");
@@ -189,7 +180,7 @@ private Q_SLOTS:
     void aWriteThatFailsHalfWayLosesNothing()
     {
         const QString target = path("grande.txt");
-        writeFile(target, "antigo");
+        writeAll(target, "antigo");
         const QByteArray block(64 * 1024, 'x');
         rlimit before{};
         QVERIFY(getrlimit(RLIMIT_FSIZE, &before) == 0);

@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "WindowDriving.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/TfmQ90ini.h"
 #include "core/db/DataSet.h"
@@ -20,38 +20,15 @@
 
 using Kind = MessageService::Kind;
 
-// With TORVEL_SCREENSHOTS set, the window as the user sees it goes to that folder as PNG.
-inline void snapshot(QWidget &window, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("TORVEL_SCREENSHOTS");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    window.show();
-    QCoreApplication::processEvents();
-    window.grab().save(folder + '/' + name + ".png");
-}
+using WindowDriving::snapshot;
 
 // Distances between locations and prices per km: the points by identifier, the numbers,
 // dates and money as typed, and what their search lists do.
-class TestDistances : public QObject {
+class TestDistances : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
-    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
-
-    static ScriptedDialogRunner::Player pickLocation(const QString &name)
-    {
-        return [name](QDialog *dlg) {
-            auto *list = qobject_cast<TfmListaBase *>(dlg);
-            list->edPesquisa->setText(name);
-            list->choose();
-            return list->result();
-        };
-    }
+    static ScriptedDialogRunner::Player pickLocation(const QString &name) { return WindowDriving::pick(name); }
 
     static void activate(QWidget &w)
     {
@@ -71,20 +48,12 @@ class TestDistances : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         tdb->exec("insert into locais (codigo_local, nome_local, button_local) values "
                   "(1, 'PORTARIA', 'L00001'), (2, 'GARAGEM', 'L00002'), (3, 'PATIO', '')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void pointsAreChosenByLocationAndNeverTheSameTwice()
     {

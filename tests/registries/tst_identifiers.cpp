@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "collection/terminals/TfmLerButton.h"
 #include "core/TdmzDados.h"
 #include "core/TfmQ90ini.h"
@@ -20,12 +19,8 @@
 using Kind = MessageService::Kind;
 
 // The identifiers window and the identifier pick lists, driven as a user would.
-class TestIdentifiers : public QObject {
+class TestIdentifiers : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     int count(const QString &sql) const { return tdb->scalar(sql).toInt(); }
 
@@ -41,10 +36,7 @@ class TestIdentifiers : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         tdb->exec("insert into buttons (codigo_button, referencia, data_cadastro) values "
                   "('0A0B0C','', '2026-01-02 10:00:00'), ('1B2C3D','F', '2026-01-01 09:00:00'), "
                   "('A%B\\\\C', '', '2026-01-03 08:00:00'), ('A\"Z', '', '2026-01-04 08:00:00'), "
@@ -54,12 +46,7 @@ private Q_SLOTS:
                   "('ALMOCO')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void typedCodeIsCutAndRegisteredFree()
     {

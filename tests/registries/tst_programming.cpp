@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "WindowDriving.h"
+#include "ProgramFixture.h"
 #include "collection/Ingest.h"
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
@@ -17,38 +17,15 @@
 #include <QDir>
 #include <QtTest>
 
-// With TORVEL_SCREENSHOTS set, the window as the user sees it goes to that folder as PNG.
-inline void snapshot(QWidget &window, const QString &name)
-{
-    const QString folder = qEnvironmentVariable("TORVEL_SCREENSHOTS");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    window.show();
-    QCoreApplication::processEvents();
-    window.grab().save(folder + '/' + name + ".png");
-}
+using WindowDriving::snapshot;
 
 // Collector programming: each choice written to the collector at once, and the next download
 // of a programmed collector attributed to its collaborator and route.
-class TestProgramming : public QObject {
+class TestProgramming : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
-    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
-
-    static ScriptedDialogRunner::Player pick(const QString &search)
-    {
-        return [search](QDialog *dlg) {
-            auto *list = qobject_cast<TfmListaBase *>(dlg);
-            list->edPesquisa->setText(search);
-            list->choose();
-            return list->result();
-        };
-    }
+    static ScriptedDialogRunner::Player pick(const QString &search) { return WindowDriving::pick(search); }
 
     static QStringList grid(const TfmProgramacao &w)
     {
@@ -67,10 +44,7 @@ class TestProgramming : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         tdb->exec("insert into funcs (codigo_func, nome_func) values (7, 'CARLOS'), (8, 'ANA')");
         tdb->exec("insert into roteiros (codigo_roteiro, nome_roteiro) values (3, 'NOTURNA'), "
                   "(4, 'DIURNA')");
@@ -82,13 +56,7 @@ private Q_SLOTS:
                   "('LUM02', 'A LUMET', 8, 99)");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void cleanup() { stopProgram(); }
 
     void choicesAreWrittenAtOnceAndClearingStoresNull()
     {

@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "WindowDriving.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/TfmQ90ini.h"
 #include "core/db/DataSet.h"
@@ -23,43 +23,18 @@
 using Kind = MessageService::Kind;
 
 // The registration windows of collaborators, events, locations, job functions and collectors.
-class TestRegistries : public QObject {
+class TestRegistries : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
-    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
+    static ScriptedDialogRunner::Player pick(const QString &search) { return WindowDriving::pick(search); }
 
-    static ScriptedDialogRunner::Player pick(const QString &search)
-    {
-        return [search](QDialog *dlg) {
-            auto *list = qobject_cast<TfmListaBase *>(dlg);
-            if (list->edPesquisa)
-                list->edPesquisa->setText(search);
-            list->choose();
-            return list->result();
-        };
-    }
-
-    static ScriptedDialogRunner::Player pickFree(const QString &code)
-    {
-        return [code](QDialog *dlg) {
-            auto *list = qobject_cast<TfmListaBase *>(dlg);
-            list->query().locate("codigo_button", code);
-            list->choose();
-            return list->result();
-        };
-    }
+    static ScriptedDialogRunner::Player pickFree(const QString &code) { return WindowDriving::pickWhere("codigo_button", code); }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         SystemServices::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(9, 30, 15)); });
         tdb->exec("insert into buttons (codigo_button, referencia) values ('L00001','L'), "
                   "('FREE01',''), ('FREE02','')");
@@ -73,13 +48,7 @@ private Q_SLOTS:
         tdb->exec("insert into desctot (coletor, button) values ('C1','L00001'), ('C1','X')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void cleanup() { stopProgram(); }
 
     void jobFunctionCodeIsPaddedToFiveDigits()
     {

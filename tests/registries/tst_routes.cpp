@@ -1,5 +1,5 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "WindowDriving.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "platform/MaskEdit.h"
@@ -17,26 +17,11 @@
 using Kind = MessageService::Kind;
 
 // The routes window: the route's fields and reference, and the stops kept 001..N.
-class TestRoutes : public QObject {
+class TestRoutes : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
-    QVariant scalar(const QString &sql) const { return tdb->scalar(sql); }
-
-    QStringList stops(int route) const
-    {
-        QSqlQuery q(tdb->db());
-        q.exec(QStringLiteral("select ordem, nome_local from descrot where codigo_roteiro = %1 "
-                              "order by ordem")
-                   .arg(route));
-        QStringList out;
-        while (q.next())
-            out << q.value(0).toString() + ":" + q.value(1).toString();
-        return out;
-    }
+    QStringList stops(int route) const { return routeStops(route, "nome_local"); }
 
     static ScriptedDialogRunner::Player pickLocation(int code)
     {
@@ -48,23 +33,12 @@ class TestRoutes : public QObject {
         };
     }
 
-    static ScriptedDialogRunner::Player pickEvent(const QString &description)
-    {
-        return [description](QDialog *dlg) {
-            auto *list = qobject_cast<TfmListaBase *>(dlg);
-            list->edPesquisa->setText(description);
-            list->choose();
-            return list->result();
-        };
-    }
+    static ScriptedDialogRunner::Player pickEvent(const QString &description) { return WindowDriving::pick(description); }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram());
         SystemServices::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(8, 0, 0)); });
         tdb->exec("insert into locais (codigo_local, nome_local) values (1,'L1'), (2,'L2'), "
                   "(3,'L3'), (4,'L4'), (12345, 'DEPOSITO')");
@@ -76,13 +50,7 @@ private Q_SLOTS:
                   "(1,'001',1,'L1'), (1,'002',2,'L2'), (1,'003',3,'L3'), (1,'004',4,'L4')");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-        SystemServices::setClock({});
-    }
+    void cleanup() { stopProgram(); }
 
     void opensOnTheFirstRouteWithItsReferenceAndStops()
     {

@@ -2,11 +2,14 @@
 
 // Registries and touches of a consistency scenario, written to a test database in a few
 // readable lines, and the working table read back one line per row.
+#include "ProgramFixture.h"
 #include "TestDatabase.h"
 #include "core/TdmzDados.h"
 #include "platform/LocalTable.h"
+#include "platform/MessageService.h"
 #include "reports/ConsistencyAnalysis.h"
 
+#include <QDebug>
 #include <QHash>
 #include <QTime>
 #include <QStringList>
@@ -132,6 +135,17 @@ public:
         return in;
     }
 
+    // The analysis run on `inputs`; a message it shows that no test expected is reported.
+    static ConsistencyResult analyse(TdmzDados &dm, const ConsistencyInputs &inputs)
+    {
+        ScriptedMessageService msgs;
+        ConsistencyAnalysis analysis(dm);
+        const ConsistencyResult result = analysis.run(inputs);
+        if (!msgs.done())
+            qWarning() << msgs.problems();
+        return result;
+    }
+
     // Col1..Col7 of each row joined by '|', trailing empty cells left out; fails the test when
     // Contador is not 1, 2, 3, ... in the table's order.
     static QStringList rows(const TdmzDados &dm, bool checkCounter = true)
@@ -180,4 +194,27 @@ private:
     int m_routes = 0;
     int m_recordedRoute = 0;
     int m_recordedCollaborator = 0;
+};
+
+// The consistency tests' set-up: the program's fixture and a scenario on its database.
+class ScenarioFixture : public ProgramFixture {
+protected:
+    std::unique_ptr<Scenario> sc;
+
+    bool startScenario(const Start &how = {})
+    {
+        if (!startProgram(how))
+            return false;
+        sc = std::make_unique<Scenario>(*tdb);
+        return true;
+    }
+
+    void stopScenario()
+    {
+        sc.reset();
+        stopProgram();
+    }
+
+    ConsistencyResult run(const ConsistencyInputs &in = Scenario::download()) { return Scenario::analyse(*dm, in); }
+    QStringList rows() const { return Scenario::rows(*dm); }
 };

@@ -1,5 +1,4 @@
 #include "ConsistencyScenario.h"
-#include "TestEnvironment.h"
 #include "platform/MessageService.h"
 #include "platform/MaskEdit.h"
 #include "reports/RoundsBoard.h"
@@ -16,37 +15,21 @@
 
 // The day's board: its cycles and verdicts checked against the consistency report's own rows
 // of each collector's day, its command-line outputs and the days it refuses.
-class TestBoard : public QObject {
+class TestBoard : public QObject, public ScenarioFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
-    std::unique_ptr<Scenario> sc;
-
-    struct Run {
-        int status;
-        QStringList out;
-        QString err;
-    };
-
+    using Run = Torvelctl::Result;
+    // As a batch job runs it: no screen setting.
     static Run torvelctl(const QStringList &args)
     {
-        QProcess p;
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.remove("QT_QPA_PLATFORM");  // a batch job has no screen setting
-        p.setProcessEnvironment(e);
-        p.start(QStringLiteral(TORVELCTL), QStringList{"board"} + args);
-        p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
-                QString::fromUtf8(p.readAllStandardError())};
+        return Torvelctl::run(QStringList{"board"} + args, {.batch = true, .skipBlankLines = true});
     }
 
     // Two routes and two collectors on 08/12/2026: every status, touches outside the route, a
     // cycle running past midnight and one of the next day.
     void fillDay()
     {
-        tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), ('COL02', 'BETA')");
+        seedCollectors();
         const QString a = sc->route({.name = "RONDA A", .stops = {"PATIO", "GARAGEM", "PORTARIA"},
                                      .checkOrder = true, .timeBetween = true, .standardLimits = true,
                                      .standardMin = "0", .standardMax = "5"});
@@ -144,23 +127,9 @@ class TestBoard : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        sc = std::make_unique<Scenario>(*tdb);
-    }
+    void init() { QVERIFY(startScenario({.ini = true})); }
 
-    void cleanup()
-    {
-        sc.reset();
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopScenario(); }
 
     void everyStatusAsTheAnalysisMarksIt()
     {

@@ -1,5 +1,4 @@
 #include "ConsistencyScenario.h"
-#include "TestEnvironment.h"
 #include "platform/MessageService.h"
 
 #include <QtTest>
@@ -8,25 +7,8 @@ using Kind = MessageService::Kind;
 
 // The consistency analysis over whole scenarios: how touches are classified, how cycles open
 // and close, the order verdicts, the filters, the job-function totals and the messages.
-class TestConsistency : public QObject {
+class TestConsistency : public QObject, public ScenarioFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
-    std::unique_ptr<Scenario> sc;
-
-    ConsistencyResult run(const ConsistencyInputs &inputs = Scenario::download())
-    {
-        ScriptedMessageService msgs;
-        ConsistencyAnalysis analysis(*dm);
-        const ConsistencyResult result = analysis.run(inputs);
-        if (!msgs.done())
-            qWarning() << msgs.problems();
-        return result;
-    }
-
-    QStringList rows() const { return Scenario::rows(*dm); }
 
     // The route A, B, C of most scenarios.
     QString ronda(RouteSpec plan = {})
@@ -38,22 +20,8 @@ class TestConsistency : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        sc = std::make_unique<Scenario>(*tdb);
-    }
-
-    void cleanup()
-    {
-        sc.reset();
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void init() { QVERIFY(startScenario()); }
+    void cleanup() { stopScenario(); }
 
     void downloadWithoutReferenceIsOneCycle()
     {

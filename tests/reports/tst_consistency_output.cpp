@@ -1,6 +1,5 @@
 #include "ConsistencyScenario.h"
 #include "PdfWords.h"
-#include "TestEnvironment.h"
 #include "XlsxReader.h"
 #include "platform/IniFile.h"
 #include "platform/MessageService.h"
@@ -15,13 +14,9 @@ using Kind = MessageService::Kind;
 
 // What the consistency report shows: the synthetic condensation, the function totals, the
 // automatic check, the header lines, the printed report and the spreadsheet.
-class TestConsistencyOutput : public QObject {
+class TestConsistencyOutput : public QObject, public ScenarioFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
-    std::unique_ptr<Scenario> sc;
     const QDateTime now{QDate(2026, 12, 9), QTime(14, 30, 0)};
 
     // Every value of `rows` reads whole in the PDF: in its column's text, or on one line when
@@ -127,13 +122,8 @@ class TestConsistencyOutput : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
+        QVERIFY(startProgram({.now = now, .quietSpreadsheets = true}));
         env->writeIni("[CONFIG]\nINSTALACAO=VIGILANCIA ALFA\n");
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
         sc = std::make_unique<Scenario>(*tdb);
         tdb->exec("insert into coletor (codigo_coletor, nome_coletor, codigo_roteiro) "
                   "values ('COL01', 'COLETOR UM', 0)");
@@ -141,10 +131,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        sc.reset();
-        dm.reset();
-        tdb.reset();
-        env.reset();
+        stopScenario();
         Spreadsheet::setOpener({});
     }
 

@@ -1,30 +1,12 @@
 #include "ConsistencyScenario.h"
-#include "TestEnvironment.h"
 #include "platform/MessageService.h"
 
 #include <QtTest>
 
 // The time verdicts of the consistency analysis: intervals between locations, cycle duration,
 // time between cycles, the departure check, period bounds and touches at midnight.
-class TestConsistencyTimes : public QObject {
+class TestConsistencyTimes : public QObject, public ScenarioFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
-    std::unique_ptr<Scenario> sc;
-
-    ConsistencyResult run(const ConsistencyInputs &inputs = Scenario::download())
-    {
-        ScriptedMessageService msgs;
-        ConsistencyAnalysis analysis(*dm);
-        const ConsistencyResult result = analysis.run(inputs);
-        if (!msgs.done())
-            qWarning() << msgs.problems();
-        return result;
-    }
-
-    QStringList rows() const { return Scenario::rows(*dm); }
 
     QStringList rowsStartingWith(const QString &prefix) const
     {
@@ -51,22 +33,8 @@ class TestConsistencyTimes : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        sc = std::make_unique<Scenario>(*tdb);
-    }
-
-    void cleanup()
-    {
-        sc.reset();
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void init() { QVERIFY(startScenario()); }
+    void cleanup() { stopScenario(); }
 
     void formatDuration()
     {

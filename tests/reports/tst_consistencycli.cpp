@@ -1,3 +1,4 @@
+#include "Torvelctl.h"
 #include "ConsistencyScenario.h"
 #include "TestEnvironment.h"
 
@@ -9,21 +10,8 @@
 class TestConsistencyCli : public QObject {
     Q_OBJECT
 
-    struct Run {
-        int status;
-        QStringList out;
-        QString err;
-    };
-
-    static Run run(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TORVELCTL), args);
-        p.waitForFinished(60000);
-        return {p.exitCode(),
-                QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = Torvelctl::Result;
+    static Run run(const QStringList &args) { return Torvelctl::run(args, {.skipBlankLines = true}); }
 
 private Q_SLOTS:
     void rawTableOfTheLatestDownload()

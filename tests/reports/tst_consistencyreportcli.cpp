@@ -1,3 +1,4 @@
+#include "Torvelctl.h"
 #include "ConsistencyScenario.h"
 #include "TestEnvironment.h"
 #include "XlsxReader.h"
@@ -10,23 +11,12 @@
 class TestConsistencyReportCli : public QObject {
     Q_OBJECT
 
-    struct Run {
-        int status;
-        QStringList out;
-        QString err;
-    };
-
+    using Run = Torvelctl::Result;
+    // As a batch job runs it: no screen setting.
     static Run run(const QStringList &args)
     {
-        QProcess p;
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.remove("QT_QPA_PLATFORM");  // a batch job has no screen setting
-        p.setProcessEnvironment(e);
-        p.start(QStringLiteral(TORVELCTL), QStringList{"consistency", "--collector", Scenario::kCollector} + args);
-        p.waitForFinished(60000);
-        return {p.exitCode(),
-                QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
-                QString::fromUtf8(p.readAllStandardError())};
+        return Torvelctl::run(QStringList{"consistency", "--collector", Scenario::kCollector} + args,
+                              {.batch = true, .skipBlankLines = true});
     }
 
     std::unique_ptr<TestEnvironment> env;

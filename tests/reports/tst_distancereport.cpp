@@ -1,6 +1,5 @@
+#include "ProgramFixture.h"
 #include "PdfWords.h"
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "platform/LocalTable.h"
@@ -22,21 +21,15 @@ using Kind = MessageService::Kind;
 
 // Distances travelled and their cost: the analytic and synthetic rows with their figures, the
 // printed reports read back, the window and torvelctl report distances.
-class TestDistanceReport : public QObject {
+class TestDistanceReport : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     const QDateTime now{QDate(2024, 3, 20), QTime(9, 0, 0)};
     const QString sep = QString(116, '_');
 
     void touch(const QString &button, const QString &when, const QString &collector = "COL01")
     {
-        Sql::exec(tdb->db(),
-                  "insert into desctot (coletor, data_descarga, button, data_toque, codigo_roteiro, codigo_func) "
-                  "values (:c, '2024-03-10 18:00:00', :b, :t, 0, 0)",
-                  {{":c", collector}, {":b", button}, {":t", when}});
+        insertTouch(collector, "2024-03-10 18:00:00", button, when);
     }
 
     std::optional<Listing> run(const QString &from, const QString &to, DistanceForm form,
@@ -59,22 +52,7 @@ class TestDistanceReport : public QObject {
         return row({label, {}, {}, {}, perm, transit, km, cost});
     }
 
-    struct Ctl {
-        int status;
-        QStringList out;
-        QString err;
-    };
-    Ctl ctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TORVELCTL), QStringList{"report", "distances"} + args);
-        p.waitForFinished(60000);
-        QString out = QString::fromUtf8(p.readAllStandardOutput());
-        if (out.endsWith('\n'))
-            out.chop(1);
-        return {p.exitCode(), out.isEmpty() ? QStringList() : out.split('\n'),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    Ctl ctl(const QStringList &args) { return torvelctl(QStringList{"report", "distances"} + args); }
 
     QStringList closingOfDay5() const
     {
@@ -95,13 +73,8 @@ class TestDistanceReport : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), ('COL02', 'BETA')");
+        QVERIFY(startProgram({.now = now, .ini = true}));
+        seedCollectors();
         tdb->exec("insert into buttons (codigo_button, referencia) values ('L00001', 'L'), ('L00002', 'L'), "
                   "('L00003', 'L'), ('L00004', 'L'), ('E00001', 'E'), ('F00001', 'F')");
         tdb->exec("insert into locais (nome_local, button_local) values ('PORTARIA', 'L00001'), "
@@ -142,12 +115,7 @@ private Q_SLOTS:
         touch("L00001", "2024-03-05 10:30:00", "COL02");
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     void oneDayOfVisitsAndALeg()
     {

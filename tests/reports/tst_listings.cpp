@@ -1,6 +1,5 @@
+#include "ProgramFixture.h"
 #include "PdfWords.h"
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
 #include "XlsxReader.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
@@ -29,12 +28,9 @@ using Kind = MessageService::Kind;
 // The touch listings by collector and by route and the four analytic reports: their rows,
 // their printed reports and spreadsheets read back, their windows driven as a user does, and
 // torvelctl report.
-class TestListings : public QObject {
+class TestListings : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     const QDateTime now{QDate(2024, 3, 20), QTime(9, 0, 0)};
     // A key with a quote, wildcards, an accent and a character outside the basic plane.
     const QString oddCollector = QString::fromUtf8("C'%_é\U0001F600");
@@ -42,45 +38,19 @@ class TestListings : public QObject {
     void touch(const QString &collector, const QString &download, const QString &button,
                const QString &when, int route = 0, int func = 1)
     {
-        Sql::exec(tdb->db(),
-                  "insert into desctot (coletor, data_descarga, button, data_toque, codigo_roteiro, "
-                  "codigo_func) values (:c, :d, :b, :t, :r, :f)",
-                  {{":c", collector}, {":d", download}, {":b", button}, {":t", when}, {":r", route}, {":f", func}});
+        insertTouch(collector, download, button, when, route, func);
     }
 
-    struct Run {
-        int status;
-        QStringList out;
-        QString err;
-    };
-
-    Run ctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TORVELCTL), QStringList{"report"} + args);
-        p.waitForFinished(60000);
-        QString out = QString::fromUtf8(p.readAllStandardOutput());
-        if (out.endsWith('\n'))
-            out.chop(1);
-        return {p.exitCode(), out.isEmpty() ? QStringList() : out.split('\n'),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = Ctl;
+    Run ctl(const QStringList &args) { return torvelctl(QStringList{"report"} + args); }
 
     static QStringList rowsOf(const Listing &l) { return l.tsv(); }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), ('COL02', 'BETA')");
-        Sql::exec(tdb->db(), "insert into coletor (codigo_coletor, nome_coletor) values (:c, 'ESTRANHO')",
-                  {{":c", oddCollector}});
+        QVERIFY(startProgram({.now = now, .ini = true, .quietSpreadsheets = true}));
+        seedCollectors(oddCollector);
         tdb->exec("insert into funcs (codigo_func, nome_func, memoria) values (1, 'JOSE', 'F00001'), "
                   "(2, 'MARIA', 'F00002')");
         tdb->exec("insert into buttons (codigo_button, referencia) values ('F00001', 'F'), ('F00002', 'F'), "
@@ -105,12 +75,7 @@ private Q_SLOTS:
         touch(oddCollector, "2024-03-08 18:00:00", "L00002", "2024-03-08 10:00:00", 0, 1);
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     // --- touches by collector ---
 

@@ -1,6 +1,5 @@
+#include "ProgramFixture.h"
 #include "PdfWords.h"
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
 #include "XlsxReader.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
@@ -26,22 +25,16 @@ using Kind = MessageService::Kind;
 
 // The programmable report: which touches each choice lets through and what its rows hold, the
 // printed report and spreadsheet read back, the window driven as a user does, and torvelctl.
-class TestProgrammable : public QObject {
+class TestProgrammable : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     const QDateTime now{QDate(2024, 3, 6), QTime(9, 0, 0)};
     // A collector code that would end a quoted SQL text, or escape its closing quote.
     const QString oddCollector = QStringLiteral("C\"1\\'");
 
     void touch(const QString &collector, const QString &button, const QString &when, int route, int func)
     {
-        Sql::exec(tdb->db(),
-                  "insert into desctot (coletor, data_descarga, button, data_toque, codigo_roteiro, codigo_func) "
-                  "values (:c, '2024-03-07 18:00:00', :b, :t, :r, :f)",
-                  {{":c", collector}, {":b", button}, {":t", when}, {":r", route}, {":f", func}});
+        insertTouch(collector, "2024-03-07 18:00:00", button, when, route, func);
     }
 
     // The inputs the window opens with, for the period of the fixture.
@@ -89,37 +82,13 @@ class TestProgrammable : public QObject {
                                                                           : int(QDialog::Rejected);
     }
 
-    struct Ctl {
-        int status;
-        QStringList out;
-        QString err;
-    };
-
-    Ctl ctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TORVELCTL), QStringList{"report", "programmable"} + args);
-        p.waitForFinished(60000);
-        QString out = QString::fromUtf8(p.readAllStandardOutput());
-        if (out.endsWith('\n'))
-            out.chop(1);
-        return {p.exitCode(), out.isEmpty() ? QStringList() : out.split('\n'),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    Ctl ctl(const QStringList &args) { return torvelctl(QStringList{"report", "programmable"} + args); }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), ('COL02', 'BETA')");
-        Sql::exec(tdb->db(), "insert into coletor (codigo_coletor, nome_coletor) values (:c, 'ESTRANHO')",
-                  {{":c", oddCollector}});
+        QVERIFY(startProgram({.now = now, .ini = true, .quietSpreadsheets = true}));
+        seedCollectors(oddCollector);
         tdb->exec("insert into funcs (codigo_func, nome_func, memoria) values (1, 'JOSE', 'F00001'), "
                   "(2, 'MARIA', 'F00002'), (12345, 'LONGO', 'F00003')");
         // N00001 is bound to nothing, R00001 has a reference of no known kind, L00099 is marked
@@ -148,12 +117,7 @@ private Q_SLOTS:
         touch("COL01", "L00001", "2024-03-04 23:59:59", 1, 1);
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     // --- what each choice lets through ---
 

@@ -1,5 +1,4 @@
 #include "ConsistencyScenario.h"
-#include "TestEnvironment.h"
 #include "XlsxReader.h"
 #include "collection/TfmDescarga.h"
 #include "collection/TmpDesc.h"
@@ -28,13 +27,9 @@ using Kind = MessageService::Kind;
 
 // The consistency window: its saved choices, the ways it opens, its commands and shortcuts,
 // and the check that the review of a download runs through it.
-class TestRelCons1 : public QObject {
+class TestRelCons1 : public QObject, public ScenarioFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
-    std::unique_ptr<Scenario> sc;
     const QDateTime now{QDate(2026, 12, 9), QTime(14, 30, 0)};
 
     QString ini(const QString &key) const
@@ -63,13 +58,7 @@ class TestRelCons1 : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        sc = std::make_unique<Scenario>(*tdb);
+        QVERIFY(startScenario({.now = now, .quietSpreadsheets = true}));
         tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values "
                   "('COL02', 'BETA'), ('COL01', 'ALFA')");
     }
@@ -77,10 +66,7 @@ private Q_SLOTS:
     void cleanup()
     {
         TfmDescarga::setConsistencyRunner({});
-        sc.reset();
-        dm.reset();
-        tdb.reset();
-        env.reset();
+        stopScenario();
     }
 
     void opensOnTheFirstCollectorWithItsDownloads()

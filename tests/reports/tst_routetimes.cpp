@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "XlsxReader.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
@@ -21,20 +20,14 @@ using Kind = MessageService::Kind;
 
 // The route touch-time sheet: its cells as built and as read back from the .xlsx, the window
 // as a user drives it, and torvelctl report route-times.
-class TestRouteTimes : public QObject {
+class TestRouteTimes : public QObject, public ProgramFixture {
     Q_OBJECT
 
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
     const QDateTime now{QDate(2024, 12, 20), QTime(9, 7, 0)};
 
     void touch(const QString &button, const QString &when, const QString &collector = "COL02")
     {
-        Sql::exec(tdb->db(),
-                  "insert into desctot (coletor, data_descarga, button, data_toque, codigo_roteiro, codigo_func) "
-                  "values (:c, '2025-01-02 18:00:00', :b, :t, 0, 0)",
-                  {{":c", collector}, {":b", button}, {":t", when}});
+        insertTouch(collector, "2025-01-02 18:00:00", button, when);
     }
 
     RouteTimesInputs inputs(int route, const QString &reference, const QString &from, const QString &to)
@@ -55,34 +48,13 @@ class TestRouteTimes : public QObject {
             .toLongLong();
     }
 
-    struct Ctl {
-        int status;
-        QStringList out;
-        QString err;
-    };
-    Ctl ctl(const QStringList &args)
-    {
-        QProcess p;
-        p.start(QStringLiteral(TORVELCTL), QStringList{"report", "route-times"} + args);
-        p.waitForFinished(60000);
-        QString out = QString::fromUtf8(p.readAllStandardOutput());
-        if (out.endsWith('\n'))
-            out.chop(1);
-        return {p.exitCode(), out.isEmpty() ? QStringList() : out.split('\n'),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    Ctl ctl(const QStringList &args) { return torvelctl(QStringList{"report", "route-times"} + args); }
 
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-        SystemServices::setClock([this] { return now; });
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
-        tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), ('COL02', 'BETA')");
+        QVERIFY(startProgram({.now = now, .ini = true, .quietSpreadsheets = true}));
+        seedCollectors();
         tdb->exec("insert into eventos (desc_evento, button_evento) values ('RONDA', 'E00001'), ('SEM BOTAO', '')");
         tdb->exec("insert into locais (codigo_local, nome_local, button_local) values (1, 'PORTARIA', 'L00001'), "
                   "(2, 'PATIO', 'L00002'), (3, 'SEM BOTAO', '')");
@@ -108,9 +80,7 @@ private Q_SLOTS:
     void cleanup()
     {
         Spreadsheet::setOpener({});
-        dm.reset();
-        tdb.reset();
-        env.reset();
+        stopProgram();
     }
 
     void labelsAndNameParts()

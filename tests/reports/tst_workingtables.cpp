@@ -1,5 +1,4 @@
-#include "TestDatabase.h"
-#include "TestEnvironment.h"
+#include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "platform/Folders.h"
 #include "platform/LocalTable.h"
@@ -15,12 +14,8 @@
 
 // Reports that run at the same time, in torvelctl and beside the desktop program, each on its
 // own working tables: the programmable report and the distances both build a table "temp".
-class TestWorkingTables : public QObject {
+class TestWorkingTables : public QObject, public ProgramFixture {
     Q_OBJECT
-
-    std::unique_ptr<TestEnvironment> env;
-    std::unique_ptr<TestDatabase> tdb;
-    std::unique_ptr<TdmzDados> dm;
 
     struct Run {
         QStringList args;
@@ -56,11 +51,7 @@ class TestWorkingTables : public QObject {
 private Q_SLOTS:
     void init()
     {
-        env = std::make_unique<TestEnvironment>();
-        tdb = std::make_unique<TestDatabase>();
-        env->writeIniFor(tdb->params());
-        dm = std::make_unique<TdmzDados>();
-        QVERIFY(dm->connectTo(tdb->params()).isEmpty());
+        QVERIFY(startProgram({.ini = true}));
         tdb->exec("insert into coletor (codigo_coletor, nome_coletor) values ('COL01', 'ALFA'), "
                   "('COL02', 'BETA'), ('COL03', 'GAMA')");
         tdb->exec("insert into buttons (codigo_button, referencia) values ('L00001', 'L'), ('L00002', 'L'), "
@@ -87,12 +78,7 @@ private Q_SLOTS:
                   values.join(','));
     }
 
-    void cleanup()
-    {
-        dm.reset();
-        tdb.reset();
-        env.reset();
-    }
+    void cleanup() { stopProgram(); }
 
     // The data module's working tables are its own: a private folder under TEMP, gone with it.
     void theDataModuleWorksInAFolderOfItsOwn()
