@@ -1,3 +1,4 @@
+#include "FaultProxy.h"
 #include "collection/terminals/TerminalSimulators.h"
 
 #include <QDir>
@@ -99,6 +100,14 @@ class TestCluster : public QObject {
     }
     QString dumpIn(const QProcessEnvironment &env) const { return env.value("TORVEL_HOME") + "/DATALM.TMD"; }
     QString hostOf(int node) const { return QStringLiteral("127.0.0.1:%1").arg(ports[node - 1]); }
+    // The node behind a link of 100 ms each way: a download's transaction then lasts long
+    // enough (seconds, not the fraction of a second it takes on the machine itself) to be
+    // caught in its middle by a poll that starts a client program each time.
+    static QString slowHost(FaultProxy &proxy)
+    {
+        proxy.startListening();
+        return QStringLiteral("127.0.0.1:%1").arg(proxy.port());
+    }
 
     QString sql(int node, const QString &statements) const
     {
@@ -210,7 +219,8 @@ private Q_SLOTS:
     // the list, dead node first, finds it stored. The nodes left agree row for row.
     void nodeKilledInTheMiddleOfADownload()
     {
-        const QString list = QStringList{hostOf(3), hostOf(1), hostOf(2)}.join(u',');
+        FaultProxy link(quint16(ports[2]), FaultProxy::Mode::Forward, 100);
+        const QString list = QStringList{slowHost(link), hostOf(1), hostOf(2)}.join(u',');
         const QProcessEnvironment c = home("c", list);
         const QStringList dump = lumetDump(tmp.path(), "LUMETC", 20000, 3);
         QVERIFY(TerminalSimulator::writeLines(dumpIn(c), dump));
@@ -246,7 +256,8 @@ private Q_SLOTS:
         QVERIFY2(restart.exitCode == 0, qPrintable(restart.err));
         QCOMPARE(sql(3, "show status like 'wsrep_cluster_size'").section(u'\t', 1), QStringLiteral("3"));
 
-        const QProcessEnvironment d = home("d", hostOf(2));
+        FaultProxy link(quint16(ports[1]), FaultProxy::Mode::Forward, 100);
+        const QProcessEnvironment d = home("d", slowHost(link));
         const QStringList dump = lumetDump(tmp.path(), "LUMETD", 20000, 4);
         QVERIFY(TerminalSimulator::writeLines(dumpIn(d), dump));
         QProcess ingest;
