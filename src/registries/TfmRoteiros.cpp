@@ -1,5 +1,7 @@
 #include "registries/TfmRoteiros.h"
 
+#include "registries/RouteStops.h"
+
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
@@ -186,7 +188,7 @@ TfmRoteiros::TfmRoteiros(QWidget *parent)
 
 TfmRoteiros::~TfmRoteiros() = default;
 
-QString TfmRoteiros::position(int n) { return QStringLiteral("%1").arg(n, 3, 10, QChar('0')); }
+QString TfmRoteiros::position(int n) { return RouteStops::position(n); }
 
 QCheckBox *TfmRoteiros::addFlag(QWidget *, const QString &caption, const QString &field,
                                 const QString &hint)
@@ -389,22 +391,7 @@ void TfmRoteiros::btAdicionaLclick()
             return;  // refused (no name): nothing is added
         if (q.isEmpty() || location <= 0)
             return;
-        const int route = q.asInt("codigo_roteiro");
-        TdmzDados *dm = TdmzDados::instance();
-        const int count = dm->CountByField(QString::number(route), "codigo_roteiro", "descrot");
-        // The stop carries the location's whole code: cutting it to four characters would
-        // point the stop at another location.
-        Sql::exec(dm->db(),
-                  QStringLiteral("INSERT INTO descrot (") +
-                      QStringLiteral(" codigo_roteiro, ordem, codigo_local, t_min, t_max, nome_local) ") +
-                      QStringLiteral(" VALUES (") +
-                      QStringLiteral(":pcodigo_roteiro, :pordem, :pcodigo_local, :pt_min, :pt_max, :pnome_local)"),
-                  {{"pcodigo_roteiro", route},
-                   {"pordem", position(count + 1)},
-                   {"pcodigo_local", location},
-                   {"pt_min", 0},
-                   {"pt_max", 0},
-                   {"pnome_local", name}});
+        RouteStops::add(TdmzDados::instance()->db(), q.asInt("codigo_roteiro"), location, name);
         openStops();
         m_stops->last();
     });
@@ -416,24 +403,7 @@ void TfmRoteiros::btApagaLclick()
         if (!m_stops->isActive() || m_stops->isEmpty())
             return;
         m_stops->cancel();
-        const QSqlDatabase db = TdmzDados::instance()->db();
-        const int route = m_stops->asInt("codigo_roteiro");
-        // Removal and renumbering together: a failure leaves no gap behind.
-        Sql::Transaction transaction(db);
-        Sql::exec(db, QStringLiteral("delete from descrot where codigo_roteiro = :pcodigo_roteiro "
-                                     "and ordem = :pordem"),
-                  {{"pcodigo_roteiro", route}, {"pordem", m_stops->text("ordem")}});
-        QSqlQuery rest = Sql::exec(db,
-                                   QStringLiteral("select cod from descrot where codigo_roteiro = "
-                                                  ":pcodigo_roteiro order by ordem"),
-                                   {{"pcodigo_roteiro", route}});
-        QList<int> cods;
-        while (rest.next())
-            cods << rest.value(0).toInt();
-        for (int i = 0; i < cods.size(); ++i)
-            Sql::exec(db, QStringLiteral("UPDATE descrot SET ordem= :pordem WHERE cod = :pcod"),
-                      {{"pordem", position(i + 1)}, {"pcod", cods[i]}});
-        transaction.commit();
+        RouteStops::remove(TdmzDados::instance()->db(), m_stops->asInt("cod"));
         openStops();
     });
 }
@@ -449,15 +419,10 @@ void TfmRoteiros::moveStop(int direction)
         const int neighbour = row + direction;
         if (row < 0 || neighbour < 0 || neighbour >= m_stops->recordCount())
             return;
-        const QString here = m_stops->textAt(row, "ordem");
-        const QString there = m_stops->textAt(neighbour, "ordem");
         const QVariant moved = m_stops->valueAt(row, "cod");
-        const QSqlDatabase db = TdmzDados::instance()->db();
-        Sql::Transaction transaction(db);
-        const QString update = QStringLiteral("UPDATE descrot SET ordem = :pordem WHERE cod = :pcod");
-        Sql::exec(db, update, {{"pordem", here}, {"pcod", m_stops->valueAt(neighbour, "cod")}});
-        Sql::exec(db, update, {{"pordem", there}, {"pcod", moved}});
-        transaction.commit();
+        // The neighbour is the one in the database now: another workstation may have changed
+        // the route since the grid was read.
+        RouteStops::move(TdmzDados::instance()->db(), moved.toInt(), direction);
         openStops();
         // The moved stop stays selected, so pressing "Acima" again moves it further.
         m_stops->locate("cod", moved);

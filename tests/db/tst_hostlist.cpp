@@ -3,7 +3,10 @@
 #include "core/db/Sql.h"
 
 #include <QTcpServer>
+#include <QThread>
 #include <QtTest>
+
+#include <atomic>
 
 // TORVEL.INI's HostName as a list of a cluster's nodes: how it is read, which server a
 // connection opens on, and that a connection lost inside a transaction is never carried on
@@ -110,6 +113,74 @@ private Q_SLOTS:
             QCOMPARE(Sql::scalar(db, "select 2").toInt(), 2);
         }
         Sql::close("tst_hostlist_trx");
+    }
+
+    // The server undoes a transaction to break a deadlock (a cluster reports its certification
+    // conflicts the same way): retrying() runs it again whole and it is stored once; the other
+    // transaction is untouched, and a transaction inside another is left to its owner.
+    void aTransactionTheServerUndidIsRunAgain()
+    {
+        TestDatabase tdb(false);
+        tdb.exec("create table t (k int primary key, v int) engine=InnoDB");
+        tdb.exec("create table heavy (id int primary key) engine=InnoDB");
+        tdb.exec("insert into t values (1, 0), (2, 0)");
+        QCOMPARE(Sql::open("tst_retry_a", tdb.params()), QString());
+        const QSqlDatabase a = QSqlDatabase::database("tst_retry_a", false);
+
+        std::atomic<int> runs{0};
+        std::atomic<bool> holdsTwo{false};
+        QString failure;
+        QThread *light = QThread::create([&] {
+            if (!Sql::open("tst_retry_b", tdb.params()).isEmpty())
+                return;
+            {
+                const QSqlDatabase b = QSqlDatabase::database("tst_retry_b", false);
+                try {
+                    Sql::retrying(b, [&] {
+                        ++runs;
+                        Sql::Transaction transaction(b);
+                        Sql::exec(b, "update t set v = v + 10 where k = 2");
+                        holdsTwo = true;
+                        Sql::exec(b, "update t set v = v + 10 where k = 1");  // waits for a
+                        transaction.commit();
+                    });
+                } catch (const DbError &e) {
+                    failure = e.text();
+                }
+            }
+            Sql::close("tst_retry_b");
+        });
+        {
+            Sql::Transaction transaction(a);
+            // The heavier transaction: the server undoes the lighter one to break the deadlock.
+            Sql::exec(a, "insert into heavy select seq from seq_1_to_200");
+            Sql::exec(a, "update t set v = v + 1 where k = 1");
+            light->start();
+            QTRY_VERIFY_WITH_TIMEOUT(holdsTwo.load(), 10000);
+            // Whichever closes the cycle, the server undoes the lighter transaction.
+            QThread::msleep(200);
+            Sql::exec(a, "update t set v = v + 1 where k = 2");  // the cycle closes here
+            transaction.commit();
+        }
+        QVERIFY(light->wait(30000));
+        delete light;
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QCOMPARE(runs.load(), 2);
+        QCOMPARE(tdb.scalar("select group_concat(v order by k) from t").toString(), QStringLiteral("11,11"));
+        QCOMPARE(tdb.scalar("select count(*) from heavy").toInt(), 200);
+
+        // Inside a transaction already open, it runs once: the outer one is its owner's to run
+        // again.
+        int inner = 0;
+        {
+            Sql::Transaction outer(a);
+            QVERIFY_THROWS_EXCEPTION(Sql::Conflict, Sql::retrying(a, [&] {
+                                         ++inner;
+                                         throw Sql::Conflict(QStringLiteral("desfeita"));
+                                     }));
+        }
+        QCOMPARE(inner, 1);
+        Sql::close("tst_retry_a");
     }
 };
 

@@ -2,16 +2,20 @@
 #include "ProgramFixture.h"
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "core/db/Sql.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
 #include "registries/RegistryLists.h"
+#include "registries/RouteStops.h"
 #include "registries/TfmRoteiros.h"
 
 #include <QLineEdit>
+#include <QMutex>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QThread>
 #include <QtTest>
 
 using Kind = MessageService::Kind;
@@ -121,6 +125,77 @@ private Q_SLOTS:
         QCOMPARE(w.stops().recNo(), 2);
         QCOMPARE(w.dbgLocais->currentIndex().row(), 1);
         QVERIFY(w.dbgLocais->selectionModel()->isRowSelected(1, {}));
+    }
+
+    // Two workstations add stops to the same route at the same moment: every stop gets a number
+    // of its own, 001..N, none lost.
+    void stopsAddedAtOnceGetTheirOwnNumbers()
+    {
+        constexpr int kEach = 15;
+        QStringList failures;
+        QMutex guard;
+        QList<QThread *> stations;
+        for (int station = 0; station < 2; ++station)
+            stations << QThread::create([&, station] {
+                const QString name = QStringLiteral("tst_routes_station%1").arg(station);
+                const QString error = Sql::open(name, tdb->params());
+                try {
+                    if (!error.isEmpty())
+                        throw DbError(error);
+                    const QSqlDatabase db = QSqlDatabase::database(name, false);
+                    for (int i = 0; i < kEach; ++i)
+                        RouteStops::add(db, 2, 1 + station, QStringLiteral("L%1").arg(1 + station));
+                } catch (const DbError &e) {
+                    QMutexLocker lock(&guard);
+                    failures << e.text();
+                }
+                Sql::close(name);
+            });
+        for (QThread *t : stations)
+            t->start();
+        for (QThread *t : stations) {
+            QVERIFY(t->wait(60000));
+            delete t;
+        }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join('\n')));
+        QStringList expected;
+        for (int i = 1; i <= 2 * kEach; ++i)
+            expected << TfmRoteiros::position(i);
+        QCOMPARE(scalar("select group_concat(ordem order by ordem separator ' ') from descrot where codigo_roteiro = 2")
+                     .toString(),
+                 expected.join(u' '));
+    }
+
+    // Two stops that came to share a number (two offices at once through two servers of a
+    // cluster): removing one takes that one only, moving tells them apart, and the next stop
+    // added numbers the route again.
+    void sharedNumbersAreMended()
+    {
+        const QSqlDatabase db = tdb->db();
+        const auto ordered = [&] {
+            QSqlQuery q(db);
+            q.exec("select concat(ordem, ':', nome_local) from descrot where codigo_roteiro = 1 order by ordem, cod");
+            QStringList out;
+            while (q.next())
+                out << q.value(0).toString();
+            return out;
+        };
+        const auto codOf = [&](const char *name) {
+            return scalar(QStringLiteral("select cod from descrot where nome_local = '%1'").arg(QLatin1String(name))).toInt();
+        };
+        tdb->exec("insert into descrot (codigo_roteiro, ordem, codigo_local, nome_local) values "
+                  "(1,'002',12345,'DEPOSITO'), (1,'003',1,'L1b')");
+        QCOMPARE(ordered(), (QStringList{"001:L1", "002:L2", "002:DEPOSITO", "003:L3", "003:L1b", "004:L4"}));
+        RouteStops::remove(db, codOf("DEPOSITO"));
+        QCOMPARE(ordered(), (QStringList{"001:L1", "002:L2", "003:L3", "004:L1b", "005:L4"}));
+        tdb->exec("update descrot set ordem = '002' where nome_local = 'L3'");
+        QVERIFY(RouteStops::move(db, codOf("L3"), -1));
+        QCOMPARE(ordered(), (QStringList{"001:L1", "002:L3", "003:L2", "004:L1b", "005:L4"}));
+        QVERIFY(!RouteStops::move(db, codOf("L4"), +1));
+        tdb->exec("update descrot set ordem = '001' where nome_local = 'L3'");
+        QCOMPARE(RouteStops::add(db, 1, 12345, "DEPOSITO"), QStringLiteral("006"));
+        QCOMPARE(ordered(), (QStringList{"001:L1", "002:L3", "003:L2", "004:L1b", "005:L4", "006:DEPOSITO"}));
+        QVERIFY(!RouteStops::mend(db, 1));
     }
 
     // Esc (and the window's close button) ask about a pending change as "Retorna" does.

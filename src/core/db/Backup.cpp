@@ -15,6 +15,7 @@
 #include <QSqlError>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <csignal>
@@ -187,6 +188,21 @@ Outcome failed(const QString &message, const QString &file = {})
     return o;
 }
 
+// The number of the last transaction a cluster node committed (its own and the ones it applied
+// for the other nodes), or -1 on a server that is not a cluster node.
+qint64 clusterCommits(const QSqlDatabase &db)
+{
+    QSqlQuery on(db);
+    if (!on.exec(QStringLiteral("select @@global.wsrep_on")) || !on.next() || on.value(0).toInt() != 1)
+        return -1;
+    QSqlQuery status(db);
+    if (!status.exec(QStringLiteral("show global status like 'wsrep_last_committed'")) || !status.next())
+        return -1;
+    bool ok = false;
+    const qint64 seqno = status.value(1).toLongLong(&ok);
+    return ok ? seqno : -1;
+}
+
 Outcome copyLocked(const ConnectionParams &params, const QString &target, Progress &progress,
                    const QString &partial)
 {
@@ -214,9 +230,16 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
     // Writers wait from here until the dump's snapshot is open: both then see the same rows.
     // A table made meanwhile (the ingest creates its record table on first use) would be in
     // the dump and not in the manifest, so the list is read again under the lock.
+    // On a cluster node, a lock holds back this node's own writers only, and perhaps not the
+    // writes it applies for the other nodes. What the node committed is numbered: the same
+    // number before the counting and once the dump's snapshot is open means that nothing was
+    // committed between them, anywhere in the cluster; another number, and the copy is taken
+    // again.
+    const qint64 commitsBefore = clusterCommits(db);
+    bool movedMeanwhile = false;
     QStringList tables = baseTables(db);
     for (;;) {
-        if (tables.isEmpty())
+        if (tables.isEmpty() || commitsBefore >= 0)
             break;
         QStringList locks;
         for (const QString &t : tables)
@@ -228,7 +251,8 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
         Sql::exec(db, "unlock tables");
         tables = now;
     }
-    bool locked = !tables.isEmpty();
+    bool locked = !tables.isEmpty() && commitsBefore < 0;
+    bool awaitingSnapshot = !tables.isEmpty();
     struct Unlock {
         const QSqlDatabase &db;
         bool &locked;
@@ -287,12 +311,17 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
         if (!more && dump.state() == QProcess::NotRunning)
             break;
         const QByteArray bytes = dump.read(kChunk);
-        if (locked && !bytes.isEmpty()) {
+        if (awaitingSnapshot && !bytes.isEmpty()) {
             // The dump tool opens its snapshot before it writes the first table.
             const QByteArray seen = tail + bytes;
             if (seen.contains("CREATE TABLE")) {
-                Sql::exec(db, "unlock tables");
-                locked = false;
+                awaitingSnapshot = false;
+                if (locked) {
+                    Sql::exec(db, "unlock tables");
+                    locked = false;
+                }
+                if (commitsBefore >= 0 && clusterCommits(db) != commitsBefore)
+                    movedMeanwhile = true;
             }
             tail = bytes.right(16);
         }
@@ -317,9 +346,10 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
         return o;
     }
     // A table made or dropped between the lock and the dump's snapshot is in one of them
-    // only; the copy is then taken again.
-    if (baseTables(db) != tables) {
-        Outcome changed = failed(QString::fromUtf8("as tabelas do banco mudaram durante a cópia"));
+    // only, as is a row a cluster committed between them; the copy is then taken again.
+    if (movedMeanwhile || baseTables(db) != tables) {
+        Outcome changed = failed(movedMeanwhile ? QString::fromUtf8("o banco mudou durante a cópia (gravações no cluster)")
+                                                : QString::fromUtf8("as tabelas do banco mudaram durante a cópia"));
         changed.details << QStringLiteral("tabelas mudaram");
         return changed;
     }
@@ -412,7 +442,10 @@ Outcome copy(const ConnectionParams &params, const QString &target, Progress &pr
     // A full disk or a file size limit is a failure to report, not a reason to die.
     std::signal(SIGXFSZ, SIG_IGN);
     Outcome o;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // A busy cluster may write between the counting and the snapshot more than once.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt > 0)
+            QThread::msleep(unsigned(200 * attempt));
         try {
             o = copyLocked(params, target, progress, partial);
         } catch (const DbError &e) {

@@ -55,6 +55,13 @@ public:
 inline constexpr int kTransactionAttempts = 6;
 void pauseBeforeRetry(int attempt);
 
+// Runs `body`, which opens and commits its own Transaction on `db`, and runs it again whole
+// each time the server undid it (Conflict), at most kTransactionAttempts times in all. Inside a
+// transaction already open on `db` it runs once: the server undid the outer one too, and only
+// whoever opened that can run it again. A lost connection is not run again here: a commit's
+// outcome may be unknown, and only the caller can tell whether its work is there.
+void retrying(const QSqlDatabase &db, const std::function<void()> &body);
+
 // Makes the session's reads wait until the node has applied everything the cluster committed
 // before them (wsrep_sync_wait), so a check right after a failover sees the other nodes'
 // writes. Nothing on a server that is not a cluster node.

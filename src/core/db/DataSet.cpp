@@ -1,5 +1,7 @@
 #include "core/db/DataSet.h"
 
+#include "core/db/Cluster.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
@@ -851,19 +853,40 @@ bool DataSet::startInsert(bool atEnd)
     return true;
 }
 
+namespace {
+
+// A write with its hooks in one transaction is run again whole when a cluster's node undid it
+// for another node's write to the same rows. Without a transaction, each statement that reached
+// the server stays, so only the statement itself is sent again (Sql::exec).
+void writeAtomically(const QSqlDatabase &db, bool atomic, const std::function<void()> &write)
+{
+    if (atomic)
+        Sql::retrying(db, write);
+    else
+        write();
+}
+
+}  // namespace
+
 bool DataSet::post()
 {
     if (!isEditing())
         return true;
     requireTypedTextsValid();
-    Sql::Transaction transaction(db(), m_atomic);
-    if (!fire(Event::BeforePost))
-        return false;
-    if (!isEditing())  // a hook settled the edit itself
+    Row stored;
+    bool refused = false;
+    writeAtomically(db(), m_atomic, [&] {
+        Sql::Transaction transaction(db(), m_atomic);
+        // A hook refused, or settled the edit itself.
+        refused = !fire(Event::BeforePost) || !isEditing();
+        if (refused)
+            return;
+        stored = m_state == State::Insert ? writeInsert() : writeUpdate();
+        transaction.commit();
+    });
+    if (refused)
         return false;
     if (m_state == State::Insert) {
-        const Row stored = writeInsert();
-        transaction.commit();
         const int row = m_insertAt;
         Q_EMIT aboutToInsertRow(row);
         m_rows.insert(row, stored);
@@ -876,8 +899,6 @@ bool DataSet::post()
         fireAfter(Event::AfterPost);
         fireAfter(Event::AfterScroll);
     } else {
-        const Row stored = writeUpdate();
-        transaction.commit();
         m_rows[m_current] = stored;
         clearBuffer();
         setState(State::Browse);
@@ -918,14 +939,20 @@ bool DataSet::remove()
         throw DbError(QStringLiteral("Não há registro para excluir."));
     requireTable();
     const Key key = rowKey();
-    Sql::Transaction transaction(db(), m_atomic);
-    if (!fire(Event::BeforeDelete))
+    bool refused = false;
+    writeAtomically(db(), m_atomic, [&] {
+        Sql::Transaction transaction(db(), m_atomic);
+        refused = !fire(Event::BeforeDelete);
+        if (refused)
+            return;
+        Bindings bindings;
+        const QString sql = "DELETE FROM " + quoted(table()) + " WHERE " +
+                            whereClause(key, m_rows[m_current], bindings);
+        Sql::exec(db(), sql, bindings);
+        transaction.commit();
+    });
+    if (refused)
         return false;
-    Bindings bindings;
-    const QString sql = "DELETE FROM " + quoted(table()) + " WHERE " +
-                        whereClause(key, m_rows[m_current], bindings);
-    Sql::exec(db(), sql, bindings);
-    transaction.commit();
 
     const int row = m_current;
     clearBuffer();  // an edit in progress goes with its row

@@ -263,13 +263,41 @@ void close(const QString &name)
 
 QSqlQuery exec(const QSqlDatabase &db, const QString &sql, const Bindings &bindings)
 {
-    Query query(db);
-    query.prepare(sql);
-    for (const auto &[name, value] : bindings)
-        query.bindValue(name.startsWith(':') ? name : ':' + name, value);
-    if (!query.exec())
-        fail(db, query.lastError());
-    return query.takeResult();
+    for (int attempt = 1;; ++attempt) {
+        Query query(db);
+        query.prepare(sql);
+        for (const auto &[name, value] : bindings)
+            query.bindValue(name.startsWith(':') ? name : ':' + name, value);
+        if (query.exec())
+            return query.takeResult();
+        const QSqlError error = query.lastError();
+        // A statement on its own that the server undid (a cluster's certification conflict on
+        // its commit, a node not ready) left nothing behind: it is simply sent again. Inside a
+        // transaction the whole transaction went, and only its owner can run it again.
+        if (isRetryable(error) && !inTransaction(db) && attempt < kTransactionAttempts) {
+            pauseBeforeRetry(attempt);
+            continue;
+        }
+        fail(db, error);
+    }
+}
+
+void retrying(const QSqlDatabase &db, const std::function<void()> &body)
+{
+    if (inTransaction(db)) {
+        body();
+        return;
+    }
+    for (int attempt = 1;; ++attempt) {
+        try {
+            body();
+            return;
+        } catch (const Conflict &) {
+            if (attempt >= kTransactionAttempts)
+                throw;
+            pauseBeforeRetry(attempt);
+        }
+    }
 }
 
 Query prepare(const QSqlDatabase &db, const QString &sql)
