@@ -126,19 +126,25 @@ bool move(const QSqlDatabase &db, int cod, int direction)
 bool mend(const QSqlDatabase &db, int route)
 {
     // A stop another node committed before this one is here already: the node commits in the
-    // cluster's order. The one that commits second always finds the shared number.
-    const QVariant shared = Sql::scalar(db,
-                                        QStringLiteral("select ordem from descrot where codigo_roteiro = "
-                                                       ":pcodigo_roteiro group by ordem having count(*) > 1 limit 1"),
-                                        {{"pcodigo_roteiro", route}});
-    if (!shared.isValid() || shared.isNull())
-        return false;
-    Sql::retrying(db, [&] {
-        Sql::Transaction transaction(db);
-        number(db, lockedStops(db, route));
-        transaction.commit();
-    });
-    return true;
+    // cluster's order. The one that commits second always finds the shared number, and looks
+    // again after numbering: a stop added elsewhere meanwhile may have taken a number again.
+    const auto shared = [&] {
+        const QVariant order = Sql::scalar(db,
+                                           QStringLiteral("select ordem from descrot where codigo_roteiro = "
+                                                          ":pcodigo_roteiro group by ordem having count(*) > 1 limit 1"),
+                                           {{"pcodigo_roteiro", route}});
+        return order.isValid() && !order.isNull();
+    };
+    bool mended = false;
+    for (int round = 0; round < Sql::kTransactionAttempts && shared(); ++round) {
+        Sql::retrying(db, [&] {
+            Sql::Transaction transaction(db);
+            number(db, lockedStops(db, route));
+            transaction.commit();
+        });
+        mended = true;
+    }
+    return mended;
 }
 
 }  // namespace RouteStops

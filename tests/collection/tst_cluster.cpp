@@ -1,11 +1,15 @@
 #include "FaultProxy.h"
 #include "collection/terminals/TerminalSimulators.h"
+#include "core/db/Sql.h"
+#include "registries/RouteStops.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -212,6 +216,88 @@ private Q_SLOTS:
         for (int node = 1; node <= 3; ++node)
             QCOMPARE(holding(node).section(u'\n', 0, 2),
                      QStringLiteral("LUMETA=5000\nLUMETB=5000\nregistros=2 toques=10000"));
+    }
+
+    // Two offices add stops to the same route at the same moment through two nodes: locks do not
+    // cross nodes, yet the route ends numbered 001..N on every node, no stop lost.
+    void stopsAddedThroughTwoNodesAtOnce()
+    {
+        sql(1, "insert into torvel.roteiros (codigo_roteiro, nome_roteiro) values (900, 'RONDA DUPLA')");
+        constexpr int kEach = 12;
+        QStringList failures;
+        QMutex guard;
+        QList<QThread *> offices;
+        for (int node = 1; node <= 2; ++node)
+            offices << QThread::create([&, node] {
+                ConnectionParams p;
+                p.host = QStringLiteral("127.0.0.1");
+                p.port = ports[node - 1];
+                p.user = QStringLiteral("torvel");
+                p.password = password;
+                p.database = QStringLiteral("torvel");
+                const QString name = QStringLiteral("tst_cluster_office%1").arg(node);
+                try {
+                    const QString error = Sql::open(name, p);
+                    if (!error.isEmpty())
+                        throw DbError(error);
+                    const QSqlDatabase db = QSqlDatabase::database(name, false);
+                    for (int i = 0; i < kEach; ++i)
+                        RouteStops::add(db, 900, node, QStringLiteral("LOCAL %1-%2").arg(node).arg(i));
+                } catch (const DbError &e) {
+                    QMutexLocker lock(&guard);
+                    failures << e.text();
+                }
+                Sql::close(name);
+            });
+        for (QThread *t : offices)
+            t->start();
+        for (QThread *t : offices) {
+            QVERIFY(t->wait(120000));
+            delete t;
+        }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        QStringList numbers;
+        for (int i = 1; i <= 2 * kEach; ++i)
+            numbers << RouteStops::position(i);
+        for (int node = 1; node <= 3; ++node)
+            QCOMPARE(sql(node, "set session wsrep_sync_wait = 15;\n"
+                               "select group_concat(ordem order by ordem separator ' ') from torvel.descrot "
+                               "where codigo_roteiro = 900"),
+                     numbers.join(u' '));
+    }
+
+    // A copy taken through one node while another node keeps writing: its manifest and its rows
+    // are the same moment's, so it restores without a difference.
+    void copyWhileAnotherNodeWrites()
+    {
+        QProcess writer;
+        writer.start(kScript, {"sql", dir, "2"});
+        QVERIFY(writer.waitForStarted());
+        // Bursts of writes with short pauses, as workstations storing downloads make them.
+        writer.write("delimiter //\n"
+                     "begin not atomic\n"
+                     "  declare i int default 0;\n"
+                     "  while i < 400 do\n"
+                     "    insert into torvel.eventos (desc_evento) values (concat('CARGA ', i));\n"
+                     "    if i mod 20 = 19 then do sleep(0.4); else do sleep(0.005); end if;\n"
+                     "    set i = i + 1;\n"
+                     "  end while;\n"
+                     "end//\n");
+        writer.closeWriteChannel();
+        const QProcessEnvironment f = home("f", hostOf(1));
+        const QString file = tmp.path() + "/f/backup/durante.sql.gz";
+        QTRY_VERIFY_WITH_TIMEOUT(sql(1, "select count(*) from torvel.eventos where desc_evento like 'CARGA%'").toInt() > 0,
+                                 30000);
+        const Run copy = run(TORVELCTL, {"backup", "--file", file}, {}, f);
+        QVERIFY(writer.waitForFinished(120000));
+        QVERIFY2(copy.exitCode == 0, qPrintable(copy.err));
+        // The program's account may make only the database it was given.
+        sql(1, "create database copia_durante; grant all on copia_durante.* to 'torvel'@'127.0.0.1'");
+        const Run restore = run(TORVELCTL, {"restore", file, "--database", "copia_durante", "--replace"}, {}, f);
+        QVERIFY2(restore.exitCode == 0, qPrintable(restore.err + restore.out));
+        const int copied = sql(1, "select count(*) from copia_durante.eventos").toInt();
+        QVERIFY2(copied > 0 && copied < 400, qPrintable(QString::number(copied)));
+        sql(1, "drop database copia_durante");
     }
 
     // The node a download goes through dies with the download half sent: the ingest goes on

@@ -348,7 +348,8 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
     // A table made or dropped between the lock and the dump's snapshot is in one of them
     // only, as is a row a cluster committed between them; the copy is then taken again.
     if (movedMeanwhile || baseTables(db) != tables) {
-        Outcome changed = failed(movedMeanwhile ? QString::fromUtf8("o banco mudou durante a cópia (gravações no cluster)")
+        Outcome changed = failed(movedMeanwhile ? QString::fromUtf8("o banco foi alterado durante a cópia em todas as tentativas (gravações no "
+                                                                   "cluster); tente de novo num momento de menos movimento")
                                                 : QString::fromUtf8("as tabelas do banco mudaram durante a cópia"));
         changed.details << QStringLiteral("tabelas mudaram");
         return changed;
