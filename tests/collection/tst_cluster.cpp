@@ -1,3 +1,4 @@
+#include "AtOnce.h"
 #include "FaultProxy.h"
 #include "collection/terminals/TerminalSimulators.h"
 #include "core/db/Sql.h"
@@ -6,10 +7,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -224,37 +223,20 @@ private Q_SLOTS:
     {
         sql(1, "insert into torvel.roteiros (codigo_roteiro, nome_roteiro) values (900, 'RONDA DUPLA')");
         constexpr int kEach = 12;
-        QStringList failures;
-        QMutex guard;
-        QList<QThread *> offices;
-        for (int node = 1; node <= 2; ++node)
-            offices << QThread::create([&, node] {
-                ConnectionParams p;
-                p.host = QStringLiteral("127.0.0.1");
-                p.port = ports[node - 1];
-                p.user = QStringLiteral("torvel");
-                p.password = password;
-                p.database = QStringLiteral("torvel");
-                const QString name = QStringLiteral("tst_cluster_office%1").arg(node);
-                try {
-                    const QString error = Sql::open(name, p);
-                    if (!error.isEmpty())
-                        throw DbError(error);
-                    const QSqlDatabase db = QSqlDatabase::database(name, false);
-                    for (int i = 0; i < kEach; ++i)
-                        RouteStops::add(db, 900, node, QStringLiteral("LOCAL %1-%2").arg(node).arg(i));
-                } catch (const DbError &e) {
-                    QMutexLocker lock(&guard);
-                    failures << e.text();
-                }
-                Sql::close(name);
-            });
-        for (QThread *t : offices)
-            t->start();
-        for (QThread *t : offices) {
-            QVERIFY(t->wait(120000));
-            delete t;
+        QList<ConnectionParams> offices;
+        for (int node = 1; node <= 2; ++node) {
+            ConnectionParams p;
+            p.host = QStringLiteral("127.0.0.1");
+            p.port = ports[node - 1];
+            p.user = QStringLiteral("torvel");
+            p.password = password;
+            p.database = QStringLiteral("torvel");
+            offices << p;
         }
+        const QStringList failures = atOnce(offices, [](const QSqlDatabase &db, int office) {
+            for (int i = 0; i < kEach; ++i)
+                RouteStops::add(db, 900, office + 1, QStringLiteral("LOCAL %1-%2").arg(office + 1).arg(i));
+        });
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
         QStringList numbers;
         for (int i = 1; i <= 2 * kEach; ++i)

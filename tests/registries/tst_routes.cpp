@@ -1,3 +1,4 @@
+#include "AtOnce.h"
 #include "WindowDriving.h"
 #include "ProgramFixture.h"
 #include "core/TdmzDados.h"
@@ -11,11 +12,9 @@
 #include "registries/TfmRoteiros.h"
 
 #include <QLineEdit>
-#include <QMutex>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QThread>
 #include <QtTest>
 
 using Kind = MessageService::Kind;
@@ -132,31 +131,10 @@ private Q_SLOTS:
     void stopsAddedAtOnceGetTheirOwnNumbers()
     {
         constexpr int kEach = 15;
-        QStringList failures;
-        QMutex guard;
-        QList<QThread *> stations;
-        for (int station = 0; station < 2; ++station)
-            stations << QThread::create([&, station] {
-                const QString name = QStringLiteral("tst_routes_station%1").arg(station);
-                const QString error = Sql::open(name, tdb->params());
-                try {
-                    if (!error.isEmpty())
-                        throw DbError(error);
-                    const QSqlDatabase db = QSqlDatabase::database(name, false);
-                    for (int i = 0; i < kEach; ++i)
-                        RouteStops::add(db, 2, 1 + station, QStringLiteral("L%1").arg(1 + station));
-                } catch (const DbError &e) {
-                    QMutexLocker lock(&guard);
-                    failures << e.text();
-                }
-                Sql::close(name);
-            });
-        for (QThread *t : stations)
-            t->start();
-        for (QThread *t : stations) {
-            QVERIFY(t->wait(60000));
-            delete t;
-        }
+        const QStringList failures = atOnce({tdb->params(), tdb->params()}, [](const QSqlDatabase &db, int station) {
+            for (int i = 0; i < kEach; ++i)
+                RouteStops::add(db, 2, 1 + station, QStringLiteral("L%1").arg(1 + station));
+        });
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join('\n')));
         QStringList expected;
         for (int i = 1; i <= 2 * kEach; ++i)
