@@ -230,16 +230,9 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
     // Writers wait from here until the dump's snapshot is open: both then see the same rows.
     // A table made meanwhile (the ingest creates its record table on first use) would be in
     // the dump and not in the manifest, so the list is read again under the lock.
-    // On a cluster node, a lock holds back this node's own writers only, and perhaps not the
-    // writes it applies for the other nodes. What the node committed is numbered: the same
-    // number before the counting and once the dump's snapshot is open means that nothing was
-    // committed between them, anywhere in the cluster; another number, and the copy is taken
-    // again.
-    const qint64 commitsBefore = clusterCommits(db);
-    bool movedMeanwhile = false;
     QStringList tables = baseTables(db);
     for (;;) {
-        if (tables.isEmpty() || commitsBefore >= 0)
+        if (tables.isEmpty())
             break;
         QStringList locks;
         for (const QString &t : tables)
@@ -251,7 +244,15 @@ Outcome copyLocked(const ConnectionParams &params, const QString &target, Progre
         Sql::exec(db, "unlock tables");
         tables = now;
     }
-    bool locked = !tables.isEmpty() && commitsBefore < 0;
+    bool locked = !tables.isEmpty();
+    // On a cluster node the lock is the node's own: it holds back the node's writers and, as
+    // the server stands today, the writes it applies for the other nodes, which then wait in
+    // its queue. Nothing in the cluster promises the second, so the node's count of committed
+    // transactions is read under the lock and again once the dump's snapshot is open: another
+    // number means something was committed between the counting and the snapshot, and the copy
+    // is taken again.
+    const qint64 commitsBefore = locked ? clusterCommits(db) : -1;
+    bool movedMeanwhile = false;
     bool awaitingSnapshot = !tables.isEmpty();
     struct Unlock {
         const QSqlDatabase &db;
