@@ -169,6 +169,34 @@ private Q_SLOTS:
         QCOMPARE(tdb.scalar("select group_concat(v order by k) from t").toString(), QStringLiteral("11,11"));
         QCOMPARE(tdb.scalar("select count(*) from heavy").toInt(), 200);
 
+        // A statement sent on its own that the server undid is sent again by itself.
+        QString lone;
+        QThread *single = QThread::create([&] {
+            if (!Sql::open("tst_retry_c", tdb.params()).isEmpty())
+                return;
+            try {
+                // Takes k = 2, then waits for k = 1.
+                Sql::exec(QSqlDatabase::database("tst_retry_c", false),
+                          "update t set v = v + 100 where k in (1, 2) order by k desc");
+            } catch (const DbError &e) {
+                lone = e.text();
+            }
+            Sql::close("tst_retry_c");
+        });
+        {
+            Sql::Transaction transaction(a);
+            Sql::exec(a, "insert into heavy select seq from seq_201_to_400");
+            Sql::exec(a, "update t set v = v + 1 where k = 1");
+            single->start();
+            QThread::msleep(300);
+            Sql::exec(a, "update t set v = v + 1 where k = 2");
+            transaction.commit();
+        }
+        QVERIFY(single->wait(30000));
+        delete single;
+        QVERIFY2(lone.isEmpty(), qPrintable(lone));
+        QCOMPARE(tdb.scalar("select group_concat(v order by k) from t").toString(), QStringLiteral("112,112"));
+
         // Inside a transaction already open, it runs once: the outer one is its owner's to run
         // again.
         int inner = 0;
