@@ -103,10 +103,8 @@ class TestCluster : public QObject {
     }
     QString dumpIn(const QProcessEnvironment &env) const { return env.value("TORVEL_HOME") + "/DATALM.TMD"; }
     QString hostOf(int node) const { return QStringLiteral("127.0.0.1:%1").arg(ports[node - 1]); }
-    // The node behind a link of 100 ms each way: a download's transaction then lasts long
-    // enough (seconds, not the fraction of a second it takes on the machine itself) to be
-    // caught in its middle by a poll that starts a client program each time.
-    static QString slowHost(FaultProxy &proxy)
+    // The node behind a link that holds the download's COMMIT back (killAtTheCommit).
+    static QString heldHost(FaultProxy &proxy)
     {
         proxy.startListening();
         return QStringLiteral("127.0.0.1:%1").arg(proxy.port());
@@ -132,37 +130,30 @@ class TestCluster : public QObject {
         QFile f(dir + QStringLiteral("/node%1/pid").arg(node));
         return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
     }
-    // Kills `node` once it holds part of the download of `ingest`, not yet committed. Empty when
-    // it did; otherwise why that moment was never seen.
-    QString killInTheMiddle(int node, QProcess &ingest) const
+    // Kills `node` once the download of `ingest` is all on it, not committed: the link holds its
+    // COMMIT back. Empty when it did; otherwise why not.
+    QString killAtTheCommit(int node, QProcess &ingest, const FaultProxy &link) const
     {
         QElapsedTimer clock;
         clock.start();
-        if (caughtInTheMiddle(node, ingest))
-            return {};
-        return QStringLiteral("the download was never seen in the middle of its transaction (node pid %1, "
-                              "%2 ms, %3): %4")
-            .arg(pidOf(node))
-            .arg(clock.elapsed())
-            .arg(ingest.state() == QProcess::NotRunning ? QStringLiteral("it ended, exit %1").arg(ingest.exitCode())
-                                                         : QStringLiteral("still running"),
-                 QString::fromUtf8(ingest.readAllStandardError()));
-    }
-    bool caughtInTheMiddle(int node, const QProcess &ingest) const
-    {
-        const int pid = pidOf(node);
-        QElapsedTimer clock;
-        clock.start();
-        while (pid > 0 && clock.elapsed() < 120000 && ingest.state() != QProcess::NotRunning) {
-            const int modified =
-                sql(node, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx").toInt();
-            // Any row written: the download's transaction has begun (its record is its first
-            // row) and is not committed. Waiting for more rows misses the window now that the
-            // touches go in a few multi-row statements.
-            if (modified > 0)
-                return ::kill(pid_t(pid), SIGKILL) == 0;
+        // waitForFinished also lets the process's end be noticed: its state changes only when
+        // Qt looks.
+        while (link.commitsHeld() == 0 && clock.elapsed() < 120000 && !ingest.waitForFinished(5)) {
         }
-        return false;
+        if (link.commitsHeld() == 0)
+            return QStringLiteral("the download's commit never came (%1 ms, %2): %3")
+                .arg(clock.elapsed())
+                .arg(ingest.state() == QProcess::NotRunning ? QStringLiteral("it ended, exit %1").arg(ingest.exitCode())
+                                                             : QStringLiteral("still running"),
+                     QString::fromUtf8(ingest.readAllStandardError()));
+        // The transaction is open on the node, its rows written.
+        const QString open = sql(node, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx");
+        if (open.toLongLong() == 0)
+            return QStringLiteral("no open transaction on node %1 while its commit is held").arg(node);
+        const int pid = pidOf(node);
+        if (pid <= 0 || ::kill(pid_t(pid), SIGKILL) != 0)
+            return QStringLiteral("node %1 could not be killed").arg(node);
+        return {};
     }
 
 private Q_SLOTS:
@@ -296,13 +287,14 @@ private Q_SLOTS:
         sql(1, "drop database copia_durante");
     }
 
-    // The node a download goes through dies with the download half sent: the ingest goes on
+    // The node a download goes through dies with the download's rows all on it and its commit on
+    // the way (the link holds it back), so the ingest cannot know whether it was kept: it goes on
     // through the next server of its list and stores it there, whole; running it again through
     // the list, dead node first, finds it stored. The nodes left agree row for row.
     void nodeKilledInTheMiddleOfADownload()
     {
-        FaultProxy link(quint16(ports[2]), FaultProxy::Mode::Forward, 100);
-        const QString list = QStringList{slowHost(link), hostOf(1), hostOf(2)}.join(u',');
+        FaultProxy link(quint16(ports[2]), FaultProxy::Mode::HoldCommit);
+        const QString list = QStringList{heldHost(link), hostOf(1), hostOf(2)}.join(u',');
         const QProcessEnvironment c = home("c", list);
         const QStringList dump = lumetDump(tmp.path(), "LUMETC", 20000, 3);
         QVERIFY(TerminalSimulator::writeLines(dumpIn(c), dump));
@@ -311,7 +303,7 @@ private Q_SLOTS:
         ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(c)});
         QVERIFY(ingest.waitForStarted());
 
-        const QString killed = killInTheMiddle(3, ingest);
+        const QString killed = killAtTheCommit(3, ingest, link);
         QVERIFY2(killed.isEmpty(), qPrintable(killed));
         QVERIFY(ingest.waitForFinished(180000));
         const QString said = QString::fromUtf8(ingest.readAllStandardError());
@@ -339,15 +331,15 @@ private Q_SLOTS:
         QVERIFY2(restart.exitCode == 0, qPrintable(restart.err));
         QCOMPARE(sql(3, "show status like 'wsrep_cluster_size'").section(u'\t', 1), QStringLiteral("3"));
 
-        FaultProxy link(quint16(ports[1]), FaultProxy::Mode::Forward, 100);
-        const QProcessEnvironment d = home("d", slowHost(link));
+        FaultProxy link(quint16(ports[1]), FaultProxy::Mode::HoldCommit);
+        const QProcessEnvironment d = home("d", heldHost(link));
         const QStringList dump = lumetDump(tmp.path(), "LUMETD", 20000, 4);
         QVERIFY(TerminalSimulator::writeLines(dumpIn(d), dump));
         QProcess ingest;
         ingest.setProcessEnvironment(d);
         ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(d)});
         QVERIFY(ingest.waitForStarted());
-        const QString killed = killInTheMiddle(2, ingest);
+        const QString killed = killAtTheCommit(2, ingest, link);
         QVERIFY2(killed.isEmpty(), qPrintable(killed));
         QVERIFY(ingest.waitForFinished(180000));
         QVERIFY(ingest.exitCode() != 0);

@@ -50,7 +50,7 @@ private:
         }
         m_pendingPacket += bytes;
         bool cut = false;
-        if (m_proxy.m_mode == FaultProxy::Mode::LoseCommitAnswer) {
+        if (m_proxy.m_mode == FaultProxy::Mode::LoseCommitAnswer || m_proxy.m_mode == FaultProxy::Mode::HoldCommit) {
             // MySQL packets: 3-byte length, sequence, payload; COM_QUERY is 0x03.
             while (m_pendingPacket.size() >= 4) {
                 const int length = quint8(m_pendingPacket[0]) | quint8(m_pendingPacket[1]) << 8 |
@@ -65,6 +65,11 @@ private:
             }
         } else {
             m_pendingPacket.clear();
+        }
+        if (cut && m_proxy.m_mode == FaultProxy::Mode::HoldCommit) {
+            // Never forwarded: the client waits for the answer until the server goes.
+            m_proxy.m_commitsHeld++;
+            return;
         }
         m_toServer.push_back({m_clock.elapsed() + m_proxy.m_delay, bytes, cut});
         deliver();
