@@ -3,6 +3,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
+#include "platform/CommandRow.h"
 #include "platform/IniFile.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
@@ -165,10 +166,7 @@ void TfmRelCons1::buildWidgets()
     auto *body = new QHBoxLayout;
     body->addLayout(filters, 3);
     body->addWidget(gbDescarga, 2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(buttons);

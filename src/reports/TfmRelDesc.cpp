@@ -2,6 +2,7 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
@@ -128,11 +129,7 @@ void TfmRelDesc::buildWidgets()
     btRetorna = new QPushButton(st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Retorna"));
     for (QPushButton *b : {btRelatorio, btImpressora, btRetorna})
         b->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btImpressora);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btImpressora, btRetorna});
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);

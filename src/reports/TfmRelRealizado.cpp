@@ -3,6 +3,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/Progress.h"
 #include "platform/SystemServices.h"
@@ -91,10 +92,7 @@ void TfmRelRealizado::buildWidgets()
     auto *body = new QHBoxLayout;
     body->addLayout(left, 3);
     body->addWidget(gbColetas, 2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(buttons);

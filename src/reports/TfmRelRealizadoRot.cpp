@@ -2,6 +2,7 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/Progress.h"
 #include "platform/MessageService.h"
@@ -45,10 +46,7 @@ TfmRelRealizadoRot::TfmRelRealizadoRot(QWidget *parent) : QDialog(parent), m_dm(
     buRetorna = new QPushButton(st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("&Retorna"));
     for (QPushButton *b : {Button3, Button4, buImpressora, buRetorna})
         b->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(buImpressora);
-    buttons->addWidget(buRetorna);
+    auto *buttons = commandRow({buImpressora, buRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(gbPeriodo);
     layout->addWidget(gbRoteiro);
