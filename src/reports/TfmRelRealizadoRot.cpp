@@ -6,7 +6,6 @@
 #include "platform/MaskEdit.h"
 #include "platform/Progress.h"
 #include "platform/MessageService.h"
-#include "platform/SystemServices.h"
 #include "registries/RegistryLists.h"
 #include "reports/TouchListings.h"
 
@@ -58,9 +57,7 @@ TfmRelRealizadoRot::TfmRelRealizadoRot(QWidget *parent) : QDialog(parent), m_dm(
     connect(buRetorna, &QPushButton::clicked, this, &TfmRelRealizadoRot::buRetornaClick);
 
     // FormCreate: today, from its first minute to its last.
-    const QDate today = SystemServices::now().date();
-    edInicio->setDateTime(QDateTime(today, QTime(0, 0)));
-    edFim->setDateTime(QDateTime(today, QTime(23, 59)));
+    MaskEdit::setToday(edInicio, edFim);
 }
 
 void TfmRelRealizadoRot::Button3Click()
