@@ -353,8 +353,5 @@ void RegistryListings::open(RegistryListing listing, QWidget *parent)
 {
     TdmzDados &dm = *TdmzDados::instance();
     const Listing result = RegistryListings(dm).run(listing);
-    if (dm.excel && hasSpreadsheet(listing))
-        result.writeSpreadsheet();
-    else
-        result.preview(dm.installationName(), parent);
+    result.present(dm.excel && hasSpreadsheet(listing), dm.installationName(), parent);
 }

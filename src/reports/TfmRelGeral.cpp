@@ -277,10 +277,7 @@ void TfmRelGeral::btRelatorioclick()
     }
     if (!listing)
         return;
-    if (m_dm.excel)
-        listing->writeSpreadsheet();
-    else
-        listing->preview(m_dm.installationName(), this);
+    listing->present(m_dm.excel, m_dm.installationName(), this);
 }
 
 bool TfmRelGeral::progress(qint64 done, qint64 total)

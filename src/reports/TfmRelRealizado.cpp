@@ -147,8 +147,5 @@ void TfmRelRealizado::btRelatorioclick()
         this, windowTitle(), [&](Progress progress) { return TouchesByCollector(m_dm).run(in, progress); });
     if (!listing)
         return;
-    if (CheckBox1->isChecked())
-        listing->writeSpreadsheet();
-    else
-        listing->preview(m_dm.installationName(), this);
+    listing->present(CheckBox1->isChecked(), m_dm.installationName(), this);
 }

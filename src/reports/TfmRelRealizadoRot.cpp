@@ -86,8 +86,5 @@ void TfmRelRealizadoRot::buImpressoraClick()
         this, windowTitle(), [&](Progress progress) { return TouchesByRoute(m_dm).run(in, progress); });
     if (!listing)
         return;
-    if (m_dm.excel)
-        listing->writeSpreadsheet();
-    else
-        listing->preview(m_dm.installationName(), this);
+    listing->present(m_dm.excel, m_dm.installationName(), this);
 }
