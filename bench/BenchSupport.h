@@ -241,6 +241,9 @@ inline QStringList application(int &argc, char *argv[], std::unique_ptr<QGuiAppl
 struct Benchmark {
     const char *usage;
     const char *suffix;
+    // What the runs read, written into the fresh database before the body runs; none where the
+    // body writes its own.
+    std::function<void(const QSqlDatabase &)> populate = {};
     int runsArgument = 6;
     int defaultRuns = 3;
 };
@@ -257,7 +260,8 @@ struct Session {
 };
 
 // The main of a benchmark on a scratch database: the usage line where the command line is
-// short (exit status 2), otherwise `body` with the data module on DATABASE_<suffix>.
+// short (exit status 2), otherwise `body` with the data module on DATABASE_<suffix>, once the
+// benchmark's data is written.
 inline int run(int argc, char *argv[], const Benchmark &benchmark,
                const std::function<int(TdmzDados &, const Session &)> &body)
 {
@@ -272,7 +276,11 @@ inline int run(int argc, char *argv[], const Benchmark &benchmark,
                           args.size() > benchmark.runsArgument ? std::max(1, args[benchmark.runsArgument].toInt())
                                                                : benchmark.defaultRuns};
     return withDataModule(server(args), args[5] + '_' + benchmark.suffix, Database::Scratch,
-                          [&](TdmzDados &dm) { return body(dm, session); });
+                          [&](TdmzDados &dm) {
+                              if (benchmark.populate)
+                                  benchmark.populate(dm.db());
+                              return body(dm, session);
+                          });
 }
 
 }  // namespace Bench

@@ -9,15 +9,9 @@
 #include <QStringList>
 #include <functional>
 #include <random>
+#include <vector>
 
 namespace MonthOfTouches {
-
-constexpr int kTouches = 100000;
-constexpr int kCollectors = 40;
-constexpr int kRoutes = 8;
-constexpr int kLocations = 100;
-constexpr int kCollaborators = 20;
-constexpr int kEvents = 5;
 
 inline QString collector(int i) { return QStringLiteral("COL%1").arg(i, 3, 10, QChar('0')); }
 inline QString location(int i) { return QStringLiteral("L%1").arg(i, 5, 10, QChar('0')); }
@@ -25,6 +19,13 @@ inline QString memory(int i) { return QStringLiteral("F%1").arg(i, 5, 10, QChar(
 inline QString event(int i) { return QStringLiteral("E%1").arg(i, 5, 10, QChar('0')); }
 // An identifier no registry knows.
 inline QString unknown(std::mt19937 &random) { return QStringLiteral("X%1").arg(int(random() % 500), 5, 10, QChar('0')); }
+
+// The registries' sizes.
+constexpr int kCollectors = 40;
+constexpr int kRoutes = 8;
+constexpr int kLocations = 100;
+constexpr int kCollaborators = 20;
+constexpr int kEvents = 5;
 
 // The collectors, locations, collaborators, events and routes.
 inline void registries(const QSqlDatabase &db)
@@ -52,11 +53,34 @@ inline void registries(const QSqlDatabase &db)
                   {{":r", r}, {":n", QStringLiteral("RONDA %1").arg(r)}});
 }
 
-// The month's touches; `identifier` gives each one's identifier from the generator (seeded the
-// same every time, so every run reads the same month) and the collector's collaborator.
-inline void touches(const QSqlDatabase &db, const std::function<QString(std::mt19937 &, int func)> &identifier)
+constexpr int kTouches = 100000;
+
+// One kind of identifier a touch reads and the share of a hundred touches that read it. The
+// identifier comes from the generator and the collector's collaborator.
+struct Share {
+    int percent;
+    std::function<QString(std::mt19937 &, int func)> identifier;
+};
+
+inline QString anyLocation(std::mt19937 &random, int) { return location(1 + int(random() % kLocations)); }
+inline QString ownMemory(std::mt19937 &, int func) { return memory(func); }
+inline QString anyEvent(std::mt19937 &random, int) { return event(1 + int(random() % kEvents)); }
+
+// The month's touches, each reading one of `shares` drawn by its percentage, the hundred's
+// remainder an identifier no registry knows. The generator is seeded the same every time, so
+// every run reads the same month.
+inline void touches(const QSqlDatabase &db, const std::vector<Share> &shares)
 {
     std::mt19937 random(7);
+    auto identifier = [&](std::mt19937 &generator, int func) {
+        int pick = int(generator() % 100);
+        for (const Share &share : shares) {
+            if (pick < share.percent)
+                return share.identifier(generator, func);
+            pick -= share.percent;
+        }
+        return unknown(generator);
+    };
     const QDateTime start(QDate(2024, 3, 1), QTime(7, 0));
     QStringList values;
     auto flush = [&] {

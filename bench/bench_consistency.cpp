@@ -221,10 +221,9 @@ int printedReport(TdmzDados &dm, const QString &collector, const ConsistencyResu
 
 int main(int argc, char *argv[])
 {
-    return Bench::run(argc, argv, {"bench_consistency HOST PORT USER PASSWORD DATABASE [RUNS]", "consistency"},
+    return Bench::run(argc, argv, {"bench_consistency HOST PORT USER PASSWORD DATABASE [RUNS]", "consistency", populate},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int runs = session.runs;
-        populate(dm.db());
         std::printf("consistency analysis of one download, median of %d runs (baseline: the "
                     "same selection, every row read)\n", runs);
         int status = 0;

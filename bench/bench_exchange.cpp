@@ -100,7 +100,7 @@ double exportTouches(TdmzDados &dm, const QString &path, int expected)
 
 int main(int argc, char *argv[])
 {
-    return Bench::run(argc, argv, {"bench_exchange HOST PORT USER PASSWORD|- DATABASE [LINES] [RUNS]", "exchange", 7},
+    return Bench::run(argc, argv, {"bench_exchange HOST PORT USER PASSWORD|- DATABASE [LINES] [RUNS]", "exchange", {}, 7},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int count = session.number(6, 200000);
         const int runs = session.runs;

@@ -27,12 +27,6 @@
 
 namespace {
 
-const QString kInsert = QStringLiteral(
-    "insert into desctot (coletor, data_descarga, data_toque, button, tipo_button, "
-    "codigo_roteiro,codigo_func) values\n"
-    "(:pcoletor, :pdata_descarga, :pdata_toque, :pbutton, :ptipo_button, :pcodigo_roteiro,"
-    ":pcodigo_func)");
-
 constexpr int kLocations = 80;
 constexpr int kRoutes = 8;
 constexpr int kCollaborators = 12;
@@ -121,7 +115,7 @@ double baseline(const QSqlDatabase &db, const std::vector<Row> &rows)
     QElapsedTimer timer;
     timer.start();
     QSqlQuery insert(db);
-    insert.prepare(kInsert);
+    insert.prepare(Ingest::touchInsert());
     const QDateTime downloaded = QDateTime::currentDateTime();
     for (const Row &r : rows) {
         insert.bindValue(":pcoletor", QStringLiteral("LUM01"));
@@ -199,10 +193,9 @@ double ingest(TdmzDados &dm, const std::vector<Row> &rows)
 
 int main(int argc, char *argv[])
 {
-    return Bench::run(argc, argv, {"bench_ingest HOST PORT USER PASSWORD DATABASE [RUNS]", "ingest", 6, 5},
+    return Bench::run(argc, argv, {"bench_ingest HOST PORT USER PASSWORD DATABASE [RUNS]", "ingest", populate, 6, 5},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int runs = session.runs;
-        populate(dm.db());
         // One untimed round first, so neither side pays for a cold server.
         const std::vector<Row> warmUp = makeRows(2000);
         baseline(dm.db(), warmUp);

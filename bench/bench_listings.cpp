@@ -24,13 +24,7 @@ using namespace MonthOfTouches;
 void populate(const QSqlDatabase &db)
 {
     registries(db);
-    MonthOfTouches::touches(db, [](std::mt19937 &random, int func) {
-        const int pick = int(random() % 100);
-        return pick < 80 ? location(1 + int(random() % kLocations))
-             : pick < 90 ? memory(func)
-             : pick < 97 ? event(1 + int(random() % kEvents))
-                         : MonthOfTouches::unknown(random);
-    });
+    MonthOfTouches::touches(db, {{80, anyLocation}, {10, ownMemory}, {7, anyEvent}});
     // The server's statistics as a working installation has them, not as a bulk load leaves
     // them: the plan, and so the time, depends on them.
     Sql::exec(db, "analyze table desctot, coletor, funcs, locais, eventos, buttons");
@@ -40,11 +34,10 @@ void populate(const QSqlDatabase &db)
 
 int main(int argc, char *argv[])
 {
-    return Bench::run(argc, argv, {"bench_listings HOST PORT USER PASSWORD DATABASE [RUNS]", "listings"},
+    return Bench::run(argc, argv, {"bench_listings HOST PORT USER PASSWORD DATABASE [RUNS]", "listings", populate},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int runs = session.runs;
         const QSqlDatabase db = dm.db();
-        populate(db);
         const QString monthFrom = QStringLiteral("2024/03/01 00:00:00"), monthTo = QStringLiteral("2024/03/31 23:59:59");
         std::printf("listing reports over %d touches in a month, %d collectors; median of %d runs "
                     "(baseline: the report's touch query, every row read)\n",

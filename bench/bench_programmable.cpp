@@ -29,15 +29,9 @@ void populate(const QSqlDatabase &db)
     for (int i = 1; i <= kUnbound; ++i)
         Sql::exec(db, "insert into buttons (codigo_button, referencia) values (:c, '')", {{":c", unbound(i)}});
     Sql::exec(db, "insert into buttons (codigo_button, referencia) values ('R00001', 'R')");
-    MonthOfTouches::touches(db, [](std::mt19937 &random, int func) {
-        const int pick = int(random() % 100);
-        return pick < 78 ? location(1 + int(random() % kLocations))
-             : pick < 88 ? memory(func)
-             : pick < 95 ? event(1 + int(random() % kEvents))
-             : pick < 97 ? unbound(1 + int(random() % kUnbound))
-             : pick < 98 ? QStringLiteral("R00001")
-                         : MonthOfTouches::unknown(random);
-    });
+    MonthOfTouches::touches(db, {{78, anyLocation}, {10, ownMemory}, {7, anyEvent},
+                                 {2, [](std::mt19937 &random, int) { return unbound(1 + int(random() % kUnbound)); }},
+                                 {1, [](std::mt19937 &, int) { return QStringLiteral("R00001"); }}});
     // The server's statistics as a working installation has them, not as a bulk load leaves
     // them: the plan, and so the time, depends on them.
     Sql::exec(db, "analyze table desctot, coletor, funcs, locais, eventos, buttons, roteiros");
@@ -47,11 +41,10 @@ void populate(const QSqlDatabase &db)
 
 int main(int argc, char *argv[])
 {
-    return Bench::run(argc, argv, {"bench_programmable HOST PORT USER PASSWORD DATABASE [RUNS]", "programmable"},
+    return Bench::run(argc, argv, {"bench_programmable HOST PORT USER PASSWORD DATABASE [RUNS]", "programmable", populate},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int runs = session.runs;
         const QSqlDatabase db = dm.db();
-        populate(db);
         ProgrammableInputs in;
         in.periodStart = QStringLiteral("01/03/2024 00:00");
         in.periodEnd = QStringLiteral("31/03/2024 23:59");

@@ -64,11 +64,10 @@ void populate(const QSqlDatabase &db)
 
 int main(int argc, char *argv[])
 {
-    return Bench::run(argc, argv, {"bench_registrylistings HOST PORT USER PASSWORD DATABASE [RUNS]", "registries"},
+    return Bench::run(argc, argv, {"bench_registrylistings HOST PORT USER PASSWORD DATABASE [RUNS]", "registries", populate},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int runs = session.runs;
         const QSqlDatabase db = dm.db();
-        populate(db);
         std::printf("registry listings over %d identifiers and %d routes of %d stops; median of %d runs "
                     "(baseline: one query reading the same rows)\n",
                     3 * kPerKind, kRoutes, kStops, runs);

@@ -91,10 +91,9 @@ int baseline(const QSqlDatabase &db)
 int main(int argc, char *argv[])
 {
     qputenv("TORVEL_NO_SPREADSHEET_PROGRAM", "1");
-    return Bench::run(argc, argv, {"bench_routetimes HOST PORT USER PASSWORD|- DATABASE [RUNS]", "routetimes"},
+    return Bench::run(argc, argv, {"bench_routetimes HOST PORT USER PASSWORD|- DATABASE [RUNS]", "routetimes", populate},
                       [](TdmzDados &dm, const Bench::Session &session) {
         const int runs = session.runs;
-        populate(dm.db());
         std::printf("route touch-time sheet, %d stops and the event, March 2024, %d touches; median of %d runs "
                     "(baseline: the per-day distinct-touch queries, every row read)\n",
                     kStops, kTouches, runs);

@@ -4,6 +4,7 @@
 #include "core/TorvelApplication.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/LocalTable.h"
 #include "platform/MessageService.h"
 #include "platform/Spreadsheet.h"
 
@@ -64,6 +65,19 @@ void printError(const QString &text)
 }
 
 void printOut(const QString &text) { std::fprintf(stdout, "%s\n", text.toUtf8().constData()); }
+
+void printWorkingTable(const QString &folder, const QString &name)
+{
+    LocalTable table(folder, name);
+    if (!table.open())
+        return;
+    for (const QVariantList &row : table.rows()) {
+        QStringList fields;
+        for (const QVariant &value : row)
+            fields << value.toString();
+        printOut(fields.join(u'\t'));
+    }
+}
 
 ConnectionParams connection(const Options &options)
 {

@@ -54,5 +54,8 @@ void printError(const QString &text);
 // printing why.
 std::optional<int> routeCode(const QString &text);
 void printOut(const QString &text);
+// Prints the rows of the working table `name` in `folder`, one a line, its fields separated by
+// tabs; nothing when the table cannot be opened.
+void printWorkingTable(const QString &folder, const QString &name);
 
 }  // namespace Cli

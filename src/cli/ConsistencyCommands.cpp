@@ -3,7 +3,6 @@
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
 #include "platform/DateTimeText.h"
-#include "platform/LocalTable.h"
 #include "reports/ConsistencyAnalysis.h"
 #include "reports/ConsistencyOutput.h"
 
@@ -17,19 +16,6 @@ QString latestDownload(const QString &collector)
         QStringLiteral("select max(data_descarga) from desctot where coletor = :pcoletor"),
         {{":pcoletor", QVariant(collector)}});
     return latest.isNull() ? QString() : DateTimeText::toText(latest.toDateTime());
-}
-
-void printWorkingTable(const TdmzDados &dm)
-{
-    LocalTable table(dm.tempFolder(), ConsistencyAnalysis::kWorkingTable);
-    if (!table.open())
-        return;
-    for (const QVariantList &row : table.rows()) {
-        QStringList fields;
-        for (const QVariant &value : row)
-            fields << value.toString();
-        Cli::printOut(fields.join(u'\t'));
-    }
 }
 
 // The output step: the final table (condensed when synthetic, with the function totals) as
@@ -118,7 +104,7 @@ int runConsistency(const Cli::Options &options)
                             .arg(result.sumOfQuantities));
         int status = 0;
         if (options.has("raw"))
-            printWorkingTable(dm);
+            Cli::printWorkingTable(dm.tempFolder(), ConsistencyAnalysis::kWorkingTable);
         else
             status = writeOutput(dm, options, inputs, outputOptions, result);
         Cli::printError(result.inconsistent ? QStringLiteral("inconsistencies: yes")

@@ -4,7 +4,6 @@
 #include "collection/Ingest.h"
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
-#include "platform/LocalTable.h"
 
 #include <QFileInfo>
 
@@ -52,15 +51,7 @@ int runIngest(const Cli::Options &options)
     else
         result = ingest.ConvertAndIngestQ90Listing(collector, path);
 
-    LocalTable table(dm.tempFolder(), QString::fromLatin1(TmpDesc::kName));
-    if (table.open()) {
-        for (const QVariantList &row : table.rows()) {
-            QStringList fields;
-            for (const QVariant &value : row)
-                fields << value.toString();
-            Cli::printOut(fields.join(u'\t'));
-        }
-    }
+    Cli::printWorkingTable(dm.tempFolder(), QString::fromLatin1(TmpDesc::kName));
     if (result.storedEarlier)
         Cli::printError(QStringLiteral("Descarga já gravada em %1; nada foi gravado de novo.")
                             .arg(result.storedEarlierText));

@@ -4,7 +4,6 @@
 #include "collection/Q90Commands.h"
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
-#include "platform/LocalTable.h"
 
 namespace {
 
@@ -17,19 +16,6 @@ Cli::Options databaseOptions(const Cli::Options &options)
     if (options.has("db-port"))
         db.values.insert("port", options.value("db-port"));
     return db;
-}
-
-void printTmpDesc(TdmzDados &dm)
-{
-    LocalTable table(dm.tempFolder(), QString::fromLatin1(TmpDesc::kName));
-    if (!table.open())
-        return;
-    for (const QVariantList &row : table.rows()) {
-        QStringList fields;
-        for (const QVariant &value : row)
-            fields << value.toString();
-        Cli::printOut(fields.join(u'\t'));
-    }
 }
 
 int runStatus(const Cli::Options &options)
@@ -61,7 +47,7 @@ int runDownload(const Cli::Options &options)
     carrier.setCollector(collector);
     carrier.setIngestor(q90Ingestor({}));
     carrier.btColetaQ90Click();
-    printTmpDesc(dm);
+    Cli::printWorkingTable(dm.tempFolder(), QString::fromLatin1(TmpDesc::kName));
     // Success only when the terminal was read whole and every touch it gave is stored.
     return carrier.collected() ? 0 : 1;
 }

@@ -10,6 +10,16 @@ namespace {
 
 QString key(const QString &sql, const QString &value) { return sql + QChar(0x1f) + value; }
 
+QString countSql(const QString &field, const QString &table)
+{
+    return "select count(*) as total from " + table + " where " + field + " = :pcampo";
+}
+
+QString findSql(const QString &field, const QString &table)
+{
+    return "select * from " + table + " where " + field + " = :pcampo";
+}
+
 }  // namespace
 
 RegistryLookups::RegistryLookups(const QSqlDatabase &db) : m_db(db) {}
@@ -25,17 +35,23 @@ Sql::Query &RegistryLookups::prepared(const QString &sql)
     return it->second;
 }
 
-int RegistryLookups::CountByField(const QString &value, const QString &field, const QString &table)
+Sql::Query &RegistryLookups::ranWith(const QString &sql, const QString &value)
 {
-    const QString sql = "select count(*) as total from " + table + " where " + field + " = :pcampo";
-    const QString k = key(sql, value);
-    if (const auto it = m_counts.constFind(k); it != m_counts.constEnd())
-        return it.value();
     Sql::Query &query = prepared(sql);
     query.bindValue(QStringLiteral(":pcampo"), QVariant(value));
     ++m_statementsRun;
     if (!query.exec())
         throw DbError(Sql::describe(query.lastError()));
+    return query;
+}
+
+int RegistryLookups::CountByField(const QString &value, const QString &field, const QString &table)
+{
+    const QString sql = countSql(field, table);
+    const QString k = key(sql, value);
+    if (const auto it = m_counts.constFind(k); it != m_counts.constEnd())
+        return it.value();
+    Sql::Query &query = ranWith(sql, value);
     const int total = query.next() ? query.value(0).toInt() : 0;
     query.finish();
     m_counts.insert(k, total);
@@ -45,15 +61,11 @@ int RegistryLookups::CountByField(const QString &value, const QString &field, co
 std::optional<QSqlRecord> RegistryLookups::FindByField(const QString &value, const QString &field,
                                                        const QString &table)
 {
-    const QString sql = "select * from " + table + " where " + field + " = :pcampo";
+    const QString sql = findSql(field, table);
     const QString k = key(sql, value);
     if (const auto it = m_rows.constFind(k); it != m_rows.constEnd())
         return it.value();
-    Sql::Query &query = prepared(sql);
-    query.bindValue(QStringLiteral(":pcampo"), QVariant(value));
-    ++m_statementsRun;
-    if (!query.exec())
-        throw DbError(Sql::describe(query.lastError()));
+    Sql::Query &query = ranWith(sql, value);
     std::optional<QSqlRecord> row;
     if (query.next())
         row = query.record();
@@ -64,11 +76,11 @@ std::optional<QSqlRecord> RegistryLookups::FindByField(const QString &value, con
 
 void RegistryLookups::prefetch(const QStringList &values, const QString &field, const QString &table)
 {
-    const QString countSql = "select count(*) as total from " + table + " where " + field + " = :pcampo";
-    const QString findSql = "select * from " + table + " where " + field + " = :pcampo";
+    const QString counting = countSql(field, table);
+    const QString finding = findSql(field, table);
     QStringList wanted;
     for (const QString &value : values)
-        if (!m_rows.contains(key(findSql, value)) && !wanted.contains(value))
+        if (!m_rows.contains(key(finding, value)) && !wanted.contains(value))
             wanted << value;
     QVector<int> counts(wanted.size(), 0);
     QVector<std::optional<QSqlRecord>> firsts(wanted.size());
@@ -77,8 +89,8 @@ void RegistryLookups::prefetch(const QStringList &values, const QString &field, 
             firsts[i] = row;
     });
     for (qsizetype i = 0; i < wanted.size(); ++i) {
-        m_counts.insert(key(countSql, wanted[i]), counts[i]);
-        m_rows.insert(key(findSql, wanted[i]), firsts[i]);
+        m_counts.insert(key(counting, wanted[i]), counts[i]);
+        m_rows.insert(key(finding, wanted[i]), firsts[i]);
     }
 }
 
@@ -88,10 +100,10 @@ void RegistryLookups::prefetchClassification(const QStringList &identifiers)
     for (const QString &identifier : identifiers)
         codes << identifier.left(12);
     prefetch(codes, QStringLiteral("codigo_button"), QStringLiteral("buttons"));
-    const QString findSql = QStringLiteral("select * from buttons where codigo_button = :pcampo");
+    const QString finding = findSql(QStringLiteral("codigo_button"), QStringLiteral("buttons"));
     QStringList events, people, places;
     for (const QString &code : codes) {
-        const auto row = m_rows.value(key(findSql, code));
+        const auto row = m_rows.value(key(finding, code));
         if (!row)
             continue;
         const QString reference = row->value("referencia").toString().left(1);

@@ -43,6 +43,8 @@ public:
 
 private:
     Sql::Query &prepared(const QString &sql);
+    // The statement `sql` run with `value` as :pcampo, its rows still to be read.
+    Sql::Query &ranWith(const QString &sql, const QString &value);
     QString owner(const QString &code, const QString &field, const QString &table,
                   const QString &nameField);
 

@@ -40,16 +40,9 @@ void importExternalCollections()
 
 void registerCommands(TfmQ90ini &window)
 {
-    TfmQ90ini *w = &window;
     installQ90Commands();
-    window.registerCommand("Label5Click", [w] {
-        TfmComunicacao dialog(w);
-        DialogRunner::exec(&dialog);
-    });
-    window.registerCommand("ApagaDescargas1Click", [w] {
-        TfmDelDesc dialog(w);
-        DialogRunner::exec(&dialog);
-    });
+    window.registerDialog<TfmComunicacao>("Label5Click");
+    window.registerDialog<TfmDelDesc>("ApagaDescargas1Click");
     window.registerCommand("Importarcoletasexternas1Click", [] { importExternalCollections(); });
 }
 

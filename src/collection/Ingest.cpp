@@ -1094,3 +1094,8 @@ IngestResult Ingest::ConvertAndIngestQ90Listing(const QString &collector, const 
     };
     return run(listingPath, model);
 }
+
+const QString &Ingest::touchInsert()
+{
+    return kInsert;
+}

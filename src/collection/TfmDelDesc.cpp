@@ -4,6 +4,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
 #include "platform/BusyCursor.h"
+#include "platform/CommandRow.h"
 #include "platform/DateTimeText.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
@@ -70,10 +71,7 @@ TfmDelDesc::TfmDelDesc(QWidget *parent) : QDialog(parent)
     buRetorna = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Retorna"));
     btapaga->setAutoDefault(false);
     buRetorna->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btapaga);
-    buttons->addWidget(buRetorna);
+    auto *buttons = commandRow({btapaga, buRetorna});
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lista, 1);

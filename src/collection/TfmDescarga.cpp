@@ -4,6 +4,7 @@
 #include "collection/TmpDesc.h"
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
+#include "platform/CommandRow.h"
 #include "platform/DateTimeText.h"
 #include "platform/IniFile.h"
 #include "platform/LocalTable.h"
@@ -81,10 +82,7 @@ TfmDescarga::TfmDescarga(QWidget *parent) : QDialog(parent)
     btConsistir->setEnabled(bool(runner()));
     connect(btConsistir, &QPushButton::clicked, this, &TfmDescarga::Consistir);
     connect(btRetorna, &QPushButton::clicked, this, &TfmDescarga::btRetornaclick);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btConsistir);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btConsistir, btRetorna});
 
     lbAviso = new QLabel;
     lbAviso->setWordWrap(true);

@@ -19,6 +19,16 @@ qreal deviceRatio()
     return screen ? screen->devicePixelRatio() : 1.0;
 }
 
+// A transparent pixmap of `size` device-independent pixels, sharp at the screen's pixel ratio.
+QPixmap transparentPixmap(const QSize &size)
+{
+    const qreal ratio = deviceRatio();
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
 void drawEmblem(QPainter &p, const QRectF &r)
 {
     // A touch memory: a steel button with a darker rim, seen from above.
@@ -48,10 +58,7 @@ void drawEmblem(QPainter &p, const QRectF &r)
 
 QPixmap logo(int size)
 {
-    const qreal ratio = deviceRatio();
-    QPixmap pixmap(QSize(size, size) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = transparentPixmap(QSize(size, size));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     drawEmblem(p, QRectF(0, 0, size, size));
@@ -92,10 +99,7 @@ namespace {
 
 QPixmap tilePixmap(Tile tile, int size)
 {
-    const qreal ratio = deviceRatio();
-    QPixmap pixmap(QSize(size, size) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = transparentPixmap(QSize(size, size));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 64.0, size / 64.0);
@@ -190,11 +194,8 @@ QPixmap tilePixmap(Tile tile, int size)
 
 QPixmap terminalPicture(int model, int height)
 {
-    const qreal ratio = deviceRatio();
     const int width = height * 3 / 4;
-    QPixmap pixmap(QSize(width, height) * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap = transparentPixmap(QSize(width, height));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(width / 90.0, height / 120.0);

@@ -6,6 +6,7 @@
 #include "core/db/DatabaseSetup.h"
 #include "core/db/Schema.h"
 #include "core/db/Sql.h"
+#include "platform/CommandRow.h"
 #include "platform/IniFile.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
@@ -190,10 +191,7 @@ TfmConfigCom::TfmConfigCom(Mode mode, QWidget *parent) : QDialog(parent), m_mode
     btCancela = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                                 QStringLiteral("Cancela"));
     btConfirma->setDefault(true);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btConfirma);
-    buttons->addWidget(btCancela);
+    auto *buttons = commandRow({btConfirma, btCancela});
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(pcPaginas);

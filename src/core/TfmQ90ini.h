@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MessageService.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
@@ -29,6 +31,16 @@ public:
     // Makes `handler` run `command`; enables its menu items (where permissions allow) and its
     // tile.
     void registerCommand(const QString &handler, Command command);
+    // Makes `handler` open the dialog `Window`, made with `args` and then this window as its
+    // parent, and wait for it to close.
+    template <class Window, class... Args>
+    void registerDialog(const QString &handler, Args... args)
+    {
+        registerCommand(handler, [this, args...] {
+            Window dialog(args..., this);
+            DialogRunner::exec(&dialog);
+        });
+    }
     bool hasCommand(const QString &handler) const { return m_commands.contains(handler); }
     // Runs the command of `handler`. A database or other error the command does not catch is
     // shown in an error box and ends only that command.

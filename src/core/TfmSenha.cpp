@@ -3,6 +3,7 @@
 #include "core/Artwork.h"
 #include "core/TdmzDados.h"
 #include "core/db/Sql.h"
+#include "platform/CommandRow.h"
 #include "platform/MessageService.h"
 
 #include <QCursor>
@@ -63,10 +64,7 @@ TfmSenha::TfmSenha(QWidget *parent) : QDialog(parent)
                                 QStringLiteral("Cancela"));
     btconfirma->setAutoDefault(false);
     btcancela->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btconfirma);
-    buttons->addWidget(btcancela);
+    auto *buttons = commandRow({btconfirma, btcancela});
 
     auto *picture = new QLabel;
     picture->setPixmap(Artwork::logo(64));

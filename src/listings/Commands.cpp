@@ -12,14 +12,8 @@ namespace Listings {
 void registerCommands(TfmQ90ini &window)
 {
     TfmQ90ini *w = &window;
-    window.registerCommand("Exportarregistrodepontos1Click", [w] {
-        TfmExporta dialog(w);
-        DialogRunner::exec(&dialog);
-    });
-    window.registerCommand("Exportarcoletasdejornais1Click", [w] {
-        TfmExportaJornal dialog(w);
-        DialogRunner::exec(&dialog);
-    });
+    window.registerDialog<TfmExporta>("Exportarregistrodepontos1Click");
+    window.registerDialog<TfmExportaJornal>("Exportarcoletasdejornais1Click");
     // The registries' listings ask nothing: each goes straight to its spreadsheet or preview.
     const QList<std::pair<const char *, RegistryListing>> listings = {
         {"Coletores2Click", RegistryListing::Collectors},   {"Memrias2Click", RegistryListing::Identifiers},
@@ -28,10 +22,7 @@ void registerCommands(TfmQ90ini &window)
         {"Distncias1Click", RegistryListing::Distances}};
     for (const auto &[handler, listing] : listings)
         window.registerCommand(handler, [w, listing = listing] { RegistryListings::open(listing, w); });
-    window.registerCommand("Roteiros1Click", [w] {
-        TfmRelRot dialog(w);
-        DialogRunner::exec(&dialog);
-    });
+    window.registerDialog<TfmRelRot>("Roteiros1Click");
 }
 
 }  // namespace Listings

@@ -174,25 +174,63 @@ Listing RegistryListings::run(RegistryListing listing)
     return {};
 }
 
-Listing RegistryListings::collectors()
+// One column of a registry listed whole: the field it shows, its printed column and its heading
+// in the spreadsheet.
+struct RegistryListings::Column {
+    const char *field;
+    ReportColumn printed;
+    QString sheetHeading;
+};
+
+// A name, which wraps, and a code, read whole.
+static RegistryListings::Column nameColumn(const char *field, const char *heading, const char *sheetHeading)
 {
-    QList<QStringList> printed, sheet;
-    for (const Row &r : select(m_dm.db(), QStringLiteral("select * from coletor order by nome_coletor"))) {
-        printed << QStringList{text(r, "nome_coletor"), text(r, "codigo_coletor"), printedMoment(r)};
-        sheet << QStringList{text(r, "nome_coletor"), text(r, "codigo_coletor"), sheetMoment(r)};
+    return {field, textColumn(QString::fromUtf8(heading)), QString::fromUtf8(sheetHeading)};
+}
+static RegistryListings::Column codeColumn(const char *field, const char *heading, const char *sheetHeading)
+{
+    return {field, wholeColumn(QString::fromUtf8(heading)), QString::fromUtf8(sheetHeading)};
+}
+
+Listing RegistryListings::registry(const QString &sql, const QString &table, const QList<Column> &columns,
+                                    const QString &title, const QString &sheetTitle, bool withMoment)
+{
+    // The spreadsheet's headings stand at these columns, whatever the listing.
+    static const int kSheetPositions[] = {1, 3, 6, 10};
+    QList<ReportColumn> printedColumns;
+    QList<SheetColumn> sheetColumns;
+    for (const Column &column : columns) {
+        printedColumns << column.printed;
+        sheetColumns << SheetColumn{kSheetPositions[sheetColumns.size()], column.sheetHeading};
     }
-    const int total = count(QStringLiteral("coletor"));
-    ListingConfig c = config(QStringLiteral("Coletores"),
-                             {textColumn(QString::fromUtf8("DESCRIÇÃO")), wholeColumn(QString::fromUtf8("CÓDIGO")),
-                              momentColumn()},
-                             QStringLiteral("Coletores"),
-                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Código")},
-                              {6, QStringLiteral("Data do cadastro")}},
-                             true);
+    if (withMoment) {
+        printedColumns << momentColumn();
+        sheetColumns << SheetColumn{kSheetPositions[sheetColumns.size()], QStringLiteral("Data do cadastro")};
+    }
+    QList<QStringList> printed, sheet;
+    for (const Row &r : select(m_dm.db(), sql)) {
+        QStringList values;
+        for (const Column &column : columns)
+            values << text(r, column.field);
+        if (withMoment) {
+            sheet << values + QStringList{sheetMoment(r)};
+            values << printedMoment(r);
+        }
+        printed << values;
+    }
+    const int total = count(table);
+    ListingConfig c = config(title, printedColumns, sheetTitle.isEmpty() ? title : sheetTitle, sheetColumns, true);
     c.sheet.total = total;
     Listing l(c, {}, printed, sheet);
     totalOfCount(l, total);
     return l;
+}
+
+Listing RegistryListings::collectors()
+{
+    return registry(QStringLiteral("select * from coletor order by nome_coletor"), QStringLiteral("coletor"),
+                    {nameColumn("nome_coletor", "DESCRIÇÃO", "Descrição"), codeColumn("codigo_coletor", "CÓDIGO", "Código")},
+                    QStringLiteral("Coletores"));
 }
 
 Listing RegistryListings::identifiers()
@@ -248,81 +286,32 @@ Listing RegistryListings::identifiers()
 
 Listing RegistryListings::collaborators()
 {
-    QList<QStringList> printed, sheet;
-    for (const Row &r : select(m_dm.db(), QStringLiteral("SELECT * FROM funcs ORDER BY nome_func"))) {
-        printed << QStringList{text(r, "nome_func"), text(r, "memoria"), text(r, "fone"), printedMoment(r)};
-        sheet << QStringList{text(r, "nome_func"), text(r, "memoria"), text(r, "fone"), sheetMoment(r)};
-    }
-    const int total = count(QStringLiteral("funcs"));
-    ListingConfig c = config(QString::fromUtf8("Funcionários"),
-                             {textColumn(QStringLiteral("NOME")), wholeColumn(QString::fromUtf8("MEMÓRIA")),
-                              wholeColumn(QStringLiteral("TELEFONE")), momentColumn()},
-                             QStringLiteral("Colaboradores"),
-                             {{1, QStringLiteral("Nome")}, {3, QString::fromUtf8("Memória")},
-                              {6, QStringLiteral("Telefone")}, {10, QStringLiteral("Data do cadastro")}},
-                             true);
-    c.sheet.total = total;
-    Listing l(c, {}, printed, sheet);
-    totalOfCount(l, total);
-    return l;
+    return registry(QStringLiteral("SELECT * FROM funcs ORDER BY nome_func"), QStringLiteral("funcs"),
+                    {nameColumn("nome_func", "NOME", "Nome"), codeColumn("memoria", "MEMÓRIA", "Memória"),
+                     codeColumn("fone", "TELEFONE", "Telefone")},
+                    QString::fromUtf8("Funcionários"), QStringLiteral("Colaboradores"));
 }
 
 Listing RegistryListings::events()
 {
-    QList<QStringList> printed, sheet;
-    for (const Row &r : select(m_dm.db(), QStringLiteral("select * from eventos order by desc_evento"))) {
-        printed << QStringList{text(r, "desc_evento"), text(r, "button_evento"), printedMoment(r)};
-        sheet << QStringList{text(r, "desc_evento"), text(r, "button_evento"), sheetMoment(r)};
-    }
-    const int total = count(QStringLiteral("eventos"));
-    ListingConfig c = config(QStringLiteral("Eventos"),
-                             {textColumn(QString::fromUtf8("DESCRIÇÃO")), wholeColumn(QString::fromUtf8("MEMÓRIA")),
-                              momentColumn()},
-                             QStringLiteral("Eventos"),
-                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Memória")},
-                              {6, QStringLiteral("Data do cadastro")}},
-                             true);
-    c.sheet.total = total;
-    Listing l(c, {}, printed, sheet);
-    totalOfCount(l, total);
-    return l;
+    return registry(QStringLiteral("select * from eventos order by desc_evento"), QStringLiteral("eventos"),
+                    {nameColumn("desc_evento", "DESCRIÇÃO", "Descrição"), codeColumn("button_evento", "MEMÓRIA", "Memória")},
+                    QStringLiteral("Eventos"));
 }
 
 Listing RegistryListings::locations()
 {
-    QList<QStringList> printed, sheet;
-    for (const Row &r : select(m_dm.db(), QStringLiteral("SELECT * FROM locais ORDER BY nome_local"))) {
-        printed << QStringList{text(r, "nome_local"), text(r, "button_local"), printedMoment(r)};
-        sheet << QStringList{text(r, "nome_local"), text(r, "button_local"), sheetMoment(r)};
-    }
-    const int total = count(QStringLiteral("locais"));
-    ListingConfig c = config(QStringLiteral("Locais"),
-                             {textColumn(QStringLiteral("NOME")), wholeColumn(QString::fromUtf8("MEMÓRIA")),
-                              momentColumn()},
-                             QStringLiteral("Locais"),
-                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Memória")},
-                              {6, QStringLiteral("Data do cadastro")}},
-                             true);
-    c.sheet.total = total;
-    Listing l(c, {}, printed, sheet);
-    totalOfCount(l, total);
-    return l;
+    return registry(QStringLiteral("SELECT * FROM locais ORDER BY nome_local"), QStringLiteral("locais"),
+                    {nameColumn("nome_local", "NOME", "Descrição"), codeColumn("button_local", "MEMÓRIA", "Memória")},
+                    QStringLiteral("Locais"));
 }
 
 Listing RegistryListings::functions()
 {
-    QList<QStringList> rows;
-    for (const Row &r : select(m_dm.db(), QStringLiteral("select * from funcao order by descricao")))
-        rows << QStringList{text(r, "descricao"), text(r, "codigo")};
-    const int total = count(QStringLiteral("funcao"));
-    ListingConfig c = config(QString::fromUtf8("Funções"),
-                             {textColumn(QString::fromUtf8("DESCRIÇÃO")), wholeColumn(QString::fromUtf8("CÓDIGO"))},
-                             QString::fromUtf8("Funções"),
-                             {{1, QString::fromUtf8("Descrição")}, {3, QString::fromUtf8("Código")}}, true);
-    c.sheet.total = total;
-    Listing l(c, {}, rows);
-    totalOfCount(l, total);
-    return l;
+    // Functions have no registration moment.
+    return registry(QStringLiteral("select * from funcao order by descricao"), QStringLiteral("funcao"),
+                    {nameColumn("descricao", "DESCRIÇÃO", "Descrição"), codeColumn("codigo", "CÓDIGO", "Código")},
+                    QString::fromUtf8("Funções"), {}, false);
 }
 
 Listing RegistryListings::distances()
@@ -364,8 +353,5 @@ void RegistryListings::open(RegistryListing listing, QWidget *parent)
 {
     TdmzDados &dm = *TdmzDados::instance();
     const Listing result = RegistryListings(dm).run(listing);
-    if (dm.excel && hasSpreadsheet(listing))
-        result.writeSpreadsheet();
-    else
-        result.preview(dm.installationName(), parent);
+    result.present(dm.excel && hasSpreadsheet(listing), dm.installationName(), parent);
 }

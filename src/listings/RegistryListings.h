@@ -31,6 +31,8 @@ public:
     // has one), else the printed report's preview.
     static void open(RegistryListing listing, QWidget *parent);
 
+    struct Column;
+
 private:
     Listing collectors();
     Listing identifiers();
@@ -39,6 +41,12 @@ private:
     Listing locations();
     Listing functions();
     Listing distances();
+    // A registry listed whole: the `columns` of every row of `sql`, then, `withMoment`, the
+    // registration moment (written in full in the spreadsheet); "TOTAL: n" under the first
+    // column and in the spreadsheet, n being the rows of `table`. The spreadsheet's title is
+    // the printed one unless given.
+    Listing registry(const QString &sql, const QString &table, const QList<Column> &columns, const QString &title,
+                     const QString &sheetTitle = {}, bool withMoment = true);
     // "select count(*) as total from <table>".
     int count(const QString &table);
 

@@ -4,6 +4,7 @@
 #include "core/db/Sql.h"
 #include "listings/TouchExport.h"
 #include "platform/BusyCursor.h"
+#include "platform/CommandRow.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/MaskEdit.h"
@@ -60,10 +61,7 @@ TfmExporta::TfmExporta(QWidget *parent)
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("&Sair"));
     Button2->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    auto *buttons = commandRow({Button1, Button2});
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(periodo);

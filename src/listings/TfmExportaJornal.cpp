@@ -5,6 +5,7 @@
 #include "listings/NewspaperExport.h"
 #include "listings/TouchExport.h"
 #include "platform/BusyCursor.h"
+#include "platform/CommandRow.h"
 #include "platform/DateTimeText.h"
 #include "platform/Folders.h"
 #include "platform/MaskEdit.h"
@@ -64,10 +65,7 @@ TfmExportaJornal::TfmExportaJornal(QWidget *parent) : QDialog(parent)
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("Fechar"));
     Button2->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
+    auto *buttons = commandRow({Button1, Button2});
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Coletor")));

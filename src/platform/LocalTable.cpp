@@ -389,6 +389,20 @@ sqlite3 *rawHandle(const QString &connection)
 }
 }  // namespace
 
+bool LocalTable::appendTextRows(const QList<QStringList> &rows, bool emptyAsNull)
+{
+    QList<QVariantList> values;
+    values.reserve(rows.size());
+    for (const QStringList &row : rows) {
+        QVariantList v;
+        v.reserve(row.size());
+        for (const QString &cell : row)
+            v << (emptyAsNull && cell.isEmpty() ? QVariant() : QVariant(cell));
+        values << v;
+    }
+    return appendRows(values);
+}
+
 bool LocalTable::appendRows(const QList<QVariantList> &rows)
 {
     if (!requireOpen() || !postPending())

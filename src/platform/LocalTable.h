@@ -52,6 +52,9 @@ public:
     // binding, which costs more than the write itself. The rows are gathered in the running
     // transaction like append()'s. A pending append or edit is posted first.
     bool appendRows(const QList<QVariantList> &rows);
+    // appendRows() of rows of texts: each cell a text, or NULL where it is empty and
+    // `emptyAsNull`.
+    bool appendTextRows(const QList<QStringList> &rows, bool emptyAsNull = false);
     bool append();
     bool edit();
     bool setValue(const QString &field, const QVariant &value);

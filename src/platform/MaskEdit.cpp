@@ -1,6 +1,7 @@
 #include "platform/MaskEdit.h"
 
 #include "platform/DateTimeText.h"
+#include "platform/SystemServices.h"
 
 #include <QStringList>
 
@@ -147,4 +148,11 @@ void MaskEdit::setDateTime(const QDateTime &dateTime)
 {
     setMaskedText(dateTime.isValid() ? dateTime.toString(QStringLiteral("dd/MM/yyyy hh:mm"))
                                      : QString());
+}
+
+void MaskEdit::setToday(MaskEdit *from, MaskEdit *to)
+{
+    const QDate today = SystemServices::now().date();
+    from->setDateTime(QDateTime(today, QTime(0, 0)));
+    to->setDateTime(QDateTime(today, QTime(23, 59)));
 }

@@ -39,6 +39,8 @@ public:
     // Fill the positions by dd/MM/yyyy[ hh:mm]; an invalid value blanks the field.
     void setDate(const QDate &date);
     void setDateTime(const QDateTime &dateTime);
+    // A period of two date-time fields set to today, from its first minute to its last.
+    static void setToday(MaskEdit *from, MaskEdit *to);
 
 protected:
     void focusInEvent(QFocusEvent *event) override;

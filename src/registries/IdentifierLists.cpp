@@ -7,14 +7,10 @@
 #include <QVBoxLayout>
 
 TfmListaButtons::TfmListaButtons(QWidget *parent)
-    : TfmListaBase({QStringLiteral("Identificadores"),
-                    QStringLiteral("select * from buttons order by codigo_button"),
-                    QStringLiteral("select * from buttons"),
-                    QStringLiteral("codigo_button"),
-                    QStringLiteral(" order by codigo_button"),
-                    12,
-                    {{"codigo_button", QStringLiteral("Identificador")},
-                     {"referencia", QString::fromUtf8("Referência")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QStringLiteral("Identificadores"), QStringLiteral("buttons"),
+                                              QStringLiteral("codigo_button"),
+                                              {{"codigo_button", QStringLiteral("Identificador")},
+                                               {"referencia", QString::fromUtf8("Referência")}}, 12),
                    parent)
 {
 }
@@ -54,13 +50,9 @@ void TfmListaButtonsR::rgOrdemClick()
 }
 
 TfmListaButtonsRef::TfmListaButtonsRef(QWidget *parent)
-    : TfmListaBase({QStringLiteral("Lista de Eventos"),
-                    QStringLiteral("select * from eventos order by desc_evento"),
-                    QStringLiteral("select * from eventos"),
-                    QStringLiteral("desc_evento"),
-                    QStringLiteral(" order by desc_evento"),
-                    30,
-                    {{"desc_evento", QString::fromUtf8("Descrição")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QStringLiteral("Lista de Eventos"), QStringLiteral("eventos"),
+                                              QStringLiteral("desc_evento"),
+                                              {{"desc_evento", QString::fromUtf8("Descrição")}}),
                    parent)
 {
 }

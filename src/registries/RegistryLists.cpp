@@ -21,64 +21,44 @@ TfmListaColetores::TfmListaColetores(QWidget *parent)
 }
 
 TfmListaEventos::TfmListaEventos(QWidget *parent)
-    : TfmListaBase({QStringLiteral("Lista de Eventos"),
-                    QStringLiteral("select * from eventos order by desc_evento"),
-                    QStringLiteral("select * from eventos"),
-                    QStringLiteral("desc_evento"),
-                    QStringLiteral(" order by desc_evento"),
-                    30,
-                    {{"desc_evento", QString::fromUtf8("Descrição")},
-                     {"button_evento", QStringLiteral("Identificador")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QStringLiteral("Lista de Eventos"), QStringLiteral("eventos"),
+                                              QStringLiteral("desc_evento"),
+                                              {{"desc_evento", QString::fromUtf8("Descrição")},
+                                               {"button_evento", QStringLiteral("Identificador")}}),
                    parent)
 {
 }
 
 TfmListaLocais::TfmListaLocais(QWidget *parent)
-    : TfmListaBase({QStringLiteral("Lista de Locais"),
-                    QStringLiteral("select * from locais order by nome_local"),
-                    QStringLiteral("select * from locais"),
-                    QStringLiteral("nome_local"),
-                    QStringLiteral(" order by nome_local"),
-                    30,
-                    {{"nome_local", QStringLiteral("Nome")},
-                     {"button_local", QStringLiteral("Identificador")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QStringLiteral("Lista de Locais"), QStringLiteral("locais"),
+                                              QStringLiteral("nome_local"),
+                                              {{"nome_local", QStringLiteral("Nome")},
+                                               {"button_local", QStringLiteral("Identificador")}}),
                    parent)
 {
 }
 
 TfmListaFuncs::TfmListaFuncs(QWidget *parent)
-    : TfmListaBase({QStringLiteral("Lista de Colaboradores"),
-                    QStringLiteral("select * from funcs order by nome_func"),
-                    QStringLiteral("select * from funcs"),
-                    QStringLiteral("nome_func"),
-                    QStringLiteral(" order by nome_func"),
-                    30,
-                    {{"nome_func", QStringLiteral("Nome")},
-                     {"memoria", QStringLiteral("Identificador")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QStringLiteral("Lista de Colaboradores"), QStringLiteral("funcs"),
+                                              QStringLiteral("nome_func"),
+                                              {{"nome_func", QStringLiteral("Nome")},
+                                               {"memoria", QStringLiteral("Identificador")}}),
                    parent)
 {
 }
 
 TfmListaFuncao::TfmListaFuncao(QWidget *parent)
-    : TfmListaBase({QString::fromUtf8("Lista de funções"),
-                    QStringLiteral("select * from funcao order by descricao"),
-                    QStringLiteral("select * from funcao"),
-                    QStringLiteral("descricao"),
-                    QStringLiteral(" order by descricao"),
-                    30,
-                    {{"descricao", QString::fromUtf8("Descrição")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QString::fromUtf8("Lista de funções"), QStringLiteral("funcao"),
+                                              QStringLiteral("descricao"),
+                                              {{"descricao", QString::fromUtf8("Descrição")}}),
                    parent)
 {
 }
 
 TfmListaRoteiros::TfmListaRoteiros(QWidget *parent)
-    : TfmListaBase({QStringLiteral("Lista de Roteiros"),
-                    QStringLiteral("select * from roteiros order by nome_roteiro"),
-                    QStringLiteral("select * from roteiros"),
-                    QStringLiteral("nome_roteiro"),
-                    QStringLiteral(" order by nome_roteiro"),
-                    30,
-                    {{"nome_roteiro", QStringLiteral("Nome")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QStringLiteral("Lista de Roteiros"), QStringLiteral("roteiros"),
+                                              QStringLiteral("nome_roteiro"),
+                                              {{"nome_roteiro", QStringLiteral("Nome")}}),
                    parent)
 {
 }
@@ -110,16 +90,12 @@ TfmListEmp::TfmListEmp(QWidget *parent)
 }
 
 TfmListaDistancias::TfmListaDistancias(QWidget *parent)
-    : TfmListaBase({QString::fromUtf8("Lista de distâncias"),
-                    QStringLiteral("select * from distancia order by descricao"),
-                    QStringLiteral("select * from distancia"),
-                    QStringLiteral("descricao"),
-                    QStringLiteral(" order by descricao"),
-                    30,
-                    {{"descricao", QString::fromUtf8("Descrição")},
-                     {"pontoA", QStringLiteral("Ponto A")},
-                     {"pontoB", QStringLiteral("Ponto B")},
-                     {"km", QStringLiteral("KM")}}},
+    : TfmListaBase(SearchListConfig::byColumn(QString::fromUtf8("Lista de distâncias"), QStringLiteral("distancia"),
+                                              QStringLiteral("descricao"),
+                                              {{"descricao", QString::fromUtf8("Descrição")},
+                                               {"pontoA", QStringLiteral("Ponto A")},
+                                               {"pontoB", QStringLiteral("Ponto B")},
+                                               {"km", QStringLiteral("KM")}}),
                    parent)
 {
     query().setNumberFormat("km", {.decimals = 2});

@@ -22,6 +22,15 @@ struct SearchListConfig {
     // Without a search column the list may still have the field "Pesquisa" that filters
     // nothing: only its arrow keys move the grid.
     bool navigationOnlySearch = false;
+
+    // A list of every row of `table`, searched by the leading part of `column` and ordered by it.
+    static SearchListConfig byColumn(const QString &caption, const QString &table, const QString &column,
+                                     QList<QPair<QString, QString>> columns, int searchLength = 30)
+    {
+        const QString ordering = QStringLiteral(" order by ") + column;
+        const QString base = QStringLiteral("select * from ") + table;
+        return {caption, base + ordering, base, column, ordering, searchLength, std::move(columns)};
+    }
 };
 
 // The modal pickers ("Lista de ..."): an optional upper-case search field "Pesquisa" above a

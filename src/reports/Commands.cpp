@@ -31,46 +31,16 @@ void registerCommands(TfmQ90ini &window)
         w->preselDescarga = download;
         openConsistency(*w);
     };
-    window.registerCommand("Coletor1Click", [w, preselected] {
-        TfmRelDescCol report(preselected, w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("Funcionrio1Click", [w, preselected] {
-        TfmRelDescFun report(preselected, w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("Eventos2Click", [w] {
-        TfmRelDescEve report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("Locais2Click", [w] {
-        TfmRelDescLoc report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("PorColetor1Click", [w] {
-        TfmRelRealizado report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("PorRoteiro1Click", [w] {
-        TfmRelRealizadoRot report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("Geral1Click", [w] {
-        TfmRelGeral report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("PorColetorRoteiro1Click", [w] {
-        TfmRelcoletaroteiro report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("Distnciaspercorridas1Click", [w] {
-        TfmRelDistancia report(w);
-        DialogRunner::exec(&report);
-    });
-    window.registerCommand("PaineldoDia1Click", [w] {
-        TfmPainel board(w);
-        DialogRunner::exec(&board);
-    });
+    window.registerDialog<TfmRelDescCol>("Coletor1Click", preselected);
+    window.registerDialog<TfmRelDescFun>("Funcionrio1Click", preselected);
+    window.registerDialog<TfmRelDescEve>("Eventos2Click");
+    window.registerDialog<TfmRelDescLoc>("Locais2Click");
+    window.registerDialog<TfmRelRealizado>("PorColetor1Click");
+    window.registerDialog<TfmRelRealizadoRot>("PorRoteiro1Click");
+    window.registerDialog<TfmRelGeral>("Geral1Click");
+    window.registerDialog<TfmRelcoletaroteiro>("PorColetorRoteiro1Click");
+    window.registerDialog<TfmRelDistancia>("Distnciaspercorridas1Click");
+    window.registerDialog<TfmPainel>("PaineldoDia1Click");
     TfmDescarga::setConsistencyRunner(&TfmRelCons1::automaticCheck);
 }
 

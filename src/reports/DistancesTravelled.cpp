@@ -461,16 +461,7 @@ std::optional<Listing> DistancesTravelled::run(const DistancesInputs &in, Progre
     LocalTable table(m_dm.tempFolder(), kWorkingTable);
     if (!table.create(tableFields) || !table.open())
         throw DbError(table.lastError());
-    QList<QVariantList> values;
-    values.reserve(rows.size());
-    for (const QStringList &row : rows) {
-        QVariantList v;
-        v.reserve(row.size());
-        for (const QString &cell : row)
-            v << cell;
-        values << v;
-    }
-    if (!table.appendRows(values) || !table.flush())
+    if (!table.appendTextRows(rows) || !table.flush())
         throw DbError(table.lastError());
     // What the table now holds (each text cut to its field's size), printed without reading
     // every row back.

@@ -52,6 +52,14 @@ bool Listing::writePdf(const QString &installation, const QString &path, QString
     return renderer(installation).writePdf(path, error);
 }
 
+void Listing::present(bool asSpreadsheet, const QString &installation, QWidget *parent) const
+{
+    if (asSpreadsheet)
+        writeSpreadsheet();
+    else
+        preview(installation, parent);
+}
+
 bool Listing::writeSpreadsheet(QString *path) const
 {
     SheetLayout layout = m_config.sheet;

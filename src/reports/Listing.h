@@ -50,6 +50,9 @@ public:
     ReportRenderer renderer(const QString &installation) const;
     // The preview (nothing for no rows).
     void preview(const QString &installation, QWidget *parent) const;
+    // What a listing's window does with its run: the spreadsheet when `asSpreadsheet`, else the
+    // preview.
+    void present(bool asSpreadsheet, const QString &installation, QWidget *parent) const;
     // The printed report as a PDF (ReportRenderer::writePdf); false with the reason in `error`.
     bool writePdf(const QString &installation, const QString &path, QString *error = nullptr) const;
     // The spreadsheet; on failure "Não foi possível imprimir no Excel" and false.

@@ -37,16 +37,7 @@ void recreate(LocalTable &table)
 // The rows, in order; an empty text is left NULL, as a field never set.
 void writeRows(LocalTable &table, const QList<QStringList> &rows)
 {
-    QList<QVariantList> values;
-    values.reserve(rows.size());
-    for (const QStringList &row : rows) {
-        QVariantList v;
-        v.reserve(row.size());
-        for (const QString &cell : row)
-            v << (cell.isEmpty() ? QVariant() : QVariant(cell));
-        values << v;
-    }
-    if (!table.appendRows(values) || !table.flush())
+    if (!table.appendTextRows(rows, true) || !table.flush())
         throw DbError(table.lastError());
 }
 
@@ -207,11 +198,8 @@ ListingConfig ProgrammableReport::config(const ProgrammableInputs &in)
 std::optional<Listing> ProgrammableReport::run(const ProgrammableInputs &in, Progress progress)
 {
     // Both ends are checked before anything is read or written.
-    const std::optional<QDateTime> start = PeriodField::read(QString::fromUtf8("Início"), in.periodStart);
-    if (!start)
-        return std::nullopt;
-    const std::optional<QDateTime> end = PeriodField::read(QStringLiteral("Fim"), in.periodEnd);
-    if (!end)
+    std::optional<QDateTime> start, end;
+    if (!PeriodField::readBoth(in.periodStart, in.periodEnd, start, end))
         return std::nullopt;
 
     // The filters of "Dados pertencentes ao:". The stored codes are bound, never written into

@@ -3,12 +3,13 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
+#include "platform/CommandRow.h"
 #include "platform/IniFile.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
+#include "platform/PeriodBox.h"
 #include "platform/Progress.h"
 #include "platform/RadioGroup.h"
-#include "platform/SystemServices.h"
 #include "registries/RegistryLists.h"
 #include "reports/ConsistencyAnalysis.h"
 #include "reports/ConsistencyOutput.h"
@@ -99,16 +100,10 @@ void TfmRelCons1::buildWidgets()
     roteiroRow->addWidget(edRoteiro);
     roteiroRow->addWidget(btPesquisaR);
 
-    gbPeriodo = new QGroupBox(QString::fromUtf8("Período"));
     edInicio = new MaskEdit(QStringLiteral("99/99/9999 99:99;1;_"));
     edFim = new MaskEdit(QStringLiteral("99/99/9999 99:99;1;_"));
     btLimpa = commandButton(QStringLiteral("&Limpar"), QStyle::SP_DialogResetButton, st);
-    auto *periodo = new QGridLayout(gbPeriodo);
-    periodo->addWidget(new QLabel(QString::fromUtf8("Início")), 0, 0);
-    periodo->addWidget(edInicio, 0, 1);
-    periodo->addWidget(new QLabel(QStringLiteral("Fim")), 1, 0);
-    periodo->addWidget(edFim, 1, 1);
-    periodo->addWidget(btLimpa, 0, 2, 2, 1);
+    gbPeriodo = periodBox(edInicio, edFim, btLimpa);
 
     rgRoteiro = new RadioGroup(QStringLiteral("Roteiro"),
                                {QString::fromUtf8("Com Referência"), QString::fromUtf8("Sem Referência")});
@@ -165,10 +160,7 @@ void TfmRelCons1::buildWidgets()
     auto *body = new QHBoxLayout;
     body->addLayout(filters, 3);
     body->addWidget(gbDescarga, 2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(buttons);
@@ -304,14 +296,7 @@ void TfmRelCons1::btRetornaclick() { reject(); }
 
 void TfmRelCons1::btLimpaclick()
 {
-    if (edInicio->maskedText() != kEmptyPeriod) {
-        edInicio->clear();
-        edFim->clear();
-        return;
-    }
-    const QDate today = SystemServices::now().date();
-    edInicio->setDateTime(QDateTime(today, QTime(0, 0)));
-    edFim->setDateTime(QDateTime(today, QTime(23, 59)));
+    clearOrToday(edInicio, edFim, edInicio->maskedText() == kEmptyPeriod);
 }
 
 void TfmRelCons1::btColetaclick()

@@ -2,6 +2,7 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "platform/SystemServices.h"
@@ -128,11 +129,7 @@ void TfmRelDesc::buildWidgets()
     btRetorna = new QPushButton(st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Retorna"));
     for (QPushButton *b : {btRelatorio, btImpressora, btRetorna})
         b->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btImpressora);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btImpressora, btRetorna});
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
@@ -188,17 +185,10 @@ void TfmRelDesc::btPesquisaclick()
         return;
     DownloadReports reports(m_dm);
     switch (m_member.key) {
-    case DownloadsKey::Collector: {
-        const QString code = list->chosen("codigo_coletor").toString();
-        const std::optional<QString> name = reports.describe(m_member.key, code);
-        if (!name)
-            return;
-        edKey->setText(code);
-        edDescricao->setText(*name);
-        break;
-    }
+    case DownloadsKey::Collector:
     case DownloadsKey::Collaborator: {
-        const QString code = list->chosen("codigo_func").toString();
+        const QString code =
+            list->chosen(m_member.key == DownloadsKey::Collector ? "codigo_coletor" : "codigo_func").toString();
         const std::optional<QString> name = reports.describe(m_member.key, code);
         if (!name)
             return;
@@ -290,10 +280,7 @@ void TfmRelDesc::btImpressoraclick()
     const std::optional<DownloadsResult> result = runQuery();
     if (!result)
         return;
-    if (m_dm.excel)
-        result->listing.writeSpreadsheet();
-    else
-        result->listing.preview(m_dm.installationName(), this);
+    result->listing.present(m_dm.excel, m_dm.installationName(), this);
 }
 
 void TfmRelDesc::DBGrid1DblClick()

@@ -3,6 +3,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/Progress.h"
 #include "platform/RadioGroup.h"
@@ -65,10 +66,7 @@ void TfmRelDistancia::buildWidgets()
     for (QPushButton *b : {btRelatorio, btRetorna})
         b->setAutoDefault(false);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(gbPeriodo);
     layout->addWidget(gbColetor, 1);

@@ -3,6 +3,7 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "platform/BusyCursor.h"
+#include "platform/CommandRow.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/MaskEdit.h"
@@ -156,10 +157,7 @@ void TfmRelGeral::buildWidgets()
     auto *progress = new QHBoxLayout;
     progress->addWidget(ProgressBar1, 1);
     progress->addWidget(btCancela);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(gbDe);
     layout->addWidget(gbAo);
@@ -279,10 +277,7 @@ void TfmRelGeral::btRelatorioclick()
     }
     if (!listing)
         return;
-    if (m_dm.excel)
-        listing->writeSpreadsheet();
-    else
-        listing->preview(m_dm.installationName(), this);
+    listing->present(m_dm.excel, m_dm.installationName(), this);
 }
 
 bool TfmRelGeral::progress(qint64 done, qint64 total)

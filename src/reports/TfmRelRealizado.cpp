@@ -3,9 +3,10 @@
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
+#include "platform/PeriodBox.h"
 #include "platform/Progress.h"
-#include "platform/SystemServices.h"
 #include "reports/TouchListings.h"
 
 #include <QCheckBox>
@@ -30,9 +31,7 @@ TfmRelRealizado::TfmRelRealizado(QWidget *parent) : QDialog(parent), m_dm(*TdmzD
     // FormCreate: the collectors and their downloads, then today as the period.
     m_dm.qyColetores->open();
     openDescargas();
-    const QDate today = SystemServices::now().date();
-    edInicio->setDateTime(QDateTime(today, QTime(0, 0)));
-    edFim->setDateTime(QDateTime(today, QTime(23, 59)));
+    MaskEdit::setToday(edInicio, edFim);
 }
 
 TfmRelRealizado::~TfmRelRealizado()
@@ -66,16 +65,10 @@ void TfmRelRealizado::buildWidgets()
     coletasBox->addWidget(dbgDescargas);
     coletasBox->addWidget(btColeta);
 
-    auto *gbPeriodo = new QGroupBox(QString::fromUtf8("Período"));
     edInicio = new MaskEdit(QStringLiteral("99/99/9999 99:99;1;_"));
     edFim = new MaskEdit(QStringLiteral("99/99/9999 99:99;1;_"));
     btLimpa = new QPushButton(st->standardIcon(QStyle::SP_DialogResetButton), QStringLiteral("&Limpar"));
-    auto *periodo = new QGridLayout(gbPeriodo);
-    periodo->addWidget(new QLabel(QString::fromUtf8("Início")), 0, 0);
-    periodo->addWidget(edInicio, 0, 1);
-    periodo->addWidget(new QLabel(QStringLiteral("Fim")), 1, 0);
-    periodo->addWidget(edFim, 1, 1);
-    periodo->addWidget(btLimpa, 0, 2, 2, 1);
+    QGroupBox *gbPeriodo = periodBox(edInicio, edFim, btLimpa);
 
     CheckBox1 = new QCheckBox(QStringLiteral("Visualizar no Excel"));
     btRelatorio = new QPushButton(st->standardIcon(QStyle::SP_FileDialogDetailedView), QString::fromUtf8("Relatório"));
@@ -91,10 +84,7 @@ void TfmRelRealizado::buildWidgets()
     auto *body = new QHBoxLayout;
     body->addLayout(left, 3);
     body->addWidget(gbColetas, 2);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(buttons);
@@ -125,14 +115,7 @@ void TfmRelRealizado::dsqyDescargasDataChange()
 
 void TfmRelRealizado::btLimpaclick()
 {
-    if (!edInicio->isBlank()) {
-        edInicio->clear();
-        edFim->clear();
-        return;
-    }
-    const QDate today = SystemServices::now().date();
-    edInicio->setDateTime(QDateTime(today, QTime(0, 0)));
-    edFim->setDateTime(QDateTime(today, QTime(23, 59)));
+    clearOrToday(edInicio, edFim, edInicio->isBlank());
 }
 
 void TfmRelRealizado::btColetaclick()
@@ -164,8 +147,5 @@ void TfmRelRealizado::btRelatorioclick()
         this, windowTitle(), [&](Progress progress) { return TouchesByCollector(m_dm).run(in, progress); });
     if (!listing)
         return;
-    if (CheckBox1->isChecked())
-        listing->writeSpreadsheet();
-    else
-        listing->preview(m_dm.installationName(), this);
+    listing->present(CheckBox1->isChecked(), m_dm.installationName(), this);
 }

@@ -2,10 +2,10 @@
 
 #include "core/TdmzDados.h"
 #include "core/db/DataSet.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/Progress.h"
 #include "platform/MessageService.h"
-#include "platform/SystemServices.h"
 #include "registries/RegistryLists.h"
 #include "reports/TouchListings.h"
 
@@ -45,10 +45,7 @@ TfmRelRealizadoRot::TfmRelRealizadoRot(QWidget *parent) : QDialog(parent), m_dm(
     buRetorna = new QPushButton(st->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("&Retorna"));
     for (QPushButton *b : {Button3, Button4, buImpressora, buRetorna})
         b->setAutoDefault(false);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(buImpressora);
-    buttons->addWidget(buRetorna);
+    auto *buttons = commandRow({buImpressora, buRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(gbPeriodo);
     layout->addWidget(gbRoteiro);
@@ -60,9 +57,7 @@ TfmRelRealizadoRot::TfmRelRealizadoRot(QWidget *parent) : QDialog(parent), m_dm(
     connect(buRetorna, &QPushButton::clicked, this, &TfmRelRealizadoRot::buRetornaClick);
 
     // FormCreate: today, from its first minute to its last.
-    const QDate today = SystemServices::now().date();
-    edInicio->setDateTime(QDateTime(today, QTime(0, 0)));
-    edFim->setDateTime(QDateTime(today, QTime(23, 59)));
+    MaskEdit::setToday(edInicio, edFim);
 }
 
 void TfmRelRealizadoRot::Button3Click()
@@ -91,8 +86,5 @@ void TfmRelRealizadoRot::buImpressoraClick()
         this, windowTitle(), [&](Progress progress) { return TouchesByRoute(m_dm).run(in, progress); });
     if (!listing)
         return;
-    if (m_dm.excel)
-        listing->writeSpreadsheet();
-    else
-        listing->preview(m_dm.installationName(), this);
+    listing->present(m_dm.excel, m_dm.installationName(), this);
 }

@@ -4,6 +4,7 @@
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
 #include "platform/BusyCursor.h"
+#include "platform/CommandRow.h"
 #include "platform/MaskEdit.h"
 #include "platform/MessageService.h"
 #include "platform/Progress.h"
@@ -112,10 +113,7 @@ void TfmRelcoletaroteiro::buildWidgets()
     auto *lists = new QHBoxLayout;
     lists->addLayout(left, 1);
     lists->addLayout(right, 1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btRelatorio);
-    buttons->addWidget(btRetorna);
+    auto *buttons = commandRow({btRelatorio, btRetorna});
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(lists, 1);
     layout->addLayout(buttons);

@@ -33,25 +33,18 @@ void recreate(LocalTable &table, int firstSize)
 QList<QStringList> store(LocalTable &table, const QList<QStringList> &rows)
 {
     const QList<LocalField> fields = table.fields();
-    QList<QVariantList> values;
     QList<QStringList> held;
-    values.reserve(rows.size());
     held.reserve(rows.size());
     for (const QStringList &row : rows) {
-        QVariantList v;
         QStringList cells;
-        v.reserve(row.size());
         cells.reserve(fields.size());
-        for (const QString &cell : row)
-            v << cell;
         for (int i = 0; i < fields.size(); ++i) {
             const QString cell = i < row.size() ? row.at(i) : QString();
             cells << (fields.at(i).size > 0 ? TextCut::left(cell, fields.at(i).size) : cell);
         }
-        values << v;
         held << cells;
     }
-    if (!table.appendRows(values) || !table.flush())
+    if (!table.appendTextRows(rows) || !table.flush())
         throw DbError(table.lastError());
     return held;
 }
@@ -101,6 +94,16 @@ std::optional<QDateTime> PeriodField::read(const QString &field, const QString &
         return std::nullopt;
     }
     return value;
+}
+
+bool PeriodField::readBoth(const QString &startMasked, const QString &endMasked, std::optional<QDateTime> &start,
+                           std::optional<QDateTime> &end)
+{
+    start = read(QString::fromUtf8("Início"), startMasked);
+    if (!start)
+        return false;
+    end = read(QStringLiteral("Fim"), endMasked);
+    return end.has_value();
 }
 
 // --- identifier names ---
@@ -284,11 +287,8 @@ ListingConfig TouchesByRoute::config()
 
 std::optional<Listing> TouchesByRoute::run(const TouchesByRouteInputs &in, Progress progress)
 {
-    const std::optional<QDateTime> start = PeriodField::read(QString::fromUtf8("Início"), in.periodStart);
-    if (!start)
-        return std::nullopt;
-    const std::optional<QDateTime> end = PeriodField::read(QStringLiteral("Fim"), in.periodEnd);
-    if (!end)
+    std::optional<QDateTime> start, end;
+    if (!PeriodField::readBoth(in.periodStart, in.periodEnd, start, end))
         return std::nullopt;
     // The end minute is included to its last second.
     const QString from = start->toString(QStringLiteral("yyyy/MM/dd hh:mm")) + QStringLiteral(":00");

@@ -19,6 +19,10 @@ bool filled(const QString &masked);
 // The field's date-time; nullopt (after the error "<field>: '<text>' não é uma data e hora
 // válida") when it is filled but not a date and time.
 std::optional<QDateTime> read(const QString &field, const QString &masked);
+// Both ends of a period, "Início" then "Fim", each read as read() reads it; false after the
+// first one's error, the other end then left unread.
+bool readBoth(const QString &startMasked, const QString &endMasked, std::optional<QDateTime> &start,
+              std::optional<QDateTime> &end);
 }  // namespace PeriodField
 
 // Names looked up per identifier, each answer asked of the server once per run with the

@@ -1,3 +1,4 @@
+#include "CollectionDriving.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
 #include "collection/Demo.h"
@@ -54,12 +55,8 @@ private Q_SLOTS:
         QVERIFY(error.contains(QString::fromUtf8("já tem locais")));
 
         // The Lumet download brings the night's rounds, the stranger among them.
-        ScriptedDialogRunner dialogs;
-        dialogs.expect("TfmDescarga", [](QDialog *) { return int(QDialog::Accepted); });
-        TfmComunicacao d;
-        d.setModel(TfmComunicacao::Lumet);
-        d.btColetarclick();
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        const QStringList problems = collectThroughWindow(TfmComunicacao::Lumet);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QCOMPARE(tdb.scalar("select count(*) from desctot where coletor = 'LUMET1'").toInt(), 25);
         QCOMPARE(tdb.scalar("select count(*) from desctot where button = 'BEEF01'").toInt(), 1);
         QVERIFY(tdb.scalar("select count(*) from desctot where codigo_roteiro > 0").toInt() > 0);

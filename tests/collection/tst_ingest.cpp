@@ -124,15 +124,15 @@ private Q_SLOTS:
     void classifiesByOwnerKind()
     {
         RegistryLookups lookups(dm->db());
-        QCOMPARE(lookups.ClassifyIdentifier("FFF006"), QString("Não cadastrado"));
-        QCOMPARE(lookups.ClassifyIdentifier("EEE005"), QString("Referência errada"));
-        QCOMPARE(lookups.ClassifyIdentifier("DDD004"), QString("Não associado"));
-        QCOMPARE(lookups.ClassifyIdentifier("GGG007"), QString("Não associado"));
-        QCOMPARE(lookups.ClassifyIdentifier("AAA001"), QString("RONDA NOITE"));
-        QCOMPARE(lookups.ClassifyIdentifier("BBB002"), QString("JOSE DA SILVA"));
-        QCOMPARE(lookups.ClassifyIdentifier("CCC003"), QString("PORTARIA PRINCIPAL DO PREDIO"));
-        // Only the first 12 characters count.
-        QCOMPARE(lookups.ClassifyIdentifier("BBB002      XYZ"), QString("JOSE DA SILVA"));
+        const std::pair<const char *, const char *> answers[] = {
+            {"FFF006", "Não cadastrado"}, {"EEE005", "Referência errada"},
+            {"DDD004", "Não associado"}, {"GGG007", "Não associado"},
+            {"AAA001", "RONDA NOITE"}, {"BBB002", "JOSE DA SILVA"},
+            {"CCC003", "PORTARIA PRINCIPAL DO PREDIO"},
+            {"BBB002      XYZ", "JOSE DA SILVA"},  // only the first 12 characters count
+        };
+        for (const auto &[id, answer] : answers)
+            QCOMPARE(lookups.ClassifyIdentifier(id), QString(answer));
         // A mark "F" whose collaborator is gone is a wrong reference too.
         tdb->exec("update buttons set referencia = 'F' where codigo_button = 'DDD004'");
         QCOMPARE(ClassifyIdentifier("DDD004"), QString("Referência errada"));

@@ -1,3 +1,4 @@
+#include "CollectionDriving.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
 #include "collection/DumpFormats.h"
@@ -35,12 +36,8 @@ private Q_SLOTS:
         qputenv("FAKE_TERMINAL_LOG", log.toUtf8());
         dm.config().writeString("COM", "LUMETDRV", FAKE_TERMINAL_VENDOR);
         dm.config().writeString("COM", "PORTACOM", "COM7");
-        ScriptedDialogRunner dialogs;
-        dialogs.expect("TfmDescarga", [](QDialog *) { return int(QDialog::Accepted); });
-        TfmComunicacao d;
-        d.setModel(TfmComunicacao::Lumet);
-        d.btColetarclick();
-        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        const QStringList problems = collectThroughWindow(TfmComunicacao::Lumet);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
         QCOMPARE(logged(log), (QStringList{"LumetDownload 7 COM7", "LumetAfterDownload 7 COM7"}));
         QCOMPARE(tdb.scalar("select count(*) from desctot where coletor = 'LUMET9' and button = "
                             "'1B2C3D'").toInt(),

@@ -43,6 +43,35 @@ class TestUsers : public QObject, public ProgramFixture {
         type(w.edSenha, senha);
     }
 
+    // The users window shown and active, with the messages it gives scripted.
+    struct ActiveWindow {
+        ScriptedMessageService msgs;
+        TfmAcesso w;
+        ActiveWindow() { activate(w); }
+    };
+
+    // The window opened with the user ANA, password UM, saved already.
+    ActiveWindow overSavedAna()
+    {
+        tdb->exec("insert into control (login, senha) values ('ANA', 'UM')");
+        return ActiveWindow();
+    }
+
+    // Adds a user whose login is taken: the login warns so as it is left.
+    static void addTaken(TfmAcesso &w, ScriptedMessageService &msgs, const QString &login,
+                         const QString &senha)
+    {
+        msgs.expect(Kind::Information, QString::fromUtf8("Nome de usuário já existente!"));
+        add(w, login, senha);
+    }
+
+    // "Confirma", answered by the message `text` of `kind`.
+    static void confirmWith(TfmAcesso &w, ScriptedMessageService &msgs, Kind kind, const QString &text)
+    {
+        msgs.expect(kind, text);
+        w.btconfirmaclick();
+    }
+
     // Key by key, accents included (QTest::keyClicks takes ASCII only).
     static void type(QWidget *widget, const QString &text)
     {
@@ -123,8 +152,7 @@ private Q_SLOTS:
             for (const char *column : {"cadastros", "reldesc", "utilsen"})
                 QVERIFY(w.flag(column)->isChecked());  // a new user may do everything
             w.flag("reldesc")->click();
-            msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
-            w.btconfirmaclick();
+            confirmWith(w, msgs, Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
             QVERIFY(!w.gbAcessos->isEnabled());
             QCOMPARE(w.captions(), QStringList({"(sem login)", "VIGIA"}));
             w.buRetornaclick();
@@ -141,23 +169,18 @@ private Q_SLOTS:
 
     void repeatedLoginWarnsAndTheSamePairIsRefusedByTheKey()
     {
-        tdb->exec("insert into control (login, senha) values ('ANA', 'UM')");
-        ScriptedMessageService msgs;
-        TfmAcesso w;
-        activate(w);
-        msgs.expect(Kind::Information, QString::fromUtf8("Nome de usuário já existente!"));
-        add(w, "ana", "um");
+        ActiveWindow window = overSavedAna();
+        auto &[msgs, w] = window;
+        addTaken(w, msgs, "ana", "um");
         QVERIFY(w.edLogin->hasFocus());
-        msgs.expect(Kind::Error, QString::fromUtf8("Já existe um registro com esta chave.*"));
-        w.btconfirmaclick();
+        confirmWith(w, msgs, Kind::Error, QString::fromUtf8("Já existe um registro com esta chave.*"));
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
         // Still usable: the row is as typed, and another password saves it.
         QCOMPARE(dm->qyControl->state(), DataSet::State::Insert);
         QVERIFY(w.gbAcessos->isEnabled());
         w.edSenha->selectAll();
         type(w.edSenha, "dois");
-        msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
-        w.btconfirmaclick();
+        confirmWith(w, msgs, Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
         QCOMPARE(scalar("select count(*) from control where login = 'ANA'").toInt(), 2);
         QCOMPARE(w.captions(), QStringList({"(sem login)", "ANA", "ANA"}));
         QVERIFY2(msgs.done(), qPrintable(msgs.problems().join('\n')));
@@ -165,12 +188,10 @@ private Q_SLOTS:
 
     void withoutPasswordNothingIsSaved()
     {
-        ScriptedMessageService msgs;
-        TfmAcesso w;
-        activate(w);
+        ActiveWindow window;
+        auto &[msgs, w] = window;
         add(w, "BIA", "");
-        msgs.expect(Kind::Warning, "Informe a senha!");
-        w.btconfirmaclick();
+        confirmWith(w, msgs, Kind::Warning, "Informe a senha!");
         QVERIFY(w.edSenha->hasFocus());
         QCOMPARE(scalar("select count(*) from control").toInt(), 1);
         // "Retorna" offers the row; a refused save keeps the window open.
@@ -183,12 +204,9 @@ private Q_SLOTS:
 
     void retornaStaysOpenWhenTheSaveIsRefused()
     {
-        tdb->exec("insert into control (login, senha) values ('ANA', 'UM')");
-        ScriptedMessageService msgs;
-        TfmAcesso w;
-        activate(w);
-        msgs.expect(Kind::Information, QString::fromUtf8("Nome de usuário já existente!"));
-        add(w, "ANA", "UM");
+        ActiveWindow window = overSavedAna();
+        auto &[msgs, w] = window;
+        addTaken(w, msgs, "ANA", "UM");
         msgs.expectConfirm("Registro em edição. Salvar?", true);
         msgs.expect(Kind::Error, QString::fromUtf8("Já existe um registro com esta chave.*"));
         w.buRetornaclick();
@@ -224,9 +242,8 @@ private Q_SLOTS:
     void leavingANewUserChecksItAsConfirmaDoes()
     {
         tdb->exec("insert into control (login, senha) values ('CAIO', 'DOIS')");
-        ScriptedMessageService msgs;
-        TfmAcesso w;
-        activate(w);
+        ActiveWindow window;
+        auto &[msgs, w] = window;
         add(w, "BIA", "");
         msgs.expect(Kind::Error, "Informe a senha!");
         w.lvUsuariosClick(w.lvUsuarios->item(1));
@@ -251,8 +268,7 @@ private Q_SLOTS:
             TfmAcesso w;
             activate(w);
             add(w, login, senha);
-            msgs.expect(Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
-            w.btconfirmaclick();
+            confirmWith(w, msgs, Kind::Information, QString::fromUtf8("Informações gravadas com sucesso!"));
             QCOMPARE(w.captions().last(), login.toUpper());
         }
         QCOMPARE(scalar("select count(*) from control").toInt(), 2);

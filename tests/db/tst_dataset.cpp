@@ -1,3 +1,4 @@
+#include "OpenDataSet.h"
 #include "TestDatabase.h"
 #include "core/db/DataSet.h"
 
@@ -12,10 +13,8 @@ class TestDataSet : public QObject {
 private Q_SLOTS:
     void insertFillsAutoIncrementKeyAndServerDefaults()
     {
-        TestDatabase tdb;
-        DataSet ds(tdb.db());
-        ds.setSql("select * from roteiros order by codigo_roteiro");
-        ds.open();
+        OpenDataSet fixture({}, "select * from roteiros order by codigo_roteiro");
+        auto &[tdb, ds] = fixture;
         QCOMPARE(ds.table(), QString("roteiros"));
         QVERIFY(ds.isEmpty());
 
@@ -48,11 +47,9 @@ private Q_SLOTS:
 
     void insertGoesBeforeTheCurrentRowAppendAfterTheLast()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um'), ('C', 'tres')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao order by codigo");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um'), ('C', 'tres')"},
+                            "select * from funcao order by codigo");
+        auto &[tdb, ds] = fixture;
         ds.last();
         ds.insert();
         ds.setValue("codigo", "B");
@@ -68,11 +65,9 @@ private Q_SLOTS:
 
     void editPostWritesOnlyThatRowByItsCompositeKey()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into control (login, senha) values ('ANA', '1'), ('ANA', '2'), ('BIA', '1')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from control where login <> '' order by login, senha");
-        ds.open();
+        OpenDataSet fixture({"insert into control (login, senha) values ('ANA', '1'), ('ANA', '2'), ('BIA', '1')"},
+                            "select * from control where login <> '' order by login, senha");
+        auto &[tdb, ds] = fixture;
         QCOMPARE(ds.primaryKey(), (QStringList{"login", "senha"}));
         QVERIFY(ds.locate({"login", "senha"}, {"ANA", "2"}));
 
@@ -91,11 +86,9 @@ private Q_SLOTS:
 
     void cancelRestoresTheRowAndThePosition()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um'), ('B', 'dois')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao order by codigo");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um'), ('B', 'dois')"},
+                            "select * from funcao order by codigo");
+        auto &[tdb, ds] = fixture;
         ds.next();
         QSignalSpy states(&ds, &DataSet::stateChanged);
 
@@ -118,11 +111,9 @@ private Q_SLOTS:
 
     void navigationLeavesAnEditByPostingOrCancelling()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um'), ('B', 'dois')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao order by codigo");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um'), ('B', 'dois')"},
+                            "select * from funcao order by codigo");
+        auto &[tdb, ds] = fixture;
         QVERIFY(ds.bof());
         QVERIFY(!ds.eof());
         ds.prior();
@@ -147,11 +138,9 @@ private Q_SLOTS:
 
     void removeMovesToTheNextRowOrThePreviousAtTheEnd()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into buttons (codigo_button) values ('B1'), ('B2'), ('B3')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from buttons order by codigo_button");
-        ds.open();
+        OpenDataSet fixture({"insert into buttons (codigo_button) values ('B1'), ('B2'), ('B3')"},
+                            "select * from buttons order by codigo_button");
+        auto &[tdb, ds] = fixture;
         QSignalSpy removed(&ds, &DataSet::rowRemoved);
         ds.setRecNo(2);
         QVERIFY(ds.remove());
@@ -173,12 +162,10 @@ private Q_SLOTS:
 
     void locateExactCaseInsensitiveAndPartial()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcs (nome_func, cidade) values ('JOÃO SILVA', 'Recife'), "
-                 "('joão santos', 'Natal'), ('MARIA', 'Recife')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcs order by codigo_func");
-        ds.open();
+        OpenDataSet fixture({"insert into funcs (nome_func, cidade) values ('JOÃO SILVA', 'Recife'), "
+                             "('joão santos', 'Natal'), ('MARIA', 'Recife')"},
+                            "select * from funcs order by codigo_func");
+        auto &[tdb, ds] = fixture;
 
         QVERIFY(!ds.locate("nome_func", "JOÃO"));
         QVERIFY(ds.locate("nome_func", "JOÃO", DataSet::PartialKey));
@@ -200,10 +187,8 @@ private Q_SLOTS:
 
     void hooksRunInOrderAndCanChangeTheBuffer()
     {
-        TestDatabase tdb;
-        DataSet ds(tdb.db());
-        ds.setSql("select * from buttons");
-        ds.open();
+        OpenDataSet fixture({}, "select * from buttons");
+        auto &[tdb, ds] = fixture;
         QStringList log;
         const auto record = [&](DataSet::Event e, const char *name) {
             ds.on(e, [&log, name](DataSet &) { log << name; });
@@ -242,12 +227,10 @@ private Q_SLOTS:
 
     void beforeHooksAbortSilentlyOrWithAnError()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into buttons (codigo_button, tipo_button) values ('B1', 'L')");
-        tdb.exec("insert into eventos (desc_evento, button_evento) values ('RONDA', 'B1')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from buttons");
-        ds.open();
+        OpenDataSet fixture({"insert into buttons (codigo_button, tipo_button) values ('B1', 'L')",
+                             "insert into eventos (desc_evento, button_evento) values ('RONDA', 'B1')"},
+                            "select * from buttons");
+        auto &[tdb, ds] = fixture;
 
         ds.on(DataSet::Event::BeforeDelete, [&](DataSet &d) {
             if (Sql::scalar(tdb.db(), "select count(*) from eventos where button_evento = :b",
@@ -283,11 +266,8 @@ private Q_SLOTS:
 
     void failingPostKeepsTheInsertAndItsBuffer()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into buttons (codigo_button) values ('B1')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from buttons");
-        ds.open();
+        OpenDataSet fixture({"insert into buttons (codigo_button) values ('B1')"}, "select * from buttons");
+        auto &[tdb, ds] = fixture;
         ds.append();
         ds.setValue("codigo_button", "B1");
         ds.setValue("tipo_button", "RD");
@@ -311,11 +291,8 @@ private Q_SLOTS:
 
     void failingRemoveKeepsTheRow()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um')"}, "select * from funcao");
+        auto &[tdb, ds] = fixture;
         tdb.exec("create trigger nao_apaga before delete on funcao for each row "
                  "signal sqlstate '45000' set message_text = 'proibido'");
         QVERIFY_THROWS_EXCEPTION(DbError, ds.remove());
@@ -350,14 +327,12 @@ private Q_SLOTS:
 
     void textShowsValuesAsTheProgramDoes()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into roteiros (nome_roteiro, data_cadastro, hora_saida) values "
-                 "('A  ', '2024-01-05 00:00:00', '07:05:09'), (null, '2024-01-05 13:04:05', null)");
-        tdb.exec("insert into distancia (km) values (12.5)");
-        tdb.exec("insert into precokm (datainicio) values ('2023-12-31')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from roteiros order by codigo_roteiro");
-        ds.open();
+        OpenDataSet fixture({"insert into roteiros (nome_roteiro, data_cadastro, hora_saida) values "
+                             "('A  ', '2024-01-05 00:00:00', '07:05:09'), (null, '2024-01-05 13:04:05', null)",
+                             "insert into distancia (km) values (12.5)",
+                             "insert into precokm (datainicio) values ('2023-12-31')"},
+                            "select * from roteiros order by codigo_roteiro");
+        auto &[tdb, ds] = fixture;
         QCOMPARE(ds.text("DATA_CADASTRO"), QString("05/01/2024"));
         QCOMPARE(ds.text("hora_saida"), QString("07:05:09"));
         QCOMPARE(ds.text("nome_roteiro"), QString("A"));
@@ -380,10 +355,8 @@ private Q_SLOTS:
 
     void setValueConvertsToTheFieldType()
     {
-        TestDatabase tdb;
-        DataSet ds(tdb.db());
-        ds.setSql("select * from roteiros");
-        ds.open();
+        OpenDataSet fixture({}, "select * from roteiros");
+        auto &[tdb, ds] = fixture;
         ds.insert();
         ds.setValue("data_cadastro", "05/01/2024 10:30");
         ds.setValue("hora_saida", "07:15");
@@ -454,11 +427,9 @@ private Q_SLOTS:
 
     void refreshStaysOnTheSameRowByKey()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('B', 'dois'), ('C', 'tres')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao order by codigo");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('B', 'dois'), ('C', 'tres')"},
+                            "select * from funcao order by codigo");
+        auto &[tdb, ds] = fixture;
         ds.last();
         tdb.exec("insert into funcao values ('A', 'um')");
         tdb.exec("update funcao set descricao = 'TRES' where codigo = 'C'");
@@ -472,11 +443,9 @@ private Q_SLOTS:
 
     void readOnlyQueriesRefuseWrites()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um')");
-        DataSet ds(tdb.db());
-        ds.setSql("select count(*) as total from (select * from funcao) f");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um')"},
+                            "select count(*) as total from (select * from funcao) f");
+        auto &[tdb, ds] = fixture;
         QCOMPARE(ds.table(), QString());
         QCOMPARE(ds.asInt("total"), 1);
         QVERIFY_THROWS_EXCEPTION(DbError, ds.edit());

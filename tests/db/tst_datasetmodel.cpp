@@ -1,3 +1,4 @@
+#include "OpenDataSet.h"
 #include "TestDatabase.h"
 #include "core/db/DataSet.h"
 #include "core/db/DataSetModel.h"
@@ -37,11 +38,9 @@ private Q_SLOTS:
 
     void followsInsertUpdateAndRemove()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um'), ('C', 'tres')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao order by codigo");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um'), ('C', 'tres')"},
+                            "select * from funcao order by codigo");
+        auto &[tdb, ds] = fixture;
         DataSetModel model(ds);
         model.addColumn("codigo", "Código");
         model.addColumn("descricao", "Descrição");
@@ -72,11 +71,9 @@ private Q_SLOTS:
 
     void viewAndDatasetShareTheCurrentRow()
     {
-        TestDatabase tdb;
-        tdb.exec("insert into funcao values ('A', 'um'), ('B', 'dois'), ('C', 'tres')");
-        DataSet ds(tdb.db());
-        ds.setSql("select * from funcao order by codigo");
-        ds.open();
+        OpenDataSet fixture({"insert into funcao values ('A', 'um'), ('B', 'dois'), ('C', 'tres')"},
+                            "select * from funcao order by codigo");
+        auto &[tdb, ds] = fixture;
         DataSetModel model(ds);
         model.addColumn("codigo", "Código", 60);
         model.addColumn("descricao", "Descrição");

@@ -1,5 +1,6 @@
 #include "ProgramFixture.h"
 #include "PdfWords.h"
+#include "WindowDriving.h"
 #include "XlsxReader.h"
 #include "core/TdmzDados.h"
 #include "core/TfmQ90ini.h"
@@ -18,6 +19,9 @@
 #include <QProcess>
 #include <QTableView>
 #include <QtTest>
+
+using WindowDriving::acceptWhere;
+using WindowDriving::answered;
 
 // The registries' listings and the route listing: rows, printed reports and spreadsheets read
 // back, the route window driven as a user does, and torvelctl listing.
@@ -316,15 +320,7 @@ private Q_SLOTS:
         TfmRelRot w;
         QCOMPARE(w.windowTitle(), QString("Relatório de Roteiros"));
         QCOMPARE(w.DBGrid1->model()->rowCount(), 3);
-        {
-            ScriptedDialogRunner runner;
-            runner.expect("TfmListaRoteiros", [](QDialog *d) {
-                static_cast<TfmListaBase *>(d)->query().locate("nome_roteiro", "RONDA SUL");
-                return int(QDialog::Accepted);
-            });
-            w.btPesquisaclick();
-            QVERIFY(runner.problems().isEmpty());
-        }
+        QVERIFY(answered("TfmListaRoteiros", acceptWhere("nome_roteiro", "RONDA SUL"), [&] { w.btPesquisaclick(); }));
         QCOMPARE(w.edRoteiro->text(), QString("RONDA SUL"));
         QCOMPARE(w.DBGrid1->model()->rowCount(), 1);
         const QString folder = QString::fromLocal8Bit(qgetenv("TORVEL_DOCUMENTS")) + "/Planilhas/";

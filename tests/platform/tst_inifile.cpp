@@ -23,6 +23,23 @@ class TestIniFile : public QObject {
         file.write(bytes);
     }
 
+    // The file `name` in the scratch folder, holding `bytes`.
+    QString written(const QString &name, const QByteArray &bytes) const
+    {
+        const QString file = path(name);
+        put(file, bytes);
+        return file;
+    }
+
+    // Lines ended the Windows way, as files the old program wrote.
+    static QByteArray crlf(const QStringList &lines)
+    {
+        QByteArray bytes;
+        for (const QString &line : lines)
+            bytes += line.toUtf8() + "\r\n";
+        return bytes;
+    }
+
     static QByteArray contents(const QString &path)
     {
         QFile file(path);
@@ -93,8 +110,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, stored);
         QFETCH(int, integer);
         QFETCH(bool, boolean);
-        const QString file = path("numbers.ini");
-        put(file, "[N]\nv=" + stored + "\n");
+        const QString file = written("numbers.ini", "[N]\nv=" + stored + "\n");
         IniFile ini(file);
         QCOMPARE(ini.readInteger("N", "v", 7), integer);
         QCOMPARE(ini.readBool("N", "v", true), boolean);
@@ -102,8 +118,7 @@ private Q_SLOTS:
 
     void booleansReadNonZeroAsTrueAndWriteOneOrZero()
     {
-        const QString file = path("bool.ini");
-        put(file, "[B]\nminus=-1\nword=sim\n");
+        const QString file = written("bool.ini", "[B]\nminus=-1\nword=sim\n");
         IniFile ini(file);
         QVERIFY(ini.readBool("B", "minus", false));
         QVERIFY(!ini.readBool("B", "word", false));
@@ -115,16 +130,8 @@ private Q_SLOTS:
 
     void rewritingKeepsLayoutSpellingAndOrder()
     {
-        const QString file = path("layout.ini");
-        put(file,
-            "; Torvel\r\n"
-            "[Banco]\r\n"
-            "Host = velho\r\n"
-            "Porta=3306\r\n"
-            "\r\n"
-            "; serial\r\n"
-            "[Serial]\r\n"
-            "Porta=COM1\r\n");
+        const QString file = written("layout.ini", crlf({"; Torvel", "[Banco]", "Host = velho", "Porta=3306",
+                                                          "", "; serial", "[Serial]", "Porta=COM1"}));
         IniFile ini(file);
         QVERIFY(ini.writeString("BANCO", "HOST", "novo"));
         QVERIFY(ini.writeString("banco", "Usuario", "torvel"));
@@ -144,8 +151,7 @@ private Q_SLOTS:
 
     void keyAddedToAnEmptySectionGoesRightAfterItsHeader()
     {
-        const QString file = path("empty-section.ini");
-        put(file, "[A]\n\n[B]\nx=1\n");
+        const QString file = written("empty-section.ini", "[A]\n\n[B]\nx=1\n");
         IniFile ini(file);
         QVERIFY(ini.sectionExists("a"));
         QVERIFY(ini.writeString("A", "k", "v"));
@@ -214,8 +220,7 @@ private Q_SLOTS:
 
     void deleteKeyAndEraseSection()
     {
-        const QString file = path("delete.ini");
-        put(file, "[A]\nx=1\ny=2\n[B]\nz=3\n; fim\n[a]\nw=4\n");
+        const QString file = written("delete.ini", "[A]\nx=1\ny=2\n[B]\nz=3\n; fim\n[a]\nw=4\n");
         IniFile ini(file);
         QVERIFY(ini.deleteKey("a", "X"));
         QVERIFY(ini.deleteKey("A", "inexistente"));
@@ -251,8 +256,7 @@ private Q_SLOTS:
 
     void encodings()
     {
-        const QString file = path("latin1.ini");
-        put(file, "\xEF\xBB\xBF[Empresa]\r\nNome=Seguran\xE7" "a\r\nCidade=S\xC3\xA3o Paulo\r\n");
+        const QString file = written("latin1.ini", "\xEF\xBB\xBF[Empresa]\r\nNome=Seguran\xE7" "a\r\nCidade=S\xC3\xA3o Paulo\r\n");
         IniFile ini(file);
         QCOMPARE(ini.sections(), QStringList{"Empresa"});  // the BOM is not part of the name
         QCOMPARE(ini.readString("Empresa", "Nome"), QString("Segurança"));

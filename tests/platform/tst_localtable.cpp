@@ -301,6 +301,23 @@ private Q_SLOTS:
         QCOMPARE(reader.rows().at(2).at(1), QVariant(qlonglong(3)));
     }
 
+    // Rows of texts: an empty cell stays an empty text unless it is asked to be NULL.
+    void textRowsKeepOrDropEmptyCells()
+    {
+        LocalTable table(m_dir.path(), "textos");
+        QVERIFY(table.create(rondaFields()));
+        QVERIFY(table.appendTextRows({{"um", "1"}, {"", "2"}}));
+        QVERIFY(table.appendTextRows({{"", "3"}}, true));
+        const QList<QVariantList> rows = table.rows();
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0).at(0), QVariant("um"));
+        QCOMPARE(rows.at(0).at(1), QVariant(qlonglong(1)));
+        QCOMPARE(rows.at(1).at(0), QVariant(QString("")));
+        QVERIFY(rows.at(1).at(0).isValid());
+        QVERIFY(!rows.at(2).at(0).isValid());
+        QCOMPARE(rows.at(2).at(1), QVariant(qlonglong(3)));
+    }
+
     void addIndexChecksItsFields()
     {
         LocalTable table(m_dir.path(), "indice");

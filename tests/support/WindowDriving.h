@@ -38,6 +38,27 @@ inline ScriptedDialogRunner::Player pickWhere(const char *field, const QString &
     };
 }
 
+// A search list left standing on the row whose `field` holds `value` and accepted, without
+// going through its own choosing.
+inline ScriptedDialogRunner::Player acceptWhere(const char *field, const QString &value)
+{
+    return [field, value](QDialog *dlg) {
+        static_cast<TfmListaBase *>(dlg)->query().locate(field, value);
+        return int(QDialog::Accepted);
+    };
+}
+
+// Runs `click` while the dialog of class `dialog` is answered by `player`: true when that dialog,
+// and no other, came up.
+template <class Click>
+bool answered(const QString &dialog, ScriptedDialogRunner::Player player, Click click)
+{
+    ScriptedDialogRunner runner;
+    runner.expect(dialog, std::move(player));
+    click();
+    return runner.problems().isEmpty();
+}
+
 // With TORVEL_SCREENSHOTS set, the window as the user sees it goes to that folder as PNG.
 inline void snapshot(QWidget &window, const QString &name)
 {

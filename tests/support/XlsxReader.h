@@ -56,6 +56,16 @@ public:
     bool ok() const { return !m_cells.isEmpty(); }
     QString text(const QString &ref) const { return m_cells.value(ref).text; }
     bool has(const QString &ref) const { return m_cells.contains(ref); }
+    // The cells among `expected` whose text is not the one given, each as "A1: 'found' not 'wanted'";
+    // empty when all are as given. Compared against an empty list, a failure names every cell.
+    QStringList differences(const QList<std::pair<QString, QString>> &expected) const
+    {
+        QStringList out;
+        for (const auto &[ref, wanted] : expected)
+            if (text(ref) != wanted)
+                out << QStringLiteral("%1: '%2' not '%3'").arg(ref, text(ref), wanted);
+        return out;
+    }
     int style(const QString &ref) const { return m_cells.value(ref).style; }
     QMap<QString, XlsxCell> cells() const { return m_cells; }
     double width(int column) const { return m_widths.value(column); }

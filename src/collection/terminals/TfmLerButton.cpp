@@ -2,6 +2,7 @@
 
 #include "collection/terminals/ButtonReader.h"
 #include "core/TdmzDados.h"
+#include "platform/CommandRow.h"
 #include "platform/IniFile.h"
 
 #include <QHBoxLayout>
@@ -45,10 +46,7 @@ TfmLerButton::TfmLerButton(std::unique_ptr<OneWireDriver> driver, QWidget *paren
     connect(btOK, &QPushButton::clicked, this, &TfmLerButton::btOKclick);
     connect(btCancelar, &QPushButton::clicked, this, &TfmLerButton::btCancelarclick);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btOK);
-    buttons->addWidget(btCancelar);
+    auto *buttons = commandRow({btOK, btCancelar});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lbMensagem);
     layout->addWidget(lbCodigo);
