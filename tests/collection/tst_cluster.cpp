@@ -130,30 +130,48 @@ class TestCluster : public QObject {
         QFile f(dir + QStringLiteral("/node%1/pid").arg(node));
         return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toInt() : 0;
     }
-    // Kills `node` once the download of `ingest` is all on it, not committed: the link holds its
-    // COMMIT back. Empty when it did; otherwise why not.
-    QString killAtTheCommit(int node, QProcess &ingest, const FaultProxy &link) const
+    struct Stored {
+        QString problem;  // why the node was not killed at the right moment; empty when it was
+        int exitCode = -1;
+        QString said;
+    };
+    // Stores `dump` with torvelctl through the list of `env` and kills `node` once the download
+    // is all on it, not committed: `link`, the first of the list, holds its COMMIT back.
+    Stored storedWhileKilled(int node, const QProcessEnvironment &env, const QStringList &dump,
+                             const FaultProxy &link) const
     {
+        if (!TerminalSimulator::writeLines(dumpIn(env), dump))
+            return {QStringLiteral("the dump could not be written")};
+        QProcess ingest;
+        ingest.setProcessEnvironment(env);
+        ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(env)});
+        if (!ingest.waitForStarted())
+            return {QStringLiteral("torvelctl did not start")};
         QElapsedTimer clock;
         clock.start();
         // waitForFinished also lets the process's end be noticed: its state changes only when
         // Qt looks.
         while (link.commitsHeld() == 0 && clock.elapsed() < 120000 && !ingest.waitForFinished(5)) {
         }
+        QString problem;
         if (link.commitsHeld() == 0)
-            return QStringLiteral("the download's commit never came (%1 ms, %2): %3")
-                .arg(clock.elapsed())
-                .arg(ingest.state() == QProcess::NotRunning ? QStringLiteral("it ended, exit %1").arg(ingest.exitCode())
-                                                             : QStringLiteral("still running"),
-                     QString::fromUtf8(ingest.readAllStandardError()));
+            problem = QStringLiteral("the download's commit never came (%1 ms): %2")
+                          .arg(clock.elapsed())
+                          .arg(QString::fromUtf8(ingest.readAllStandardError()));
         // The transaction is open on the node, its rows written.
-        const QString open = sql(node, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx");
-        if (open.toLongLong() == 0)
-            return QStringLiteral("no open transaction on node %1 while its commit is held").arg(node);
-        const int pid = pidOf(node);
-        if (pid <= 0 || ::kill(pid_t(pid), SIGKILL) != 0)
-            return QStringLiteral("node %1 could not be killed").arg(node);
-        return {};
+        else if (sql(node, "select coalesce(sum(trx_rows_modified), 0) from information_schema.innodb_trx")
+                     .toLongLong() == 0)
+            problem = QStringLiteral("no open transaction on node %1 while its commit is held").arg(node);
+        else if (pidOf(node) <= 0 || ::kill(pid_t(pidOf(node)), SIGKILL) != 0)
+            problem = QStringLiteral("node %1 could not be killed").arg(node);
+        if (!problem.isEmpty()) {
+            ingest.kill();
+            ingest.waitForFinished();
+            return {problem};
+        }
+        if (!ingest.waitForFinished(180000))
+            return {QStringLiteral("the download never ended")};
+        return {{}, ingest.exitCode(), QString::fromUtf8(ingest.readAllStandardError())};
     }
 
 private Q_SLOTS:
@@ -297,17 +315,9 @@ private Q_SLOTS:
         const QString list = QStringList{heldHost(link), hostOf(1), hostOf(2)}.join(u',');
         const QProcessEnvironment c = home("c", list);
         const QStringList dump = lumetDump(tmp.path(), "LUMETC", 20000, 3);
-        QVERIFY(TerminalSimulator::writeLines(dumpIn(c), dump));
-        QProcess ingest;
-        ingest.setProcessEnvironment(c);
-        ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(c)});
-        QVERIFY(ingest.waitForStarted());
-
-        const QString killed = killAtTheCommit(3, ingest, link);
-        QVERIFY2(killed.isEmpty(), qPrintable(killed));
-        QVERIFY(ingest.waitForFinished(180000));
-        const QString said = QString::fromUtf8(ingest.readAllStandardError());
-        QVERIFY2(ingest.exitCode() == 0, qPrintable(said));
+        const Stored stored = storedWhileKilled(3, c, dump, link);
+        QVERIFY2(stored.problem.isEmpty(), qPrintable(stored.problem));
+        QVERIFY2(stored.exitCode == 0, qPrintable(stored.said));
 
         // Again through the list, the dead node first: stored once already.
         if (!QFile::exists(dumpIn(c)))
@@ -334,15 +344,9 @@ private Q_SLOTS:
         FaultProxy link(quint16(ports[1]), FaultProxy::Mode::HoldCommit);
         const QProcessEnvironment d = home("d", heldHost(link));
         const QStringList dump = lumetDump(tmp.path(), "LUMETD", 20000, 4);
-        QVERIFY(TerminalSimulator::writeLines(dumpIn(d), dump));
-        QProcess ingest;
-        ingest.setProcessEnvironment(d);
-        ingest.start(TORVELCTL, {"ingest", "--model", "lumet", "--file", dumpIn(d)});
-        QVERIFY(ingest.waitForStarted());
-        const QString killed = killAtTheCommit(2, ingest, link);
-        QVERIFY2(killed.isEmpty(), qPrintable(killed));
-        QVERIFY(ingest.waitForFinished(180000));
-        QVERIFY(ingest.exitCode() != 0);
+        const Stored stored = storedWhileKilled(2, d, dump, link);
+        QVERIFY2(stored.problem.isEmpty(), qPrintable(stored.problem));
+        QVERIFY(stored.exitCode != 0);
         QVERIFY(QFile::exists(dumpIn(d)));
 
         const QProcessEnvironment e = home("e", QStringList{hostOf(2), hostOf(3), hostOf(1)}.join(u','));
