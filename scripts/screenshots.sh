@@ -112,10 +112,12 @@ locais=$(wait_window "Locais")
 shot 06-cadastro-locais
 # "Localiza" has no access key: click along the row of buttons at the bottom until the list
 # opens (the row's layout follows the window's width).
+# Positions are taken inside the window (--window): under openbox the position xdotool reports
+# for a window counts its frame twice.
 eval "$(xdotool getwindowgeometry --shell "$locais")"
 lista=""
 for frac in 745 700 790 650 830; do
-  xdotool mousemove $((X + WIDTH * frac / 1000)) $((Y + HEIGHT - 24)) click 1
+  xdotool mousemove --window "$locais" $((WIDTH * frac / 1000)) $((HEIGHT - 24)) click 1
   sleep 0.5
   if xdotool search --onlyvisible --name "Lista de Locais" >/dev/null 2>&1; then
     lista=$(xdotool search --onlyvisible --name "Lista de Locais" | tail -1); break
@@ -139,7 +141,7 @@ keys "$help" Escape
 # The collection dialog from the "Comunicação" tile, the second of the first row.
 xdotool windowactivate --sync "$main"
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + WIDTH * 3 / 8)) $((Y + HEIGHT / 4)) click 1
+xdotool mousemove --window "$main" $((WIDTH * 3 / 8)) $((HEIGHT * 3 / 20)) click 1   # its icon
 com=$(wait_window "^Comunicação$")
 keys "$com" Down                   # the Lumet, whose simulator the demonstration loaded
 shot 09-comunicacao
