@@ -123,6 +123,18 @@ bool move(const QSqlDatabase &db, int cod, int direction)
     return moved;
 }
 
+void removeRoute(const QSqlDatabase &db, int route)
+{
+    Sql::retrying(db, [&] {
+        Sql::Transaction transaction(db);
+        Sql::exec(db, QStringLiteral("delete from descrot where codigo_roteiro = :pcodigo_roteiro"),
+                  {{"pcodigo_roteiro", route}});
+        Sql::exec(db, QStringLiteral("delete from roteiros where codigo_roteiro = :pcodigo_roteiro"),
+                  {{"pcodigo_roteiro", route}});
+        transaction.commit();
+    });
+}
+
 bool mend(const QSqlDatabase &db, int route)
 {
     // A stop another node committed before this one is here already: the node commits in the

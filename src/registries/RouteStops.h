@@ -24,6 +24,9 @@ void remove(const QSqlDatabase &db, int cod);
 // database now. False when there is none.
 bool move(const QSqlDatabase &db, int cod, int direction);
 
+// Removes the route and its stops together, or neither.
+void removeRoute(const QSqlDatabase &db, int route);
+
 // Numbers the route's stops 001..N again, in their order (a shared number in the order they
 // were added), when two of them share a number. True when it had to.
 bool mend(const QSqlDatabase &db, int route);

@@ -302,14 +302,14 @@ void TfmRoteiros::btapagaclick()
             q.cancel();
             return;
         }
-        const QSqlDatabase db = TdmzDados::instance()->db();
-        // The route goes with its stops, or neither goes.
-        Sql::Transaction transaction(db);
-        Sql::exec(db, QStringLiteral("delete from descrot where codigo_roteiro = :pcodigo_roteiro"),
-                  {{"pcodigo_roteiro", q.asInt("codigo_roteiro")}});
-        if (!q.remove())
-            return;
-        transaction.commit();
+        // The route goes with its stops, or neither goes; the list then shows what the database
+        // holds, also when the removal failed.
+        try {
+            RouteStops::removeRoute(TdmzDados::instance()->db(), q.asInt("codigo_roteiro"));
+        } catch (const DbError &) {
+            q.refresh();
+            throw;
+        }
         q.refresh();
         edDesc_eve->clear();
     });
