@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <functional>
 
 // TORVEL.INI's HostName as a list of a cluster's nodes: how it is read, which server a
 // connection opens on, and that a connection lost inside a transaction is never carried on
@@ -20,6 +21,40 @@ class TestHostList : public QObject {
         QTcpServer s;
         s.listen(QHostAddress::LocalHost, 0);
         return s.serverPort();  // closed again when s goes
+    }
+
+    // `lighter` runs on a connection of its own while `a`, in a heavier transaction (it adds the
+    // rows `heavyRows` gives to `heavy`), holds k = 1 of t; once `lighter` holds k = 2 and waits
+    // for k = 1, `a` asks for k = 2 and the cycle closes. Whichever closes it, the server undoes
+    // the lighter transaction. Returns what `lighter` threw, empty when it finished.
+    static QString deadlockAgainst(const QSqlDatabase &a, const ConnectionParams &params, const char *heavyRows,
+                                   const std::function<void(const QSqlDatabase &)> &lighter)
+    {
+        QString failure;
+        QThread *light = QThread::create([&] {
+            failure = Sql::open("tst_retry_light", params);
+            if (failure.isEmpty()) {
+                try {
+                    lighter(QSqlDatabase::database("tst_retry_light", false));
+                } catch (const DbError &e) {
+                    failure = e.text();
+                }
+            }
+            Sql::close("tst_retry_light");
+        });
+        {
+            Sql::Transaction transaction(a);
+            Sql::exec(a, QStringLiteral("insert into heavy select seq from %1").arg(QLatin1String(heavyRows)));
+            Sql::exec(a, "update t set v = v + 1 where k = 1");
+            light->start();
+            QThread::msleep(300);
+            Sql::exec(a, "update t set v = v + 1 where k = 2");
+            transaction.commit();
+        }
+        if (!light->wait(30000))
+            failure = QStringLiteral("still waiting");
+        delete light;
+        return failure;
     }
 
 private Q_SLOTS:
@@ -128,72 +163,25 @@ private Q_SLOTS:
         const QSqlDatabase a = QSqlDatabase::database("tst_retry_a", false);
 
         std::atomic<int> runs{0};
-        std::atomic<bool> holdsTwo{false};
-        QString failure;
-        QThread *light = QThread::create([&] {
-            if (!Sql::open("tst_retry_b", tdb.params()).isEmpty())
-                return;
-            {
-                const QSqlDatabase b = QSqlDatabase::database("tst_retry_b", false);
-                try {
-                    Sql::retrying(b, [&] {
-                        ++runs;
-                        Sql::Transaction transaction(b);
-                        Sql::exec(b, "update t set v = v + 10 where k = 2");
-                        holdsTwo = true;
-                        Sql::exec(b, "update t set v = v + 10 where k = 1");  // waits for a
-                        transaction.commit();
-                    });
-                } catch (const DbError &e) {
-                    failure = e.text();
-                }
-            }
-            Sql::close("tst_retry_b");
+        const QString failure = deadlockAgainst(a, tdb.params(), "seq_1_to_200", [&](const QSqlDatabase &b) {
+            Sql::retrying(b, [&] {
+                ++runs;
+                Sql::Transaction transaction(b);
+                Sql::exec(b, "update t set v = v + 10 where k = 2");
+                Sql::exec(b, "update t set v = v + 10 where k = 1");  // waits for a
+                transaction.commit();
+            });
         });
-        {
-            Sql::Transaction transaction(a);
-            // The heavier transaction: the server undoes the lighter one to break the deadlock.
-            Sql::exec(a, "insert into heavy select seq from seq_1_to_200");
-            Sql::exec(a, "update t set v = v + 1 where k = 1");
-            light->start();
-            QTRY_VERIFY_WITH_TIMEOUT(holdsTwo.load(), 10000);
-            // Whichever closes the cycle, the server undoes the lighter transaction.
-            QThread::msleep(200);
-            Sql::exec(a, "update t set v = v + 1 where k = 2");  // the cycle closes here
-            transaction.commit();
-        }
-        QVERIFY(light->wait(30000));
-        delete light;
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QCOMPARE(runs.load(), 2);
         QCOMPARE(tdb.scalar("select group_concat(v order by k) from t").toString(), QStringLiteral("11,11"));
         QCOMPARE(tdb.scalar("select count(*) from heavy").toInt(), 200);
 
         // A statement sent on its own that the server undid is sent again by itself.
-        QString lone;
-        QThread *single = QThread::create([&] {
-            if (!Sql::open("tst_retry_c", tdb.params()).isEmpty())
-                return;
-            try {
-                // Takes k = 2, then waits for k = 1.
-                Sql::exec(QSqlDatabase::database("tst_retry_c", false),
-                          "update t set v = v + 100 where k in (1, 2) order by k desc");
-            } catch (const DbError &e) {
-                lone = e.text();
-            }
-            Sql::close("tst_retry_c");
+        const QString lone = deadlockAgainst(a, tdb.params(), "seq_201_to_400", [](const QSqlDatabase &c) {
+            // Takes k = 2, then waits for k = 1.
+            Sql::exec(c, "update t set v = v + 100 where k in (1, 2) order by k desc");
         });
-        {
-            Sql::Transaction transaction(a);
-            Sql::exec(a, "insert into heavy select seq from seq_201_to_400");
-            Sql::exec(a, "update t set v = v + 1 where k = 1");
-            single->start();
-            QThread::msleep(300);
-            Sql::exec(a, "update t set v = v + 1 where k = 2");
-            transaction.commit();
-        }
-        QVERIFY(single->wait(30000));
-        delete single;
         QVERIFY2(lone.isEmpty(), qPrintable(lone));
         QCOMPARE(tdb.scalar("select group_concat(v order by k) from t").toString(), QStringLiteral("112,112"));
 
